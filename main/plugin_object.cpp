@@ -1,0 +1,7 @@
+#include "main/dlmain.h"
+#include "sdk/plugin_object.h"
+
+MQBasePlugin* GetPluginObject() {
+  static DLMAIN plugin;
+  return &plugin;
+}

@@ -1,0 +1,38 @@
+#!/usr/bin/env bash
+# Installs what the builds and tests need on a Debian 12 machine, as root.
+# Does nothing and prints nothing when everything is already there.
+set -euo pipefail
+
+native_packages=(cmake make g++ libgtest-dev libgmock-dev libbenchmark-dev binutils)
+windows_packages=(g++-mingw-w64-i686 binutils-mingw-w64-i686 wine wine32:i386 xvfb xauth locales)
+
+missing=()
+for package in "${native_packages[@]}" "${windows_packages[@]}"; do
+  status=$(dpkg-query -W -f='${Status}' "$package" 2>/dev/null || true)
+  [ "$status" = "install ok installed" ] || missing+=("$package")
+done
+
+if [ ${#missing[@]} -gt 0 ]; then
+  if [ "$(id -u)" -ne 0 ]; then
+    echo "install-deps: missing packages (${missing[*]}); run as root to install them" >&2
+    exit 1
+  fi
+  echo "install-deps: installing ${missing[*]}"
+  if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    dpkg --add-architecture i386
+  fi
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -qq >/dev/null
+  apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
+
+# Wine follows LANG: a Japanese locale gives the Shift-JIS code page that a
+# Japanese user's Windows has.
+if ! locale -a 2>/dev/null | grep -qix 'ja_JP.utf8'; then
+  if [ "$(id -u)" -ne 0 ]; then
+    echo "install-deps: the ja_JP.UTF-8 locale is missing; run as root to generate it" >&2
+    exit 1
+  fi
+  grep -q '^ja_JP.UTF-8 UTF-8' /etc/locale.gen 2>/dev/null || echo 'ja_JP.UTF-8 UTF-8' >> /etc/locale.gen
+  locale-gen >/dev/null
+fi

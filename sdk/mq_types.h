@@ -1,0 +1,161 @@
+#pragma once
+// Types that cross the boundary between the host and the plug-in module.
+// Every record here is part of the binary interface of the 32-bit build: its
+// sizes and offsets are asserted below for that build.
+#include <cstddef>
+#include <cstdint>
+
+// Calling convention of the host API functions and of the callbacks the host
+// calls. On 32-bit Windows the host's functions are stdcall; a cdecl/stdcall
+// mix-up there corrupts the stack, so every pointer type uses this macro.
+#if defined(_WIN32)
+#define MQAPICALL __stdcall
+#else
+#define MQAPICALL
+#endif
+
+// The module's exported entry points: C linkage, undecorated cdecl names.
+#if defined(_WIN32)
+#define MQPLUGIN_EXPORT extern "C" __declspec(dllexport)
+#else
+#define MQPLUGIN_EXPORT extern "C" __attribute__((visibility("default")))
+#endif
+
+// Same definitions as <windows.h>, so both may be included together.
+typedef int BOOL;
+#ifndef FALSE
+#define FALSE 0
+#endif
+#ifndef TRUE
+#define TRUE 1
+#endif
+
+// Opaque handles of the host; the plug-in never looks inside them.
+typedef struct MQCDocument* MQDocument;
+typedef struct MQCObject* MQObject;
+typedef struct MQCMaterial* MQMaterial;
+typedef struct MQCScene* MQScene;
+typedef struct MQCXmlElement* MQXmlElement;
+
+struct MQPoint {
+  float x, y, z;
+};
+struct MQCoordinate {
+  float u, v;
+};
+struct MQColor {
+  float r, g, b;
+};
+
+// Registration of one user-data kind (MQDoc_CreateUserData).
+struct MQUserDataInfo {
+  uint32_t size;            // sizeof(MQUserDataInfo): 40
+  uint32_t product_id;
+  uint32_t plugin_id;
+  char identifier[16];      // at most 15 characters, NUL-terminated
+  int32_t userdata_type;
+  int32_t bytes_per_element;
+  BOOL create;
+};
+static_assert(sizeof(MQUserDataInfo) == 40, "user-data registration record is 40 bytes");
+
+// One pair of a named-argument list; the list ends with a null name.
+struct NAMED_ARG {
+  const char* name;
+  void* value;
+};
+
+// Every request of the plug-in to the host (MQ_SendMessage).
+struct HOST_REQUEST_INFO {
+  uint32_t product;
+  uint32_t plugin_id;
+  int32_t index;       // always 0
+  NAMED_ARG* option;   // the request's named arguments
+};
+
+// The host calls this back (MQ_StationCallback) with the record it was given.
+typedef BOOL(MQAPICALL* MQStationCallbackProc)(MQDocument doc, void* option);
+
+// Argument block of MQXmlElem_Value; which fields a code reads or writes is
+// listed with the codes in host_api.h. Names and text are UTF-8. Text the host
+// returns stays valid until the element is changed or destroyed.
+struct MQXmlValue {
+  const char* name;      // child or attribute name; null: any child
+  const char* text;      // attribute value given (set) or returned (get, name)
+  MQXmlElement element;  // the current child given (next), or the element found
+};
+
+#if defined(_WIN32) && !defined(_WIN64)
+static_assert(sizeof(NAMED_ARG) == 8, "named argument pair");
+static_assert(sizeof(HOST_REQUEST_INFO) == 16, "host request record");
+static_assert(offsetof(HOST_REQUEST_INFO, index) == 8, "host request record");
+static_assert(offsetof(HOST_REQUEST_INFO, option) == 12, "host request record");
+static_assert(sizeof(MQXmlValue) == 12, "XML value block");
+#endif
+static_assert(sizeof(MQPoint) == 12 && sizeof(MQCoordinate) == 8 && sizeof(MQColor) == 12,
+              "geometry records");
+static_assert(offsetof(MQUserDataInfo, identifier) == 12 &&
+                  offsetof(MQUserDataInfo, userdata_type) == 28 &&
+                  offsetof(MQUserDataInfo, create) == 36,
+              "user-data registration record");
+
+// Event codes of MQOnEvent.
+enum MQEventCode : int {
+  MQEVENT_INITIALIZE = 1,
+  MQEVENT_EXIT = 2,
+  MQEVENT_ACTIVATE = 100,
+  MQEVENT_IS_ACTIVATED = 101,
+  MQEVENT_MINIMIZE = 102,
+  MQEVENT_USER_MESSAGE = 103,
+  MQEVENT_DRAW = 110,
+  MQEVENT_LBUTTON_DOWN = 120,
+  MQEVENT_LBUTTON_MOVE = 121,
+  MQEVENT_LBUTTON_UP = 122,
+  MQEVENT_MBUTTON_DOWN = 123,
+  MQEVENT_MBUTTON_MOVE = 124,
+  MQEVENT_MBUTTON_UP = 125,
+  MQEVENT_RBUTTON_DOWN = 126,
+  MQEVENT_RBUTTON_MOVE = 127,
+  MQEVENT_RBUTTON_UP = 128,
+  MQEVENT_MOUSE_MOVE = 129,
+  MQEVENT_MOUSE_WHEEL = 130,
+  MQEVENT_KEY_DOWN = 140,
+  MQEVENT_KEY_UP = 141,
+  MQEVENT_NEW_DOCUMENT = 200,
+  MQEVENT_END_DOCUMENT = 201,
+  MQEVENT_SAVE_DOCUMENT = 202,
+  MQEVENT_UNDO = 210,
+  MQEVENT_REDO = 211,
+  MQEVENT_UNDO_UPDATED = 212,
+  MQEVENT_OBJECT_LIST = 220,
+  MQEVENT_OBJECT_MODIFIED = 221,
+  MQEVENT_OBJECT_SELECTED = 222,
+  MQEVENT_MATERIAL_LIST = 230,
+  MQEVENT_MATERIAL_MODIFIED = 231,
+  MQEVENT_SCENE = 240,
+};
+
+// Request codes of MQ_SendMessage.
+enum MQRequestCode : int {
+  MQREQUEST_USER_MESSAGE = 101,
+  MQREQUEST_NEW_DRAW_OBJECT = 200,
+  MQREQUEST_NEW_DRAW_MATERIAL = 201,
+  MQREQUEST_DELETE_DRAW_OBJECT = 210,
+  MQREQUEST_DELETE_DRAW_MATERIAL = 211,
+  MQREQUEST_UPDATE_UNDO = 301,
+  MQREQUEST_REDRAW_ALL_SCENE = 401,
+};
+
+// Plug-in kinds returned by GetPlugInType.
+enum MQPluginType : int {
+  MQPLUGIN_TYPE_IMPORT = 1,
+  MQPLUGIN_TYPE_EXPORT = 2,
+  MQPLUGIN_TYPE_CREATE = 3,
+  MQPLUGIN_TYPE_OBJECT = 4,
+  MQPLUGIN_TYPE_SELECT = 5,
+  MQPLUGIN_TYPE_STATION = 6,
+  MQPLUGIN_TYPE_COMMAND = 7,
+};
+
+// The interface version this module was built for (MQCheckVersion).
+constexpr uint32_t MQPLUGIN_VERSION = 0x0399;
