@@ -2,6 +2,8 @@
 // Loading another module of the process and looking up its exported symbols.
 // Windows: LoadLibraryA / GetProcAddress / FreeLibrary; native: dlopen / dlsym / dlclose.
 
+#include <string>
+
 namespace quorvel::platform {
 
 using ModuleHandle = void*;
@@ -17,5 +19,9 @@ void CloseModule(ModuleHandle module);
 // entry point, null in the native build until something sets it.
 void* PluginModuleInstance();
 void SetPluginModuleInstance(void* instance);
+
+// Full path of the module (executable or library) that contains `address`;
+// empty when it cannot be told.
+std::string ModulePathOf(const void* address);
 
 }  // namespace quorvel::platform

@@ -3,7 +3,8 @@
 # Does nothing and prints nothing when everything is already there.
 set -euo pipefail
 
-native_packages=(cmake make g++ libgtest-dev libgmock-dev libbenchmark-dev binutils)
+native_packages=(cmake make g++ libgtest-dev libgmock-dev libbenchmark-dev binutils
+  librapidxml-dev libtinyobjloader-dev libstb-dev)
 windows_packages=(g++-mingw-w64-i686 binutils-mingw-w64-i686 wine wine32:i386 xvfb xauth locales)
 
 missing=()

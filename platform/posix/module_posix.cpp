@@ -19,3 +19,13 @@ void CloseModule(ModuleHandle module) {
 }
 
 }  // namespace quorvel::platform
+
+namespace quorvel::platform {
+
+std::string ModulePathOf(const void* address) {
+  Dl_info info{};
+  if (address == nullptr || dladdr(address, &info) == 0 || info.dli_fname == nullptr) return {};
+  return info.dli_fname;
+}
+
+}  // namespace quorvel::platform

@@ -19,3 +19,20 @@ void CloseModule(ModuleHandle module) {
 }
 
 }  // namespace quorvel::platform
+
+namespace quorvel::platform {
+
+std::string ModulePathOf(const void* address) {
+  HMODULE module = nullptr;
+  if (address == nullptr ||
+      !GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
+                              GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                          static_cast<LPCSTR>(address), &module)) {
+    return {};
+  }
+  char path[MAX_PATH] = {};
+  const DWORD length = GetModuleFileNameA(module, path, MAX_PATH);
+  return length > 0 && length < MAX_PATH ? std::string(path, length) : std::string();
+}
+
+}  // namespace quorvel::platform

@@ -1,0 +1,140 @@
+// Material, scene, matrix and XML element functions of the host API.
+#include <algorithm>
+#include <cstring>
+
+#include "host/core/api.h"
+#include "host/core/host.h"
+#include "host/files/xml_tree.h"
+#include "host/geometry/camera.h"
+#include "host/geometry/transform.h"
+
+using mqhost::Camera;
+using mqhost::Host;
+using mqhost::Material;
+using mqhost::ToCamera;
+using mqhost::ToMaterial;
+using mqhost::ToObject;
+
+namespace {
+
+// Material integer values: 0x102 switches vertex colours on; 0x103 reads the
+// material's unique id.
+constexpr int kMaterialUniqueId = 0x103;
+
+}  // namespace
+
+void MQAPICALL MQMat_SetName(MQMaterial mat, const char* name) {
+  if (Material* m = ToMaterial(mat)) m->name = name != nullptr ? name : "";
+}
+
+void MQAPICALL MQMat_SetColor(MQMaterial mat, const MQColor* color) {
+  Material* m = ToMaterial(mat);
+  if (m != nullptr && color != nullptr) m->color = *color;
+}
+
+void MQAPICALL MQMat_SetDiffuse(MQMaterial mat, float value) {
+  if (Material* m = ToMaterial(mat)) m->diffuse = value;
+}
+
+void MQAPICALL MQMat_SetAmbient(MQMaterial mat, float value) {
+  if (Material* m = ToMaterial(mat)) m->ambient = value;
+}
+
+void MQAPICALL MQMat_SetEmission(MQMaterial mat, float value) {
+  if (Material* m = ToMaterial(mat)) m->emission = value;
+}
+
+void MQAPICALL MQMat_SetSpecular(MQMaterial mat, float value) {
+  if (Material* m = ToMaterial(mat)) m->specular = value;
+}
+
+void MQAPICALL MQMat_SetPower(MQMaterial mat, float value) {
+  if (Material* m = ToMaterial(mat)) m->power = value;
+}
+
+float MQAPICALL MQMat_GetAlpha(MQMaterial mat) {
+  const Material* m = ToMaterial(mat);
+  return m != nullptr ? m->alpha : 0.0f;
+}
+
+void MQAPICALL MQMat_SetAlpha(MQMaterial mat, float value) {
+  if (Material* m = ToMaterial(mat)) m->alpha = value;
+}
+
+void MQAPICALL MQMat_GetIntValue(MQMaterial mat, int type_id, int* values) {
+  const Material* m = ToMaterial(mat);
+  if (m == nullptr || values == nullptr) return;
+  if (type_id == MQMAT_ID_VERTEXCOLOR) values[0] = m->vertex_color;
+  if (type_id == kMaterialUniqueId) values[0] = static_cast<int>(m->uid);
+}
+
+void MQAPICALL MQMat_SetIntValue(MQMaterial mat, int type_id, const int* values) {
+  Material* m = ToMaterial(mat);
+  if (m == nullptr || values == nullptr) return;
+  if (type_id == MQMAT_ID_VERTEXCOLOR) m->vertex_color = values[0];
+}
+
+// Deletes a drawing material, or a document material by handle.
+void MQAPICALL MQMat_Delete(MQMaterial mat) {
+  const Material* m = ToMaterial(mat);
+  if (m == nullptr) return;
+  for (const auto& document : Host::Instance().documents()) {
+    if (document->DeleteDrawingMaterial(m)) return;
+    for (int i = 0; i < document->MaterialCount(); ++i) {
+      if (document->MaterialAt(i) == m) {
+        document->DeleteMaterial(i);
+        return;
+      }
+    }
+  }
+}
+
+void MQAPICALL MQScene_GetViewMatrix(MQScene scene, float* matrix) {
+  const Camera* camera = ToCamera(scene);
+  if (camera != nullptr && matrix != nullptr) {
+    std::memcpy(matrix, mqhost::ViewMatrix(*camera).m, sizeof(float) * 16);
+  }
+}
+
+void MQAPICALL MQScene_GetProjMatrix(MQScene scene, float* matrix) {
+  const Camera* camera = ToCamera(scene);
+  if (camera != nullptr && matrix != nullptr) {
+    std::memcpy(matrix, mqhost::ProjectionMatrix(*camera).m, sizeof(float) * 16);
+  }
+}
+
+void MQAPICALL MQScene_FloatValue(MQScene scene, int type_id, float* values) {
+  const Camera* camera = ToCamera(scene);
+  if (camera != nullptr && values != nullptr) mqhost::SceneFloatValue(*camera, type_id, values);
+}
+
+// One flag per face: the object is visible, the face is visible, and it faces
+// the camera. Vertex positions are document coordinates already; the
+// object's transform places its pivot, not its vertices.
+void MQAPICALL MQScene_GetVisibleFace(MQScene scene, MQObject obj, BOOL* visible) {
+  const Camera* camera = ToCamera(scene);
+  const mqhost::Object* o = ToObject(obj);
+  if (camera == nullptr || o == nullptr || visible == nullptr) return;
+  std::vector<FVECTOR3> points;
+  for (size_t f = 0; f < o->faces.size(); ++f) {
+    const mqhost::Face& face = o->faces[f];
+    bool shown = o->visible != 0 && face.visible && face.points.size() >= 3;
+    if (shown) {
+      points.clear();
+      for (int index : face.points) {
+        const MQPoint& p = o->vertices[static_cast<size_t>(index)].position;
+        points.push_back(FVECTOR3(p.x, p.y, p.z));
+      }
+      shown = mqhost::FacesCamera(*camera, points.data(), static_cast<int>(points.size()));
+    }
+    visible[f] = shown ? TRUE : FALSE;
+  }
+}
+
+void MQAPICALL MQMatrix_FloatValue(float* matrix, int type_id, float* values) {
+  if (matrix != nullptr && values != nullptr) mqhost::MatrixFloatValue(matrix, type_id, values);
+}
+
+BOOL MQAPICALL MQXmlElem_Value(MQXmlElement elem, int type_id, MQXmlValue* value) {
+  return mqhost::XmlElemValue(reinterpret_cast<mqhost::XmlElement*>(elem), type_id, value);
+}

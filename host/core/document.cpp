@@ -1,0 +1,450 @@
+#include "host/core/document.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace mqhost {
+
+// ---------------------------------------------------------------- Object
+
+int Object::AddVertex(const MQPoint& position) {
+  Vertex vertex;
+  vertex.position = position;
+  if (document_ != nullptr) vertex.uid = document_->NextVertexUid();
+  vertices.push_back(vertex);
+  for (auto& [slot, bytes] : vertex_data) {
+    bytes.resize(bytes.size() + static_cast<size_t>(RecordSize(slot)), 0);
+  }
+  return static_cast<int>(vertices.size()) - 1;
+}
+
+int Object::AddFace(const std::vector<int>& points) {
+  if (points.empty()) return -1;
+  for (int point : points) {
+    if (point < 0 || point >= static_cast<int>(vertices.size())) return -1;
+  }
+  Face face;
+  face.points = points;
+  face.uvs.assign(points.size(), MQCoordinate{0.0f, 0.0f});
+  face.colors.assign(points.size(), 0xFFFFFFFFu);
+  faces.push_back(std::move(face));
+  return static_cast<int>(faces.size()) - 1;
+}
+
+std::vector<int> Object::RelatedFaces(int vertex) const {
+  std::vector<int> related;
+  for (int f = 0; f < static_cast<int>(faces.size()); ++f) {
+    const auto& points = faces[static_cast<size_t>(f)].points;
+    if (std::find(points.begin(), points.end(), vertex) != points.end()) related.push_back(f);
+  }
+  return related;
+}
+
+int Object::RecordSize(int slot) const {
+  const UserDataKind* kind = document_ != nullptr ? document_->Kind(slot) : nullptr;
+  return kind != nullptr ? kind->bytes_per_element : 0;
+}
+
+bool Object::AllocObjectData(int slot) {
+  const int size = RecordSize(slot);
+  if (size <= 0) return false;
+  // Allocating again keeps what is there.
+  object_data.emplace(slot, std::vector<uint8_t>(static_cast<size_t>(size), 0));
+  return true;
+}
+
+namespace {
+
+// Whether [offset, offset + bytes) lies inside a record of `size` bytes; a
+// byte count of 0 means "the rest of the record".
+bool RangeInRecord(int size, int offset, int* bytes) {
+  if (offset < 0 || *bytes < 0 || offset > size) return false;
+  if (*bytes == 0) *bytes = size - offset;
+  return *bytes <= size - offset;
+}
+
+}  // namespace
+
+bool Object::ReadObjectData(int slot, int offset, int bytes, void* out) const {
+  auto it = object_data.find(slot);
+  if (it == object_data.end() || out == nullptr) return false;
+  if (!RangeInRecord(static_cast<int>(it->second.size()), offset, &bytes)) return false;
+  std::memcpy(out, it->second.data() + offset, static_cast<size_t>(bytes));
+  return true;
+}
+
+bool Object::WriteObjectData(int slot, int offset, int bytes, const void* in) {
+  auto it = object_data.find(slot);
+  if (it == object_data.end() || in == nullptr) return false;
+  if (!RangeInRecord(static_cast<int>(it->second.size()), offset, &bytes)) return false;
+  std::memcpy(it->second.data() + offset, in, static_cast<size_t>(bytes));
+  return true;
+}
+
+bool Object::AllocVertexData(int slot) {
+  const int size = RecordSize(slot);
+  if (size <= 0) return false;
+  vertex_data.emplace(slot, std::vector<uint8_t>(vertices.size() * static_cast<size_t>(size), 0));
+  return true;
+}
+
+bool Object::VertexRangeValid(int slot, int first, int count, int offset, int* bytes) const {
+  const int size = RecordSize(slot);
+  if (vertex_data.count(slot) == 0 || size <= 0) return false;
+  const int vertex_count = static_cast<int>(vertices.size());
+  if (first < 0 || count <= 0 || first > vertex_count || count > vertex_count - first) return false;
+  return RangeInRecord(size, offset, bytes);
+}
+
+bool Object::ReadVertexData(int slot, int first, int count, int offset, int bytes,
+                            void* out) const {
+  if (out == nullptr || !VertexRangeValid(slot, first, count, offset, &bytes)) return false;
+  const std::vector<uint8_t>* data = &vertex_data.at(slot);
+  const size_t size = static_cast<size_t>(RecordSize(slot));
+  auto* dst = static_cast<uint8_t*>(out);
+  for (int i = 0; i < count; ++i) {
+    const size_t record = static_cast<size_t>(first + i) * size + static_cast<size_t>(offset);
+    std::memcpy(dst + static_cast<size_t>(i) * static_cast<size_t>(bytes), data->data() + record,
+                static_cast<size_t>(bytes));
+  }
+  return true;
+}
+
+bool Object::WriteVertexData(int slot, int first, int count, int offset, int bytes,
+                             const void* in) {
+  if (in == nullptr || !VertexRangeValid(slot, first, count, offset, &bytes)) return false;
+  std::vector<uint8_t>* data = &vertex_data.at(slot);
+  const size_t size = static_cast<size_t>(RecordSize(slot));
+  const auto* src = static_cast<const uint8_t*>(in);
+  for (int i = 0; i < count; ++i) {
+    const size_t record = static_cast<size_t>(first + i) * size + static_cast<size_t>(offset);
+    std::memcpy(data->data() + record, src + static_cast<size_t>(i) * static_cast<size_t>(bytes),
+                static_cast<size_t>(bytes));
+  }
+  return true;
+}
+
+std::unique_ptr<Object> Object::Clone() const {
+  auto copy = std::make_unique<Object>(*this);
+  copy->document_ = nullptr;
+  return copy;
+}
+
+// ---------------------------------------------------------------- Document
+
+Document::Document() = default;
+
+Object* Document::ObjectAt(int index) const {
+  if (index < 0 || index >= ObjectCount()) return nullptr;
+  return objects_[static_cast<size_t>(index)].get();
+}
+
+int Document::IndexOf(const Object* object) const {
+  if (object == nullptr) return -1;
+  RebuildHierarchy();
+  auto it = index_of_.find(object);
+  return it == index_of_.end() ? -1 : it->second;
+}
+
+std::unique_ptr<Object> Document::NewObject() const { return std::make_unique<Object>(); }
+
+void Document::Adopt(Object* object) {
+  object->document_ = this;
+  if (object->uid == 0) object->uid = NextObjectUid();
+  for (Vertex& vertex : object->vertices) {
+    if (vertex.uid == 0) vertex.uid = NextVertexUid();
+  }
+  // Records of slots this document does not know cannot be kept.
+  for (auto it = object->object_data.begin(); it != object->object_data.end();) {
+    it = Kind(it->first) != nullptr ? std::next(it) : object->object_data.erase(it);
+  }
+  for (auto it = object->vertex_data.begin(); it != object->vertex_data.end();) {
+    it = Kind(it->first) != nullptr ? std::next(it) : object->vertex_data.erase(it);
+  }
+}
+
+int Document::AddObject(std::unique_ptr<Object> object) {
+  if (!object) return -1;
+  Adopt(object.get());
+  objects_.push_back(std::move(object));
+  hierarchy_valid_ = false;
+  return ObjectCount() - 1;
+}
+
+int Document::InsertObject(std::unique_ptr<Object> object, const Object* after) {
+  if (!object) return -1;
+  const int after_index = IndexOf(after);
+  if (after_index < 0) return AddObject(std::move(object));
+  Adopt(object.get());
+  const int index = after_index + 1;
+  objects_.insert(objects_.begin() + index, std::move(object));
+  hierarchy_valid_ = false;
+  if (current_object >= index) ++current_object;
+  return index;
+}
+
+void Document::DeleteObject(int index) {
+  if (index < 0 || index >= ObjectCount()) return;
+  objects_[static_cast<size_t>(index)].reset();
+  hierarchy_valid_ = false;
+}
+
+void Document::RebuildHierarchy() const {
+  if (hierarchy_valid_) return;
+  const size_t count = objects_.size();
+  index_of_.clear();
+  parent_.assign(count, -1);
+  children_.assign(count, {});
+  // The last object seen at each depth: an object's parent is the nearest
+  // earlier object one level up.
+  std::vector<int> last_at_depth;
+  for (size_t i = 0; i < count; ++i) {
+    const Object* object = objects_[i].get();
+    if (object == nullptr) continue;
+    index_of_[object] = static_cast<int>(i);
+    const int depth = std::max(0, object->depth);
+    if (depth > 0 && static_cast<size_t>(depth - 1) < last_at_depth.size()) {
+      const int parent = last_at_depth[static_cast<size_t>(depth - 1)];
+      if (parent >= 0) {
+        parent_[i] = parent;
+        children_[static_cast<size_t>(parent)].push_back(static_cast<int>(i));
+      }
+    }
+    if (last_at_depth.size() <= static_cast<size_t>(depth)) {
+      last_at_depth.resize(static_cast<size_t>(depth) + 1, -1);
+    }
+    last_at_depth[static_cast<size_t>(depth)] = static_cast<int>(i);
+  }
+  hierarchy_valid_ = true;
+}
+
+Object* Document::Parent(const Object* object) const {
+  const int index = IndexOf(object);
+  if (index < 0) return nullptr;
+  return ObjectAt(parent_[static_cast<size_t>(index)]);
+}
+
+int Document::ChildCount(const Object* object) const {
+  const int index = IndexOf(object);
+  return index < 0 ? 0 : static_cast<int>(children_[static_cast<size_t>(index)].size());
+}
+
+Object* Document::Child(const Object* object, int child) const {
+  const int index = IndexOf(object);
+  if (index < 0) return nullptr;
+  const auto& children = children_[static_cast<size_t>(index)];
+  if (child < 0 || child >= static_cast<int>(children.size())) return nullptr;
+  return ObjectAt(children[static_cast<size_t>(child)]);
+}
+
+void Document::SetDepth(Object* object, int depth) {
+  if (object == nullptr) return;
+  object->depth = std::max(0, depth);
+  hierarchy_valid_ = false;
+}
+
+FMATRIX Document::LocalMatrix(const Object* object) const {
+  return object != nullptr ? ComposeTransform(object->transform) : FMATRIX();
+}
+
+FMATRIX Document::GlobalMatrix(const Object* object) const {
+  FMATRIX global = LocalMatrix(object);
+  // Bounded by the object count, so a corrupt depth can never loop forever.
+  const Object* parent = Parent(object);
+  for (int guard = 0; parent != nullptr && guard < ObjectCount(); ++guard) {
+    global = global * LocalMatrix(parent);
+    parent = Parent(parent);
+  }
+  return global;
+}
+
+bool Document::IsSelected(int object_index, int vertex_index) const {
+  const Object* object = ObjectAt(object_index);
+  if (object == nullptr || vertex_index < 0 ||
+      vertex_index >= static_cast<int>(object->vertices.size())) {
+    return false;
+  }
+  return object->vertices[static_cast<size_t>(vertex_index)].selected;
+}
+
+void Document::SetSelected(int object_index, int vertex_index, bool selected) {
+  Object* object = ObjectAt(object_index);
+  if (object == nullptr || vertex_index < 0 ||
+      vertex_index >= static_cast<int>(object->vertices.size())) {
+    return;
+  }
+  object->vertices[static_cast<size_t>(vertex_index)].selected = selected;
+}
+
+Material* Document::MaterialAt(int index) const {
+  if (index < 0 || index >= MaterialCount()) return nullptr;
+  return materials_[static_cast<size_t>(index)].get();
+}
+
+int Document::AddMaterial(std::unique_ptr<Material> material) {
+  if (!material) return -1;
+  if (material->uid == 0) material->uid = NextMaterialUid();
+  materials_.push_back(std::move(material));
+  return MaterialCount() - 1;
+}
+
+void Document::DeleteMaterial(int index) {
+  if (index < 0 || index >= MaterialCount()) return;
+  materials_.erase(materials_.begin() + index);
+  // Faces keep pointing at the same materials.
+  for (auto& object : objects_) {
+    if (!object) continue;
+    for (Face& face : object->faces) {
+      if (face.material == index) {
+        face.material = -1;
+      } else if (face.material > index) {
+        --face.material;
+      }
+    }
+  }
+  if (current_material >= MaterialCount()) current_material = MaterialCount() - 1;
+}
+
+int Document::RegisterUserData(const MQUserDataInfo& info) {
+  if (info.size != sizeof(MQUserDataInfo) || info.bytes_per_element <= 0) return 0;
+  UserDataKind kind;
+  kind.product_id = info.product_id;
+  kind.plugin_id = info.plugin_id;
+  kind.name.assign(info.identifier, strnlen(info.identifier, sizeof(info.identifier)));
+  kind.type = info.userdata_type;
+  kind.bytes_per_element = info.bytes_per_element;
+  // Registering the same kind again answers the slot it already has.
+  for (size_t i = 0; i < kinds_.size(); ++i) {
+    const UserDataKind& k = kinds_[i];
+    if (k.product_id == kind.product_id && k.plugin_id == kind.plugin_id && k.name == kind.name &&
+        k.type == kind.type && k.bytes_per_element == kind.bytes_per_element) {
+      return static_cast<int>(i) + 1;
+    }
+  }
+  if (!info.create) return 0;
+  kinds_.push_back(kind);
+  return static_cast<int>(kinds_.size());
+}
+
+const UserDataKind* Document::Kind(int slot) const {
+  if (slot <= 0 || slot > static_cast<int>(kinds_.size())) return nullptr;
+  return &kinds_[static_cast<size_t>(slot) - 1];
+}
+
+void Document::ReserveUids(uint32_t object_uid, uint32_t vertex_uid, uint32_t material_uid) {
+  next_object_uid_ = std::max(next_object_uid_, object_uid + 1);
+  next_vertex_uid_ = std::max(next_vertex_uid_, vertex_uid + 1);
+  next_material_uid_ = std::max(next_material_uid_, material_uid + 1);
+}
+
+Object* Document::CreateDrawingObject(int visibility, bool instant) {
+  DrawingObject drawing;
+  drawing.object = std::make_unique<Object>();
+  drawing.object->document_ = this;
+  drawing.object->uid = NextObjectUid();
+  drawing.object->visible = static_cast<uint32_t>(visibility);
+  drawing.instant = instant;
+  drawing_objects_.push_back(std::move(drawing));
+  return drawing_objects_.back().object.get();
+}
+
+Material* Document::CreateDrawingMaterial(bool instant, int* index) {
+  // Drawing materials are numbered after the document's own.
+  int next = MaterialCount();
+  for (const DrawingMaterial& m : drawing_materials_) next = std::max(next, m.index + 1);
+  DrawingMaterial drawing;
+  drawing.material = std::make_unique<Material>();
+  drawing.material->uid = NextMaterialUid();
+  drawing.index = next;
+  drawing.instant = instant;
+  drawing_materials_.push_back(std::move(drawing));
+  if (index != nullptr) *index = next;
+  return drawing_materials_.back().material.get();
+}
+
+bool Document::DeleteDrawingObject(const Object* object) {
+  auto it = std::find_if(drawing_objects_.begin(), drawing_objects_.end(),
+                         [object](const DrawingObject& d) { return d.object.get() == object; });
+  if (it == drawing_objects_.end()) return false;
+  drawing_objects_.erase(it);
+  return true;
+}
+
+bool Document::DeleteDrawingMaterial(const Material* material) {
+  auto it = std::find_if(drawing_materials_.begin(), drawing_materials_.end(),
+                         [material](const DrawingMaterial& d) { return d.material.get() == material; });
+  if (it == drawing_materials_.end()) return false;
+  drawing_materials_.erase(it);
+  return true;
+}
+
+void Document::DiscardInstantDrawing() {
+  drawing_objects_.erase(std::remove_if(drawing_objects_.begin(), drawing_objects_.end(),
+                                        [](const DrawingObject& d) { return d.instant; }),
+                         drawing_objects_.end());
+  drawing_materials_.erase(std::remove_if(drawing_materials_.begin(), drawing_materials_.end(),
+                                          [](const DrawingMaterial& d) { return d.instant; }),
+                           drawing_materials_.end());
+}
+
+Document::State Document::Capture() const {
+  State state;
+  state.objects.reserve(objects_.size());
+  for (const auto& object : objects_) {
+    state.objects.push_back(object ? object->Clone() : nullptr);
+  }
+  for (const auto& material : materials_) {
+    state.materials.push_back(std::make_unique<Material>(*material));
+  }
+  state.current_object = current_object;
+  state.current_material = current_material;
+  return state;
+}
+
+void Document::Restore(const State& state) {
+  std::vector<std::unique_ptr<Object>> restored(state.objects.size());
+  for (size_t i = 0; i < state.objects.size(); ++i) {
+    if (!state.objects[i]) continue;
+    // Reuse the object living at this position so plug-ins' handles stay valid.
+    std::unique_ptr<Object> object =
+        i < objects_.size() && objects_[i] ? std::move(objects_[i]) : std::make_unique<Object>();
+    *object = *state.objects[i];
+    object->document_ = this;
+    restored[i] = std::move(object);
+  }
+  objects_ = std::move(restored);
+  materials_.clear();
+  for (const auto& material : state.materials) {
+    materials_.push_back(std::make_unique<Material>(*material));
+  }
+  current_object = state.current_object;
+  current_material = state.current_material;
+  hierarchy_valid_ = false;
+}
+
+void Document::Replace(State state, std::vector<UserDataKind> kinds) {
+  kinds_ = std::move(kinds);
+  drawing_objects_.clear();
+  drawing_materials_.clear();
+  objects_ = std::move(state.objects);
+  materials_ = std::move(state.materials);
+  current_object = state.current_object;
+  current_material = state.current_material;
+  uint32_t max_object = 0, max_vertex = 0, max_material = 0;
+  for (auto& object : objects_) {
+    if (!object) continue;
+    max_object = std::max(max_object, object->uid);
+    for (const Vertex& vertex : object->vertices) max_vertex = std::max(max_vertex, vertex.uid);
+  }
+  for (const auto& material : materials_) max_material = std::max(max_material, material->uid);
+  ReserveUids(max_object, max_vertex, max_material);
+  for (auto& object : objects_) {
+    if (object) Adopt(object.get());
+  }
+  for (auto& material : materials_) {
+    if (material->uid == 0) material->uid = NextMaterialUid();
+  }
+  hierarchy_valid_ = false;
+}
+
+}  // namespace mqhost

@@ -1,0 +1,228 @@
+#pragma once
+// The substitute host's document: the object list (which may hold empty
+// positions), geometry, materials, user data and the hierarchy that the
+// object depths imply. The C API in api_*.cpp is a thin layer over this.
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "host/geometry/camera.h"
+#include "host/geometry/transform.h"
+#include "math/fmath.h"
+#include "sdk/mq_types.h"
+
+namespace mqhost {
+
+class Document;
+
+// Visibility bits of an object: what a drawing of it shows. 0 is hidden.
+enum : uint32_t {
+  kVisiblePoints = 1,
+  kVisibleLines = 2,
+  kVisibleFaces = 4,
+  kVisibleVertexColors = 8,
+  kVisibleDefault = kVisiblePoints | kVisibleLines | kVisibleFaces,
+};
+
+struct Vertex {
+  MQPoint position{0.0f, 0.0f, 0.0f};
+  uint32_t uid = 0;
+  bool selected = false;
+};
+
+// A face of 1 (point), 2 (line) or more points; UVs and colours per corner.
+struct Face {
+  std::vector<int> points;
+  int material = -1;  // -1: no material
+  std::vector<MQCoordinate> uvs;
+  std::vector<uint32_t> colors;
+  bool visible = true;
+};
+
+// One registered user-data kind; slot ids are index + 1, so 0 means none.
+struct UserDataKind {
+  uint32_t product_id = 0;
+  uint32_t plugin_id = 0;
+  std::string name;
+  int type = 0;
+  int bytes_per_element = 0;
+};
+
+class Object {
+ public:
+  std::string name;
+  int depth = 0;
+  uint32_t uid = 0;
+  uint32_t visible = kVisibleDefault;
+  bool locked = false;
+  LocalTransform transform;
+  int shading = 1;            // 0 flat, 1 smooth
+  float smooth_angle = 59.5f; // degrees
+  float color[3] = {1.0f, 1.0f, 1.0f};
+  bool color_valid = false;
+  std::vector<Vertex> vertices;
+  std::vector<Face> faces;
+  // Records by slot id: one per object, and bytes_per_element × vertex count.
+  std::map<int, std::vector<uint8_t>> object_data;
+  std::map<int, std::vector<uint8_t>> vertex_data;
+
+  // The document that holds the object; null for a free object.
+  Document* document() const { return document_; }
+
+  // Appends a vertex; every allocated vertex slot grows by one zeroed record.
+  // Its unique id comes from the document (a free object's vertices get
+  // theirs when the object joins one). Returns its index.
+  int AddVertex(const MQPoint& position);
+  // Appends a face; indices out of range make it fail with -1.
+  int AddFace(const std::vector<int>& points);
+  // Number of faces that use the vertex, and their indices.
+  std::vector<int> RelatedFaces(int vertex) const;
+
+  // User data. A slot must be registered with the object's document.
+  bool AllocObjectData(int slot);
+  void FreeObjectData(int slot) { object_data.erase(slot); }
+  bool ReadObjectData(int slot, int offset, int bytes, void* out) const;
+  bool WriteObjectData(int slot, int offset, int bytes, const void* in);
+  bool AllocVertexData(int slot);
+  void FreeVertexData(int slot) { vertex_data.erase(slot); }
+  bool ReadVertexData(int slot, int first, int count, int offset, int bytes, void* out) const;
+  bool WriteVertexData(int slot, int first, int count, int offset, int bytes, const void* in);
+
+  // A deep copy that belongs to no document (for undo states and drawing).
+  std::unique_ptr<Object> Clone() const;
+
+ private:
+  friend class Document;
+  int RecordSize(int slot) const;
+  // Whether the slot is allocated, [first, first + count) are vertices of this
+  // object and [offset, offset + bytes) lies in a record (bytes 0: to its end).
+  bool VertexRangeValid(int slot, int first, int count, int offset, int* bytes) const;
+  Document* document_ = nullptr;
+};
+
+struct Material {
+  std::string name;
+  MQColor color{1.0f, 1.0f, 1.0f};
+  float diffuse = 0.8f;
+  float ambient = 0.6f;
+  float emission = 0.0f;
+  float specular = 0.0f;
+  float power = 5.0f;
+  float alpha = 1.0f;
+  int vertex_color = 0;  // integer value 0x102: use vertex colours
+  uint32_t uid = 0;
+};
+
+// Drawing objects and materials that a plug-in asked for; instant ones live
+// for one frame.
+struct DrawingObject {
+  std::unique_ptr<Object> object;
+  bool instant = false;
+};
+struct DrawingMaterial {
+  std::unique_ptr<Material> material;
+  int index = -1;
+  bool instant = false;
+};
+
+class Document {
+ public:
+  Document();
+  Document(const Document&) = delete;
+  Document& operator=(const Document&) = delete;
+
+  // --- objects; every count includes empty positions
+  int ObjectCount() const { return static_cast<int>(objects_.size()); }
+  Object* ObjectAt(int index) const;
+  int IndexOf(const Object* object) const;  // -1 when not in the list
+  // Takes a free object into the list (at the end, or right after `after`).
+  int AddObject(std::unique_ptr<Object> object);
+  int InsertObject(std::unique_ptr<Object> object, const Object* after);
+  // Leaves the position empty and destroys the object.
+  void DeleteObject(int index);
+  std::unique_ptr<Object> NewObject() const;  // a free object
+
+  // --- hierarchy by depth in list order (cached; rebuilt after changes)
+  Object* Parent(const Object* object) const;
+  int ChildCount(const Object* object) const;
+  Object* Child(const Object* object, int index) const;
+  void SetDepth(Object* object, int depth);
+  void HierarchyChanged() { hierarchy_valid_ = false; }
+
+  // --- transforms: global = local · parent global
+  FMATRIX LocalMatrix(const Object* object) const;
+  FMATRIX GlobalMatrix(const Object* object) const;
+
+  // --- materials
+  int MaterialCount() const { return static_cast<int>(materials_.size()); }
+  Material* MaterialAt(int index) const;
+  int AddMaterial(std::unique_ptr<Material> material);
+  void DeleteMaterial(int index);
+
+  int current_object = -1;
+  int current_material = -1;
+
+  // --- vertex selection (kept on the vertices themselves)
+  bool IsSelected(int object_index, int vertex_index) const;
+  void SetSelected(int object_index, int vertex_index, bool selected);
+
+  // --- user data kinds
+  int RegisterUserData(const MQUserDataInfo& info);  // slot id, or 0
+  const UserDataKind* Kind(int slot) const;
+  const std::vector<UserDataKind>& kinds() const { return kinds_; }
+
+  // --- unique ids, never reused within the document
+  uint32_t NextObjectUid() { return next_object_uid_++; }
+  uint32_t NextVertexUid() { return next_vertex_uid_++; }
+  uint32_t NextMaterialUid() { return next_material_uid_++; }
+  // After loading ids from a file: continue above the largest one seen.
+  void ReserveUids(uint32_t object_uid, uint32_t vertex_uid, uint32_t material_uid);
+
+  // --- the scene (one camera)
+  Camera camera;
+
+  // --- drawing objects of plug-ins
+  Object* CreateDrawingObject(int visibility, bool instant);
+  Material* CreateDrawingMaterial(bool instant, int* index);
+  bool DeleteDrawingObject(const Object* object);
+  bool DeleteDrawingMaterial(const Material* material);
+  void DiscardInstantDrawing();
+  const std::vector<DrawingObject>& drawing_objects() const { return drawing_objects_; }
+
+  // --- undo: the document's content as a value
+  struct State {
+    std::vector<std::unique_ptr<Object>> objects;
+    std::vector<std::unique_ptr<Material>> materials;
+    int current_object = -1;
+    int current_material = -1;
+  };
+  State Capture() const;
+  // Objects that still exist at the same position keep their handles.
+  void Restore(const State& state);
+  // Replaces the whole content (a document read from a file): objects keep
+  // the unique ids they bring, and new ids continue above the largest.
+  void Replace(State state, std::vector<UserDataKind> kinds);
+
+ private:
+  void Adopt(Object* object);
+  void RebuildHierarchy() const;
+
+  std::vector<std::unique_ptr<Object>> objects_;
+  std::vector<std::unique_ptr<Material>> materials_;
+  std::vector<UserDataKind> kinds_;
+  std::vector<DrawingObject> drawing_objects_;
+  std::vector<DrawingMaterial> drawing_materials_;
+  uint32_t next_object_uid_ = 1;
+  uint32_t next_vertex_uid_ = 1;
+  uint32_t next_material_uid_ = 1;
+
+  mutable bool hierarchy_valid_ = false;
+  mutable std::unordered_map<const Object*, int> index_of_;
+  mutable std::vector<int> parent_;
+  mutable std::vector<std::vector<int>> children_;
+};
+
+}  // namespace mqhost

@@ -1,0 +1,497 @@
+#include "host/driver/driver.h"
+
+#include <cstdio>
+#include <ostream>
+#include <utility>
+
+#include "host/core/host.h"
+#include "host/core/plugin_module.h"
+#include "host/driver/document_io.h"
+#include "host/driver/script.h"
+#include "host/events/events.h"
+#include "host/peer/peer_client.h"
+
+namespace mqhost {
+
+namespace {
+
+std::string Hex(uint32_t value) {
+  char text[16];
+  std::snprintf(text, sizeof(text), "0x%08X", value);
+  return text;
+}
+
+const char* Bool(BOOL value) { return value != FALSE ? "TRUE" : "FALSE"; }
+
+std::string Count(size_t n, const char* noun) {
+  return std::to_string(n) + " " + noun + (n == 1 ? "" : "s");
+}
+
+const char* KindName(int kind) {
+  switch (kind) {
+    case MQPLUGIN_TYPE_IMPORT: return "import";
+    case MQPLUGIN_TYPE_EXPORT: return "export";
+    case MQPLUGIN_TYPE_CREATE: return "create";
+    case MQPLUGIN_TYPE_OBJECT: return "object";
+    case MQPLUGIN_TYPE_SELECT: return "select";
+    case MQPLUGIN_TYPE_STATION: return "station";
+    case MQPLUGIN_TYPE_COMMAND: return "command";
+    default: return "unknown";
+  }
+}
+
+std::string Label(const PluginModule* plugin) {
+  if (!plugin->enum_string().empty()) return plugin->enum_string();
+  const auto slash = plugin->path().find_last_of("/\\");
+  return slash == std::string::npos ? plugin->path() : plugin->path().substr(slash + 1);
+}
+
+const char* MouseEventName(int code) {
+  switch (code) {
+    case MQEVENT_LBUTTON_DOWN: return "left button down";
+    case MQEVENT_LBUTTON_MOVE: return "left button move";
+    case MQEVENT_LBUTTON_UP: return "left button up";
+    case MQEVENT_MBUTTON_DOWN: return "middle button down";
+    case MQEVENT_MBUTTON_MOVE: return "middle button move";
+    case MQEVENT_MBUTTON_UP: return "middle button up";
+    case MQEVENT_RBUTTON_DOWN: return "right button down";
+    case MQEVENT_RBUTTON_MOVE: return "right button move";
+    case MQEVENT_RBUTTON_UP: return "right button up";
+    case MQEVENT_MOUSE_MOVE: return "mouse move";
+    case MQEVENT_MOUSE_WHEEL: return "mouse wheel";
+    default: return "mouse";
+  }
+}
+
+// One run of plug-ins against one document. Whatever happens, the destructor
+// ends the document and lets the plug-ins exit and unload.
+class Session {
+ public:
+  Session(Host& host, std::ostream& out) : host_(host), out_(out) {}
+  ~Session() { Close(); }
+  Session(const Session&) = delete;
+  Session& operator=(const Session&) = delete;
+
+  bool LoadPlugins(const std::vector<std::string>& paths, std::string* error) {
+    for (const std::string& path : paths) {
+      PluginModule* plugin = Load(path, error);
+      if (plugin == nullptr) return false;
+      main_plugins_.push_back(plugin);
+    }
+    return true;
+  }
+
+  bool LoadPeer(const std::string& path, std::string* error) {
+    PluginModule* peer = PeerClient::FindPeer(host_);
+    if (peer == nullptr) peer = Load(path.empty() ? PeerClient::DefaultPath() : path, error);
+    if (peer == nullptr) return false;
+    if (peer->product() != quorvel_peer::kProductId || peer->id() != quorvel_peer::kPluginId) {
+      *error = peer->path() + " is not the peer plug-in (product " + Hex(peer->product()) + ", id " +
+               Hex(peer->id()) + ")";
+      return false;
+    }
+    peer_ = peer;
+    return true;
+  }
+
+  void Initialize() {
+    for (const auto& plugin : host_.plugins()) {
+      out_ << "initialize " << Label(plugin.get()) << ": "
+           << Bool(SendInitialize(host_, plugin.get())) << "\n";
+    }
+    initialized_ = true;
+  }
+
+  bool OpenDocument(const std::string& path, std::string* error) {
+    document_ = host_.NewDocument();
+    if (!path.empty()) {
+      if (!mqhost::OpenDocument(host_, document_, path, error)) return false;
+      int objects = 0;
+      for (int i = 0; i < document_->ObjectCount(); ++i) objects += document_->ObjectAt(i) != nullptr;
+      out_ << "document " << path << ": " << Count(objects, "object") << ", "
+           << Count(document_->MaterialCount(), "material") << "\n";
+    } else {
+      out_ << "document: new and empty\n";
+    }
+    for (const auto& plugin : host_.plugins()) {
+      out_ << "new document for " << Label(plugin.get()) << ": "
+           << Bool(SendNewDocument(host_, document_, path, plugin.get())) << "\n";
+    }
+    document_announced_ = true;
+    return true;
+  }
+
+  // Runs one command; false with the reason (without file and line) when the
+  // document does not allow it.
+  bool Run(const ScriptCommand& command, const std::string& where, std::string* error) {
+    out_ << where << ": ";
+    switch (command.kind) {
+      case ScriptCommandKind::kActivate:
+      case ScriptCommandKind::kDeactivate: {
+        const bool activate = command.kind == ScriptCommandKind::kActivate;
+        out_ << (activate ? "activate" : "deactivate");
+        PrintEach(main_plugins_, [&](PluginModule* p) { return SendActivate(host_, document_, activate, p); });
+        return true;
+      }
+      case ScriptCommandKind::kDraw: {
+        const int width = command.width > 0 ? command.width : document_->camera.width;
+        const int height = command.height > 0 ? command.height : document_->camera.height;
+        SendDraw(host_, document_, width, height);
+        out_ << "draw " << width << " x " << height << ": "
+             << Count(document_->drawing_objects().size(), "drawing object") << " kept\n";
+        return true;
+      }
+      case ScriptCommandKind::kMouse: {
+        PointerInput input;
+        input.x = command.x;
+        input.y = command.y;
+        input.wheel = command.wheel;
+        input.flags = command.flags;
+        out_ << MouseEventName(command.event_code) << " at " << command.x << ", " << command.y;
+        if (command.event_code == MQEVENT_MOUSE_WHEEL) out_ << " by " << command.wheel;
+        PrintEach(CommandPlugins(),
+                  [&](PluginModule* p) { return SendMouse(host_, document_, command.event_code, input, p); });
+        return true;
+      }
+      case ScriptCommandKind::kKey: {
+        const bool down = command.event_code == MQEVENT_KEY_DOWN;
+        out_ << "key " << (down ? "down " : "up ") << Hex(static_cast<uint32_t>(command.key));
+        PrintEach(CommandPlugins(), [&](PluginModule* p) {
+          return SendKey(host_, document_, down, command.key, command.flags, p);
+        });
+        return true;
+      }
+      case ScriptCommandKind::kCameraPosition:
+      case ScriptCommandKind::kCameraTarget: {
+        const bool position = command.kind == ScriptCommandKind::kCameraPosition;
+        FVECTOR3& point = position ? document_->camera.position : document_->camera.look_at;
+        point = FVECTOR3{command.values[0], command.values[1], command.values[2]};
+        out_ << "camera " << (position ? "position " : "target ") << command.values[0] << " "
+             << command.values[1] << " " << command.values[2] << "\n";
+        SendScene(host_, document_);
+        return true;
+      }
+      case ScriptCommandKind::kCameraOrtho:
+      case ScriptCommandKind::kCameraPerspective: {
+        const bool ortho = command.kind == ScriptCommandKind::kCameraOrtho;
+        document_->camera.orthographic = ortho;
+        (ortho ? document_->camera.ortho_height : document_->camera.fov_degrees) = command.values[0];
+        out_ << "camera " << (ortho ? "ortho " : "perspective ") << command.values[0] << "\n";
+        SendScene(host_, document_);
+        return true;
+      }
+      case ScriptCommandKind::kSelect:
+      case ScriptCommandKind::kDeselect: {
+        const bool select = command.kind == ScriptCommandKind::kSelect;
+        if (!CheckObject(command.object, error)) return false;
+        if (command.vertex >= static_cast<int>(document_->ObjectAt(command.object)->vertices.size())) {
+          *error = "object " + std::to_string(command.object) + " has no vertex " +
+                   std::to_string(command.vertex);
+          return false;
+        }
+        document_->SetSelected(command.object, command.vertex, select);
+        out_ << (select ? "select" : "deselect") << " vertex " << command.vertex << " of object "
+             << command.object << "\n";
+        SendObjectSelected(host_, document_);
+        return true;
+      }
+      case ScriptCommandKind::kCurrent:
+        if (!CheckObject(command.object, error)) return false;
+        document_->current_object = command.object;
+        out_ << "current object " << command.object << "\n";
+        SendObjectListChanged(host_, document_);
+        return true;
+      case ScriptCommandKind::kMessage:
+        return Message(command, error);
+      case ScriptCommandKind::kUndo:
+      case ScriptCommandKind::kRedo: {
+        const bool undo = command.kind == ScriptCommandKind::kUndo;
+        const bool done = undo ? host_.Undo(document_) : host_.Redo(document_);
+        out_ << (undo ? "undo: " : "redo: ");
+        if (done) {
+          out_ << "state " << host_.undo_position() + 1 << " of " << host_.undo_state_count() << "\n";
+        } else {
+          out_ << (undo ? "nothing to undo\n" : "nothing to redo\n");
+        }
+        return true;
+      }
+      case ScriptCommandKind::kSave:
+        Save(command.text);
+        return true;
+      case ScriptCommandKind::kEcho:
+        out_ << command.text << "\n";
+        return true;
+    }
+    return true;
+  }
+
+  void Save(const std::string& path) {
+    const SaveOutcome outcome = SendSaveDocument(host_, document_, path);
+    out_ << "save " << path;
+    if (!host_.plugins().empty()) {
+      out_ << " (event 202 answered " << Bool(outcome.answer);
+      if (outcome.save_unique_ids) out_ << "; a plug-in asked to keep unique ids";
+      out_ << ")";
+    }
+    out_ << "\n";
+    outputs_.emplace_back(path, DocumentFileText(host_, document_));
+  }
+
+  void ExportObj(const std::string& path) {
+    out_ << "export " << path << " as OBJ\n";
+    outputs_.emplace_back(path, ObjFileText(*document_));
+  }
+
+  // Ends the document, lets every plug-in exit and unloads them.
+  void Close() {
+    if (document_ != nullptr) {
+      if (document_announced_) {
+        if (peer_ != nullptr) {
+          // Models handed to the peer go back while their sender still has
+          // its document.
+          const int returned = PeerClient(host_, peer_).ReturnModels(document_);
+          if (returned > 0) out_ << "the peer handed back " << Count(returned, "model") << "\n";
+        }
+        const BOOL answer = SendEndDocument(host_, document_);
+        if (!host_.plugins().empty()) out_ << "end document: " << Bool(answer) << "\n";
+      }
+      host_.CloseDocument(document_);
+      document_ = nullptr;
+    }
+    if (initialized_) {
+      for (const auto& plugin : host_.plugins()) {
+        out_ << "exit " << Label(plugin.get()) << ": " << Bool(SendExit(host_, plugin.get())) << "\n";
+      }
+      initialized_ = false;
+    }
+    if (!host_.plugins().empty()) {
+      out_ << "unloaded " << Count(host_.plugins().size(), "plug-in module") << "\n";
+      host_.UnloadPlugins();
+    }
+    main_plugins_.clear();
+    peer_ = nullptr;
+  }
+
+  bool WriteOutputs(std::string* error) {
+    for (const auto& [path, text] : outputs_) {
+      if (!WriteOutputFile(path, text, error)) return false;
+      out_ << "wrote " << path << "\n";
+    }
+    return true;
+  }
+
+ private:
+  PluginModule* Load(const std::string& path, std::string* error) {
+    std::string reason;
+    PluginModule* plugin = host_.LoadPlugin(path, &reason);
+    if (plugin == nullptr) {
+      // The host's reasons name the module already.
+      *error = reason.find(path) != std::string::npos ? reason : path + ": " + reason;
+      return nullptr;
+    }
+    for (const auto& other : host_.plugins()) {
+      if (other.get() != plugin && other->product() == plugin->product() && other->id() == plugin->id()) {
+        *error = path + ": a plug-in with product " + Hex(plugin->product()) + " and id " +
+                 Hex(plugin->id()) + " is already loaded from " + other->path();
+        return nullptr;
+      }
+    }
+    out_ << "loaded " << path << "\n  name \"" << plugin->name() << "\", command \""
+         << plugin->enum_string() << "\", " << KindName(plugin->type()) << " plug-in (kind "
+         << plugin->type() << "), product " << Hex(plugin->product()) << ", id " << Hex(plugin->id())
+         << ", interface " << Hex(plugin->version()) << "\n";
+    return plugin;
+  }
+
+  // Mouse and key events go only to command plug-ins, as the modeller sends
+  // them to the command in use.
+  std::vector<PluginModule*> CommandPlugins() const {
+    std::vector<PluginModule*> plugins;
+    for (PluginModule* plugin : main_plugins_) {
+      if (plugin->type() == MQPLUGIN_TYPE_COMMAND) plugins.push_back(plugin);
+    }
+    return plugins;
+  }
+
+  template <typename Send>
+  void PrintEach(const std::vector<PluginModule*>& plugins, Send send) {
+    if (plugins.empty()) {
+      out_ << ": no plug-in takes it\n";
+      return;
+    }
+    const char* separator = ": ";
+    for (PluginModule* plugin : plugins) {
+      out_ << separator << Label(plugin) << " " << Bool(send(plugin));
+      separator = ", ";
+    }
+    out_ << "\n";
+  }
+
+  bool CheckObject(int index, std::string* error) const {
+    if (index >= document_->ObjectCount() || document_->ObjectAt(index) == nullptr) {
+      *error = "the document has no object " + std::to_string(index);
+      return false;
+    }
+    return true;
+  }
+
+  bool Message(const ScriptCommand& command, std::string* error) {
+    std::vector<int32_t> record(kMessageWords, 0);
+    std::copy(command.words.begin(), command.words.end(), record.begin());
+    const std::vector<int32_t> before = record;
+    out_ << "message " << command.text << " to " << Hex(command.product) << ":" << Hex(command.id);
+    if (host_.FindPlugin(command.product, command.id) == nullptr) {
+      out_ << " (no such plug-in is loaded: the host delivers nothing)";
+    }
+    PeerClient peer(host_, peer_);
+    const int received_before = peer.ReceivedCount(document_);
+    int answer = 0;
+    if (!peer.Send(document_, command.product, command.id, command.text.c_str(), record.data(), &answer)) {
+      *error = "the peer plug-in did not take the message";
+      return false;
+    }
+    out_ << ": answer " << answer << "\n";
+    for (size_t i = 0; i < record.size(); ++i) {
+      if (record[i] != before[i]) out_ << "  record word " << i << " is now " << record[i] << "\n";
+    }
+    const int received_after = peer.ReceivedCount(document_);
+    for (int i = received_before; i < received_after; ++i) {
+      quorvel_peer::PeerReceivedRecord received;
+      if (!peer.Received(document_, i, &received)) continue;
+      out_ << "  the peer received \"" << received.description << "\" from "
+           << Hex(received.src_product) << ":" << Hex(received.src_id) << ", answered "
+           << received.answer << (received.message != nullptr ? ", and holds the model\n" : "\n");
+    }
+    return true;
+  }
+
+  Host& host_;
+  std::ostream& out_;
+  std::vector<PluginModule*> main_plugins_;  // the --plugin modules
+  PluginModule* peer_ = nullptr;
+  Document* document_ = nullptr;
+  bool initialized_ = false;
+  bool document_announced_ = false;
+  std::vector<std::pair<std::string, std::string>> outputs_;  // path, text
+};
+
+}  // namespace
+
+bool ParseDriverOptions(const std::vector<std::string>& args, DriverOptions* options,
+                        std::string* error) {
+  DriverOptions parsed;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if (arg == "--help" || arg == "-h") {
+      parsed.help = true;
+      continue;
+    }
+    std::string* target = nullptr;
+    if (arg == "--plugin") {
+      parsed.plugins.emplace_back();
+      target = &parsed.plugins.back();
+    } else if (arg == "--peer") {
+      target = &parsed.peer;
+    } else if (arg == "--script") {
+      target = &parsed.script;
+    } else if (arg == "--save") {
+      target = &parsed.save;
+    } else if (arg == "--export-obj") {
+      target = &parsed.export_obj;
+    } else if (arg.size() > 1 && arg[0] == '-') {
+      *error = "unknown option " + arg;
+      return false;
+    } else if (!parsed.input.empty()) {
+      *error = "only one document can be opened (" + parsed.input + " and " + arg + ")";
+      return false;
+    } else {
+      parsed.input = arg;
+      continue;
+    }
+    if (i + 1 >= args.size() || args[i + 1].empty()) {
+      *error = arg + " needs a path";
+      return false;
+    }
+    if (!target->empty()) {
+      *error = arg + " given twice";
+      return false;
+    }
+    *target = args[++i];
+  }
+  *options = std::move(parsed);
+  return true;
+}
+
+std::string DriverHelp() {
+  return std::string(
+             "Usage: mqhost [--plugin PATH]... [--peer PATH] [FILE] [--script FILE]\n"
+             "              [--save FILE] [--export-obj FILE]\n"
+             "\n"
+             "Runs modeller plug-ins against a document, as the modeller would, and tells\n"
+             "what happens: the plug-ins are loaded and initialised, the document is opened\n"
+             "and given to them, the script's events are sent, the document is saved, ended,\n"
+             "and the plug-ins exit. Output files are written only when everything succeeded.\n"
+             "\n"
+             "Options:\n"
+             "  --plugin PATH      load the plug-in module at PATH (repeat for several; they\n"
+             "                     are loaded, and receive events, in this order)\n"
+             "  --peer PATH        the peer plug-in module that sends the script's user\n"
+             "                     messages (default: quorvel_peer beside the host module;\n"
+             "                     loaded only when given or when the script sends a message)\n"
+             "  FILE               the document to open: a host document file, or a\n"
+             "                     Wavefront OBJ file (.obj) to import; without it the\n"
+             "                     document starts empty\n"
+             "  --script FILE      the events to send (below); checked as a whole first\n"
+             "  --save FILE        save the document at the end (event 202 first)\n"
+             "  --export-obj FILE  write the document's objects as OBJ at the end\n"
+             "  --help             this text\n"
+             "\n"
+             "Exit status: 0 when everything succeeded, 1 when a plug-in, a file or the\n"
+             "script failed (nothing is written then), 2 for a wrong command line.\n"
+             "\n") +
+         ScriptHelp();
+}
+
+int RunDriver(const DriverOptions& options, std::ostream& out, std::ostream& err) {
+  std::string error;
+  std::vector<ScriptCommand> script;
+  if (!options.script.empty() && !LoadScript(options.script, &script, &error)) {
+    err << error << "\n";
+    return kDriverFailed;
+  }
+  bool needs_peer = !options.peer.empty();
+  for (const ScriptCommand& command : script) {
+    if (command.kind == ScriptCommandKind::kMessage) needs_peer = true;
+  }
+
+  Host& host = Host::Instance();
+  Session session(host, out);
+  if (!session.LoadPlugins(options.plugins, &error) ||
+      (needs_peer && !session.LoadPeer(options.peer, &error))) {
+    err << "mqhost: " << error << "\n";
+    return kDriverFailed;
+  }
+  session.Initialize();
+  if (!session.OpenDocument(options.input, &error)) {
+    err << "mqhost: " << error << "\n";
+    return kDriverFailed;
+  }
+  for (const ScriptCommand& command : script) {
+    const std::string where = options.script + ":" + std::to_string(command.line);
+    if (!session.Run(command, where, &error)) {
+      out << "failed\n";  // the reason goes to `err`, with file and line
+      err << where << ": " << error << "\n";
+      return kDriverFailed;
+    }
+  }
+  if (!options.save.empty()) session.Save(options.save);
+  if (!options.export_obj.empty()) session.ExportObj(options.export_obj);
+  session.Close();
+  if (!session.WriteOutputs(&error)) {
+    err << "mqhost: " << error << "\n";
+    return kDriverFailed;
+  }
+  return kDriverOk;
+}
+
+}  // namespace mqhost

@@ -1,0 +1,461 @@
+#include "host/driver/script.h"
+
+#include <cctype>
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+#include "host/events/events.h"
+
+namespace mqhost {
+
+namespace {
+
+using Words = std::vector<std::string>;
+
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r'; }
+
+// The line without its comment: from the first '#' that starts a word.
+std::string StripComment(const std::string& line) {
+  for (size_t i = 0; i < line.size(); ++i) {
+    if (line[i] == '#' && (i == 0 || IsBlank(line[i - 1]))) return line.substr(0, i);
+  }
+  return line;
+}
+
+Words Split(const std::string& line) {
+  Words words;
+  size_t i = 0;
+  while (i < line.size()) {
+    while (i < line.size() && IsBlank(line[i])) ++i;
+    const size_t start = i;
+    while (i < line.size() && !IsBlank(line[i])) ++i;
+    if (i > start) words.push_back(line.substr(start, i - start));
+  }
+  return words;
+}
+
+// What follows the first word, without the blanks around it.
+std::string RestAfterFirstWord(const std::string& line) {
+  size_t i = 0;
+  while (i < line.size() && IsBlank(line[i])) ++i;
+  while (i < line.size() && !IsBlank(line[i])) ++i;
+  while (i < line.size() && IsBlank(line[i])) ++i;
+  size_t end = line.size();
+  while (end > i && IsBlank(line[end - 1])) --end;
+  return line.substr(i, end - i);
+}
+
+std::string Quoted(const std::string& word) { return "'" + word + "'"; }
+
+bool ParseInt(const std::string& word, int* value) {
+  if (word.empty()) return false;
+  errno = 0;
+  char* end = nullptr;
+  const long parsed = std::strtol(word.c_str(), &end, 10);
+  if (errno != 0 || *end != '\0' || parsed < INT32_MIN || parsed > INT32_MAX) return false;
+  *value = static_cast<int>(parsed);
+  return true;
+}
+
+// Decimal, or hexadecimal with 0x (a leading 0 does not mean octal); the
+// full unsigned 32-bit range.
+bool ParseUint32(const std::string& word, uint32_t* value) {
+  const bool hex = word.size() > 2 && word[0] == '0' && (word[1] == 'x' || word[1] == 'X');
+  const std::string digits = hex ? word.substr(2) : word;
+  if (digits.empty() || !std::isxdigit(static_cast<unsigned char>(digits[0]))) return false;
+  errno = 0;
+  char* end = nullptr;
+  const unsigned long long parsed = std::strtoull(digits.c_str(), &end, hex ? 16 : 10);
+  if (errno != 0 || *end != '\0' || parsed > UINT32_MAX) return false;
+  *value = static_cast<uint32_t>(parsed);
+  return true;
+}
+
+bool ParseFloat(const std::string& word, float* value) {
+  if (word.empty()) return false;
+  errno = 0;
+  char* end = nullptr;
+  const float parsed = std::strtof(word.c_str(), &end);
+  if (errno != 0 || *end != '\0' || !std::isfinite(parsed)) return false;
+  *value = parsed;
+  return true;
+}
+
+std::string Lower(std::string word) {
+  for (char& c : word) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return word;
+}
+
+// Windows virtual-key codes by name; letters and digits are their own codes.
+struct KeyName {
+  const char* name;
+  int code;
+};
+constexpr KeyName kKeyNames[] = {
+    {"backspace", 0x08}, {"tab", 0x09},      {"enter", 0x0D},    {"return", 0x0D},
+    {"shift", 0x10},     {"ctrl", 0x11},     {"alt", 0x12},      {"escape", 0x1B},
+    {"esc", 0x1B},       {"space", 0x20},    {"pageup", 0x21},   {"pagedown", 0x22},
+    {"end", 0x23},       {"home", 0x24},     {"left", 0x25},     {"up", 0x26},
+    {"right", 0x27},     {"down", 0x28},     {"insert", 0x2D},   {"delete", 0x2E},
+};
+
+bool ParseKey(const std::string& word, int* code) {
+  const std::string name = Lower(word);
+  for (const KeyName& key : kKeyNames) {
+    if (name == key.name) {
+      *code = key.code;
+      return true;
+    }
+  }
+  if (name.size() == 1 && std::isalnum(static_cast<unsigned char>(name[0]))) {
+    *code = std::toupper(static_cast<unsigned char>(name[0]));
+    return true;
+  }
+  if (name.size() >= 2 && name[0] == 'f') {  // f1 to f24
+    int n = 0;
+    if (ParseInt(name.substr(1), &n) && n >= 1 && n <= 24 && std::isdigit(static_cast<unsigned char>(name[1]))) {
+      *code = 0x70 + n - 1;
+      return true;
+    }
+  }
+  uint32_t number = 0;
+  if (std::isdigit(static_cast<unsigned char>(name[0])) && ParseUint32(name, &number) && number >= 1 &&
+      number <= 254) {
+    *code = static_cast<int>(number);
+    return true;
+  }
+  return false;
+}
+
+// Modifier words from `first` on; each may appear once.
+bool ParseModifiers(const Words& words, size_t first, int* flags, std::string* error) {
+  int seen = 0;
+  for (size_t i = first; i < words.size(); ++i) {
+    const std::string& word = words[i];
+    int flag = 0;
+    if (word == "shift") {
+      flag = kButtonShift;
+    } else if (word == "ctrl") {
+      flag = kButtonCtrl;
+    } else if (word == "alt") {
+      flag = kButtonAlt;
+    } else {
+      *error = "unknown modifier " + Quoted(word) + " (expected shift, ctrl or alt)";
+      return false;
+    }
+    if ((seen & flag) != 0) {
+      *error = "modifier " + Quoted(word) + " given twice";
+      return false;
+    }
+    seen |= flag;
+  }
+  *flags |= seen;
+  return true;
+}
+
+bool ParsePosition(const Words& words, size_t first, ScriptCommand* command, std::string* error) {
+  if (!ParseInt(words[first], &command->x)) {
+    *error = "x " + Quoted(words[first]) + " is not an integer";
+    return false;
+  }
+  if (!ParseInt(words[first + 1], &command->y)) {
+    *error = "y " + Quoted(words[first + 1]) + " is not an integer";
+    return false;
+  }
+  return true;
+}
+
+bool ParseMouse(const Words& words, ScriptCommand* command, std::string* error) {
+  if (words.size() < 5) {
+    *error = "usage: mouse down|move|up left|middle|right X Y [shift] [ctrl] [alt]";
+    return false;
+  }
+  int offset = 0;  // down, move, up
+  if (words[1] == "down") {
+    offset = 0;
+  } else if (words[1] == "move") {
+    offset = 1;
+  } else if (words[1] == "up") {
+    offset = 2;
+  } else {
+    *error = "mouse action " + Quoted(words[1]) + " is not down, move or up";
+    return false;
+  }
+  int first_code = 0;
+  int button = 0;
+  if (words[2] == "left") {
+    first_code = MQEVENT_LBUTTON_DOWN;
+    button = kButtonLeft;
+  } else if (words[2] == "middle") {
+    first_code = MQEVENT_MBUTTON_DOWN;
+    button = kButtonMiddle;
+  } else if (words[2] == "right") {
+    first_code = MQEVENT_RBUTTON_DOWN;
+    button = kButtonRight;
+  } else {
+    *error = "mouse button " + Quoted(words[2]) + " is not left, middle or right";
+    return false;
+  }
+  command->kind = ScriptCommandKind::kMouse;
+  command->event_code = first_code + offset;
+  // As the window system reports it: the button is held during down and
+  // move, and no longer held when it comes up.
+  command->flags = offset == 2 ? 0 : button;
+  return ParsePosition(words, 3, command, error) &&
+         ParseModifiers(words, 5, &command->flags, error);
+}
+
+bool ParseCamera(const Words& words, ScriptCommand* command, std::string* error) {
+  if (words.size() < 2) {
+    *error = "usage: camera position|target X Y Z, camera ortho H or camera perspective FOV";
+    return false;
+  }
+  const std::string& what = words[1];
+  if (what == "position" || what == "target") {
+    command->kind = what == "position" ? ScriptCommandKind::kCameraPosition
+                                       : ScriptCommandKind::kCameraTarget;
+    if (words.size() != 5) {
+      *error = "usage: camera " + what + " X Y Z";
+      return false;
+    }
+    for (int i = 0; i < 3; ++i) {
+      if (!ParseFloat(words[2 + i], &command->values[i])) {
+        *error = "coordinate " + Quoted(words[2 + i]) + " is not a number";
+        return false;
+      }
+    }
+    return true;
+  }
+  if (what == "ortho" || what == "perspective") {
+    const bool ortho = what == "ortho";
+    command->kind = ortho ? ScriptCommandKind::kCameraOrtho : ScriptCommandKind::kCameraPerspective;
+    if (words.size() != 3) {
+      *error = ortho ? "usage: camera ortho H" : "usage: camera perspective FOV";
+      return false;
+    }
+    float value = 0.0f;
+    if (!ParseFloat(words[2], &value)) {
+      *error = Quoted(words[2]) + " is not a number";
+      return false;
+    }
+    if (ortho && !(value > 0.0f)) {
+      *error = "the orthographic height must be positive";
+      return false;
+    }
+    if (!ortho && !(value > 0.0f && value < 180.0f)) {
+      *error = "the field of view must lie between 0 and 180 degrees";
+      return false;
+    }
+    command->values[0] = value;
+    return true;
+  }
+  *error = "unknown camera setting " + Quoted(what) + " (expected position, target, ortho or perspective)";
+  return false;
+}
+
+bool ParseIndex(const std::string& word, const char* what, int* value, std::string* error) {
+  if (!ParseInt(word, value) || *value < 0) {
+    *error = std::string(what) + " " + Quoted(word) + " is not an index (0 or more)";
+    return false;
+  }
+  return true;
+}
+
+bool ExpectNoArguments(const Words& words, std::string* error) {
+  if (words.size() == 1) return true;
+  *error = Quoted(words[0]) + " takes no arguments";
+  return false;
+}
+
+}  // namespace
+
+bool ParseScriptLine(const std::string& raw_line, ScriptCommand* command, bool* is_command,
+                     std::string* error) {
+  const std::string line = StripComment(raw_line);
+  const Words words = Split(line);
+  *is_command = false;
+  if (words.empty()) return true;
+
+  ScriptCommand parsed;
+  const std::string& name = words[0];
+  bool ok = false;
+  if (name == "activate" || name == "deactivate") {
+    parsed.kind = name == "activate" ? ScriptCommandKind::kActivate : ScriptCommandKind::kDeactivate;
+    ok = ExpectNoArguments(words, error);
+  } else if (name == "undo" || name == "redo") {
+    parsed.kind = name == "undo" ? ScriptCommandKind::kUndo : ScriptCommandKind::kRedo;
+    ok = ExpectNoArguments(words, error);
+  } else if (name == "draw") {
+    parsed.kind = ScriptCommandKind::kDraw;
+    if (words.size() == 1) {
+      ok = true;
+    } else if (words.size() != 3) {
+      *error = "usage: draw [W H]";
+    } else if (!ParseInt(words[1], &parsed.width) || !ParseInt(words[2], &parsed.height) ||
+               parsed.width < 1 || parsed.height < 1) {
+      *error = "the viewport size " + words[1] + " x " + words[2] + " is not two positive integers";
+    } else {
+      ok = true;
+    }
+  } else if (name == "mouse") {
+    ok = ParseMouse(words, &parsed, error);
+  } else if (name == "move") {
+    parsed.kind = ScriptCommandKind::kMouse;
+    parsed.event_code = MQEVENT_MOUSE_MOVE;
+    if (words.size() < 3) {
+      *error = "usage: move X Y [shift] [ctrl] [alt]";
+    } else {
+      ok = ParsePosition(words, 1, &parsed, error) && ParseModifiers(words, 3, &parsed.flags, error);
+    }
+  } else if (name == "wheel") {
+    parsed.kind = ScriptCommandKind::kMouse;
+    parsed.event_code = MQEVENT_MOUSE_WHEEL;
+    if (words.size() < 4) {
+      *error = "usage: wheel X Y DELTA [shift] [ctrl] [alt]";
+    } else if (ParsePosition(words, 1, &parsed, error)) {
+      ok = ParseInt(words[3], &parsed.wheel);
+      if (!ok) *error = "wheel delta " + Quoted(words[3]) + " is not an integer";
+      ok = ok && ParseModifiers(words, 4, &parsed.flags, error);
+    }
+  } else if (name == "key") {
+    parsed.kind = ScriptCommandKind::kKey;
+    if (words.size() < 3) {
+      *error = "usage: key down|up KEY [shift] [ctrl] [alt]";
+    } else if (words[1] != "down" && words[1] != "up") {
+      *error = "key action " + Quoted(words[1]) + " is not down or up";
+    } else if (!ParseKey(words[2], &parsed.key)) {
+      *error = "unknown key " + Quoted(words[2]);
+    } else {
+      parsed.event_code = words[1] == "down" ? MQEVENT_KEY_DOWN : MQEVENT_KEY_UP;
+      ok = ParseModifiers(words, 3, &parsed.flags, error);
+    }
+  } else if (name == "camera") {
+    ok = ParseCamera(words, &parsed, error);
+  } else if (name == "select" || name == "deselect") {
+    parsed.kind = name == "select" ? ScriptCommandKind::kSelect : ScriptCommandKind::kDeselect;
+    if (words.size() != 3) {
+      *error = "usage: " + name + " OBJECT VERTEX";
+    } else {
+      ok = ParseIndex(words[1], "object", &parsed.object, error) &&
+           ParseIndex(words[2], "vertex", &parsed.vertex, error);
+    }
+  } else if (name == "current") {
+    parsed.kind = ScriptCommandKind::kCurrent;
+    if (words.size() != 2) {
+      *error = "usage: current OBJECT";
+    } else {
+      ok = ParseIndex(words[1], "object", &parsed.object, error);
+    }
+  } else if (name == "message") {
+    parsed.kind = ScriptCommandKind::kMessage;
+    if (words.size() < 4) {
+      *error = "usage: message PRODUCT ID DESCRIPTION [INT...]";
+    } else if (!ParseUint32(words[1], &parsed.product)) {
+      *error = "product " + Quoted(words[1]) + " is not a 32-bit unsigned number";
+    } else if (!ParseUint32(words[2], &parsed.id)) {
+      *error = "plug-in id " + Quoted(words[2]) + " is not a 32-bit unsigned number";
+    } else if (words.size() - 4 > static_cast<size_t>(kMessageWords)) {
+      *error = "a message record holds at most " + std::to_string(kMessageWords) + " words";
+    } else {
+      parsed.text = words[3];
+      ok = true;
+      for (size_t i = 4; i < words.size() && ok; ++i) {
+        int word = 0;
+        ok = ParseInt(words[i], &word);
+        if (!ok) *error = "record word " + Quoted(words[i]) + " is not a 32-bit integer";
+        parsed.words.push_back(word);
+      }
+    }
+  } else if (name == "save") {
+    parsed.kind = ScriptCommandKind::kSave;
+    parsed.text = RestAfterFirstWord(line);
+    ok = !parsed.text.empty();
+    if (!ok) *error = "usage: save FILE";
+  } else if (name == "echo") {
+    parsed.kind = ScriptCommandKind::kEcho;
+    parsed.text = RestAfterFirstWord(line);
+    ok = true;
+  } else {
+    *error = "unknown command " + Quoted(name);
+  }
+  if (!ok) return false;
+  *command = std::move(parsed);
+  *is_command = true;
+  return true;
+}
+
+bool ParseScript(const std::string& text, const std::string& name,
+                 std::vector<ScriptCommand>* commands, std::string* error) {
+  std::vector<ScriptCommand> parsed;
+  std::istringstream lines(text);
+  std::string line;
+  for (int number = 1; std::getline(lines, line); ++number) {
+    ScriptCommand command;
+    bool is_command = false;
+    std::string reason;
+    if (!ParseScriptLine(line, &command, &is_command, &reason)) {
+      *error = name + ":" + std::to_string(number) + ": " + reason;
+      return false;
+    }
+    if (!is_command) continue;
+    command.line = number;
+    parsed.push_back(std::move(command));
+  }
+  commands->insert(commands->end(), std::make_move_iterator(parsed.begin()),
+                   std::make_move_iterator(parsed.end()));
+  return true;
+}
+
+bool LoadScript(const std::string& path, std::vector<ScriptCommand>* commands, std::string* error) {
+  std::ifstream file(path, std::ios::binary);
+  if (!file) {
+    *error = "cannot read script " + path;
+    return false;
+  }
+  std::ostringstream text;
+  text << file.rdbuf();
+  if (file.bad()) {
+    *error = "cannot read script " + path;
+    return false;
+  }
+  return ParseScript(text.str(), path, commands, error);
+}
+
+const char* ScriptHelp() {
+  return "Script commands, one a line (blank lines are ignored; a word that starts\n"
+         "with '#' begins a comment that runs to the end of the line):\n"
+         "  activate | deactivate          take or give up the command (event 100)\n"
+         "  draw [W H]                     draw the view, W x H pixels (default: as it is)\n"
+         "  mouse down|move|up left|middle|right X Y [shift] [ctrl] [alt]\n"
+         "                                 a mouse button event at view pixel X, Y (y down);\n"
+         "                                 the button is held during down and move, not at up\n"
+         "  move X Y [shift] [ctrl] [alt]  the mouse moves without a button\n"
+         "  wheel X Y DELTA [shift] [ctrl] [alt]\n"
+         "                                 the wheel turns by DELTA (120 a notch)\n"
+         "  key down|up KEY [shift] [ctrl] [alt]\n"
+         "                                 a key: a letter, a digit, a virtual-key code (two\n"
+         "                                 digits or more, or 0x..), f1..f24, or one of\n"
+         "                                 backspace tab enter escape space pageup pagedown\n"
+         "                                 end home left up right down insert delete shift\n"
+         "                                 ctrl alt\n"
+         "  camera position X Y Z          move the camera (then event 240)\n"
+         "  camera target X Y Z            the point the camera looks at\n"
+         "  camera ortho H                 orthographic view, H world units high\n"
+         "  camera perspective FOV         perspective view, vertical field of view in degrees\n"
+         "  select OBJECT VERTEX           select a vertex by object and vertex index (event 222)\n"
+         "  deselect OBJECT VERTEX         deselect it\n"
+         "  current OBJECT                 make an object current (event 220)\n"
+         "  message PRODUCT ID DESCRIPTION [INT...]\n"
+         "                                 the peer plug-in sends a user message to the plug-in\n"
+         "                                 PRODUCT:ID (numbers, 0x for hexadecimal); the record\n"
+         "                                 is 256 zeroed 32-bit words, the INTs first; prints\n"
+         "                                 the answer, the record's words and what the peer got\n"
+         "  undo | redo                    step through the undo states\n"
+         "  save FILE                      save the document (event 202); written at the end\n"
+         "  echo TEXT                      print TEXT\n";
+}
+
+}  // namespace mqhost

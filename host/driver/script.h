@@ -1,0 +1,73 @@
+#pragma once
+// The driver's script: one command a line, read and checked as a whole before
+// anything runs, so that a mistake on the last line stops the run before the
+// first event is sent.
+//
+// Syntax: words separated by blanks; blank lines are ignored; a word that
+// starts with '#' begins a comment that runs to the end of the line.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace mqhost {
+
+enum class ScriptCommandKind {
+  kActivate,           // activate
+  kDeactivate,         // deactivate
+  kDraw,               // draw [W H]
+  kMouse,              // mouse down|move|up left|middle|right X Y [shift] [ctrl] [alt]
+                       // move X Y [shift] [ctrl] [alt]
+                       // wheel X Y DELTA [shift] [ctrl] [alt]
+  kKey,                // key down|up KEY [shift] [ctrl] [alt]
+  kCameraPosition,     // camera position X Y Z
+  kCameraTarget,       // camera target X Y Z
+  kCameraOrtho,        // camera ortho H
+  kCameraPerspective,  // camera perspective FOV
+  kSelect,             // select OBJECT VERTEX
+  kDeselect,           // deselect OBJECT VERTEX
+  kCurrent,            // current OBJECT
+  kMessage,            // message PRODUCT ID DESCRIPTION [INT...]
+  kUndo,               // undo
+  kRedo,               // redo
+  kSave,               // save FILE
+  kEcho,               // echo TEXT
+};
+
+// Most words a message record takes (the record is a zeroed block of this
+// many 32-bit words, the given ones first).
+constexpr int kMessageWords = 256;
+
+struct ScriptCommand {
+  ScriptCommandKind kind = ScriptCommandKind::kEcho;
+  int line = 0;            // 1-based line of the script
+  int event_code = 0;      // mouse: 120 to 130; key: 140 or 141
+  int x = 0, y = 0;        // mouse position in viewport pixels
+  int wheel = 0;           // wheel delta
+  int flags = 0;           // "button_state" bits (buttons and modifiers)
+  int key = 0;             // virtual-key code
+  int width = 0, height = 0;  // draw; 0: the viewport as it is
+  float values[3] = {0.0f, 0.0f, 0.0f};  // camera: a point, or values[0] alone
+  int object = 0, vertex = 0;            // select, deselect, current
+  uint32_t product = 0, id = 0;          // message target
+  std::string text;  // message description, save path, echo text
+  std::vector<int32_t> words;  // message record
+};
+
+// Parses one line. True with `*command` filled and `*is_command` set, or
+// with `*is_command` false for a blank or comment line; false with the
+// reason in `*error` (without file and line).
+bool ParseScriptLine(const std::string& line, ScriptCommand* command, bool* is_command,
+                     std::string* error);
+
+// Parses a whole script. `name` is what errors are prefixed with:
+// "NAME:LINE: reason". Nothing is added on failure.
+bool ParseScript(const std::string& text, const std::string& name,
+                 std::vector<ScriptCommand>* commands, std::string* error);
+
+// Reads and parses the file at `path`.
+bool LoadScript(const std::string& path, std::vector<ScriptCommand>* commands, std::string* error);
+
+// The text of --help's script section: every command, one a line.
+const char* ScriptHelp();
+
+}  // namespace mqhost

@@ -1,0 +1,78 @@
+#pragma once
+// The scene's camera and the conversions between world space and the host's
+// screen space that the plug-in asks for.
+//
+// Camera space is Direct3D's: x right, y up, the camera looking along +z, and
+// matrices for row vectors (p_view = p·View, translation in row 3). The world
+// is right-handed (math/fmath.h), so the view matrix contains a reflection
+// (its 3x3 determinant is -1): the picture is the world as seen, not mirrored.
+// View(3, 2) is the distance from the camera to the world origin along the
+// viewing direction.
+//
+// Screen space: x and y in viewport pixels, x right and y DOWN from the top
+// left corner, z the depth: 0 on the near plane, 1 on the far plane.
+#include "math/fmath.h"
+
+namespace mqhost {
+
+// Defaults: a front view, 500 units from the origin on +Z looking at it, so
+// +X is to the right and +Y up; 45° vertical field of view (the orthographic
+// height of 400 roughly matches what it shows at the origin); near 1, far
+// 10000; the 640 × 480 viewport the plug-in assumes before its first draw.
+struct Camera {
+  FVECTOR3 position{0.0f, 0.0f, 500.0f};
+  FVECTOR3 look_at{0.0f, 0.0f, 0.0f};
+  FVECTOR3 up{0.0f, 1.0f, 0.0f};
+  bool orthographic = false;
+  float fov_degrees = 45.0f;    // vertical, perspective only
+  float ortho_height = 400.0f;  // world units visible vertically, orthographic only
+  float near_plane = 1.0f;
+  float far_plane = 10000.0f;
+  int width = 640;
+  int height = 480;
+};
+
+// A camera with look_at on position looks toward -Z; an up parallel to the
+// viewing direction is replaced by another axis. Out-of-range lens values
+// (non-positive sizes or near plane, far not beyond near, a field of view
+// outside (0, 180)) are clamped so that no conversion divides by zero.
+
+// World → camera space.
+FMATRIX ViewMatrix(const Camera& camera);
+
+// Camera space → clip space, Direct3D style. Perspective: P(2,3) = 1 and
+// P(3,3) = 0. Orthographic: P(2,3) = 0 and P(3,3) = 1. The plug-in tells them
+// apart by element 11, P(2,3), being exactly 0.
+FMATRIX ProjectionMatrix(const Camera& camera);
+
+// clip = (p, 1)·View·Proj, ndc = clip / w, x = (ndc.x + 1) / 2 · width,
+// y = (1 − ndc.y) / 2 · height, z = ndc.z. Computed in double. A perspective
+// point on the camera plane (w = 0) is taken as just in front of it, so the
+// result stays finite.
+FVECTOR3 WorldToScreen(const Camera& camera, FVECTOR3 p);
+
+// The exact inverse of WorldToScreen; s.z is the depth.
+FVECTOR3 ScreenToWorld(const Camera& camera, FVECTOR3 s);
+
+// Whether a planar polygon faces the camera. Front is the sign the plug-in
+// uses for its own back-face test: the doubled signed area of the projected
+// points in raw screen pixels (y down), x1·y2 + x2·y3 + ... − y1·x2 − ...,
+// is positive. On the monitor that is CLOCKWISE, the modeller's face order;
+// in world terms the right-hand-rule normal points away from the camera. The
+// test is made in world space so that points behind a perspective camera do
+// not flip it. Fewer than three points, a null pointer, and a polygon whose
+// area, or whose tilt toward the camera (edge-on), is within the rounding of
+// its float coordinates do not face the camera.
+bool FacesCamera(const Camera& camera, const FVECTOR3* points, int count);
+
+// Codes of MQScene_FloatValue.
+enum SceneValueCode : int {
+  kSceneWorldToScreen = 0x300,  // values[0..2]: world point in, screen point out
+  kSceneScreenToWorld = 0x301,  // values[0..2]: screen point in, world point out
+};
+
+// MQScene_FloatValue: converts values[0..2] in place. An unknown code or a
+// null pointer does nothing.
+void SceneFloatValue(const Camera& camera, int code, float* values);
+
+}  // namespace mqhost

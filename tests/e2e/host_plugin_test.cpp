@@ -1,0 +1,147 @@
+// The built plug-in module inside the substitute host, beside the peer
+// plug-in: loaded, identified and initialised by the host, given a document
+// and the user's events, asked to save, and reached by another plug-in's user
+// messages, as in the modeller.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "host/core/api.h"
+#include "host/core/host.h"
+#include "host/core/plugin_module.h"
+#include "host/events/events.h"
+#include "host/peer/peer_client.h"
+
+namespace {
+
+using mqhost::Host;
+using mqhost::PluginModule;
+using mqhost::ToHandle;
+
+constexpr uint32_t kQuorvelProduct = 0x5A3C9E17;
+constexpr uint32_t kQuorvelId = 0xC4172B86;
+
+class HostWithPlugin : public testing::Test {
+ protected:
+  void SetUp() override {
+    std::string error;
+    plugin_ = host_.LoadPlugin(QUORVEL_PLUGIN_PATH, &error);
+    ASSERT_NE(plugin_, nullptr) << error;
+    peer_ = host_.LoadPlugin(QUORVEL_PEER_PATH, &error);
+    ASSERT_NE(peer_, nullptr) << error;
+    document_ = host_.NewDocument();
+  }
+  void TearDown() override {
+    host_.CloseDocument(document_);
+    host_.UnloadPlugins();
+  }
+
+  Host& host_ = Host::Instance();
+  PluginModule* plugin_ = nullptr;
+  PluginModule* peer_ = nullptr;
+  mqhost::Document* document_ = nullptr;
+};
+
+TEST_F(HostWithPlugin, TheHostIdentifiesBothModules) {
+  struct Case {
+    PluginModule* module;
+    uint32_t product;
+    uint32_t id;
+    int type;
+    const char* command;
+  };
+  for (const Case& c : {Case{plugin_, kQuorvelProduct, kQuorvelId, MQPLUGIN_TYPE_COMMAND, "Quorvel"},
+                        Case{peer_, quorvel_peer::kProductId, quorvel_peer::kPluginId,
+                             MQPLUGIN_TYPE_STATION, "QuorvelPeer"}}) {
+    SCOPED_TRACE(c.command);
+    EXPECT_EQ(c.module->product(), c.product);
+    EXPECT_EQ(c.module->id(), c.id);
+    EXPECT_EQ(c.module->type(), c.type);
+    EXPECT_EQ(c.module->enum_string(), c.command);
+    EXPECT_NE(c.module->name().find(c.command), std::string::npos) << c.module->name();
+    EXPECT_EQ(c.module->version(), MQPLUGIN_VERSION);
+    EXPECT_EQ(host_.FindPlugin(c.product, c.id), c.module);
+  }
+}
+
+TEST_F(HostWithPlugin, ADocumentSessionRunsThroughTheRealModule) {
+  for (PluginModule* module : {plugin_, peer_}) {
+    SCOPED_TRACE(module->enum_string());
+    EXPECT_EQ(mqhost::SendInitialize(host_, module), TRUE);
+    EXPECT_EQ(mqhost::SendNewDocument(host_, document_, "arm.mqd", module), TRUE);
+    EXPECT_EQ(mqhost::SendActivate(host_, document_, true, module), TRUE);
+    EXPECT_EQ(mqhost::SendIsActivated(host_, document_, module), TRUE);
+    EXPECT_EQ(mqhost::SendDraw(host_, document_, 640, 480, module), TRUE);
+    EXPECT_EQ(mqhost::SendScene(host_, document_, module), TRUE);
+    EXPECT_EQ(mqhost::SendObjectListChanged(host_, document_, module), TRUE);
+    EXPECT_EQ(mqhost::SendMinimize(host_, document_, false, module), TRUE);
+  }
+
+  // Events that answer FALSE in every state of the command: the middle
+  // button, moves without a button, the wheel, the right button's move and
+  // key releases. The peer is a station plug-in and takes no input at all.
+  struct Input {
+    int code;
+    PluginModule* module;
+  };
+  const Input inputs[] = {
+      {MQEVENT_MBUTTON_DOWN, plugin_}, {MQEVENT_MBUTTON_MOVE, plugin_}, {MQEVENT_MBUTTON_UP, plugin_},
+      {MQEVENT_RBUTTON_MOVE, plugin_}, {MQEVENT_MOUSE_MOVE, plugin_},   {MQEVENT_MOUSE_WHEEL, plugin_},
+      {MQEVENT_LBUTTON_DOWN, peer_},   {MQEVENT_LBUTTON_UP, peer_},     {MQEVENT_RBUTTON_DOWN, peer_},
+  };
+  for (const Input& input : inputs) {
+    EXPECT_EQ(mqhost::SendMouse(host_, document_, input.code, {320, 240, 0, mqhost::kButtonLeft}, input.module),
+              FALSE)
+        << input.code << " to " << input.module->enum_string();
+  }
+  EXPECT_EQ(mqhost::SendKey(host_, document_, false, 'A', 0, plugin_), FALSE);
+  EXPECT_EQ(mqhost::SendKey(host_, document_, true, 'A', 0, peer_), FALSE);
+  // Codes between the known ones reach the module and are refused there.
+  for (int code : {104, 131, 213}) EXPECT_EQ(host_.SendEvent(document_, code, nullptr, plugin_), FALSE) << code;
+
+  EXPECT_EQ(mqhost::SendSaveDocument(host_, document_, "arm.mqd").answer, TRUE);
+  EXPECT_EQ(mqhost::SendEndDocument(host_, document_), TRUE);
+  EXPECT_EQ(mqhost::SendExit(host_), TRUE);
+}
+
+TEST_F(HostWithPlugin, UserMessagesFromThePeerReachThePlugin) {
+  mqhost::SendInitialize(host_);
+  mqhost::SendNewDocument(host_, document_, "");
+  mqhost::PeerClient peer(host_, peer_);
+
+  // A description that is no command of the plug-in is answered with 0.
+  int record[4] = {11, 22, 33, 44};
+  int result = -1;
+  ASSERT_TRUE(peer.Send(document_, kQuorvelProduct, kQuorvelId, "NoSuchCommand", record, &result));
+  EXPECT_EQ(result, 0);
+  EXPECT_EQ(record[0], 11) << "the record is left alone";
+
+  // At the request level the host tells a delivered message from one to a
+  // plug-in that is not there; only a delivered one gets an answer.
+  struct Case {
+    uint32_t product;
+    uint32_t id;
+    BOOL delivered;
+  };
+  for (const Case& c : {Case{kQuorvelProduct, kQuorvelId, TRUE}, Case{kQuorvelProduct, 0x1234, FALSE},
+                        Case{0x0BADF00D, kQuorvelId, FALSE}}) {
+    SCOPED_TRACE(testing::Message() << std::hex << c.product << ":" << c.id);
+    uint32_t product = c.product, id = c.id;
+    int answer = 12345;
+    NAMED_ARG args[] = {{"document", ToHandle(document_)},
+                        {"target_product", &product},
+                        {"target_id", &id},
+                        {"description", const_cast<char*>("NoSuchCommand")},
+                        {"message", record},
+                        {"result", &answer},
+                        {nullptr, nullptr}};
+    HOST_REQUEST_INFO info{quorvel_peer::kProductId, quorvel_peer::kPluginId, 0, args};
+    EXPECT_EQ(MQ_SendMessage(MQREQUEST_USER_MESSAGE, &info), c.delivered);
+    EXPECT_EQ(answer, c.delivered ? 0 : 12345);
+  }
+  EXPECT_EQ(peer.ReceivedCount(document_), 0) << "the plug-in sent nothing back";
+  mqhost::SendEndDocument(host_, document_);
+  mqhost::SendExit(host_);
+}
+
+}  // namespace

@@ -1,0 +1,256 @@
+// The mqhost program run in process against the recording plug-in: its
+// command line, the events a script turns into, and that a failed run
+// writes nothing.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "host/driver/driver.h"
+#include "recorder_access.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using mqhost::DriverOptions;
+using mqhost::ParseDriverOptions;
+using mqhost::RunDriver;
+
+TEST(DriverOptions, CommandLinesAreReadOrRefused) {
+  struct Case {
+    std::vector<std::string> args;
+    const char* error;  // empty: accepted
+  };
+  const Case cases[] = {
+      {{}, ""},
+      {{"--plugin", "a.so", "--plugin", "b.so", "doc.mqd", "--script", "s.mqs", "--save", "o.mqd",
+        "--export-obj", "o.obj", "--peer", "p.so"},
+       ""},
+      {{"--help"}, ""},
+      {{"--plugin"}, "--plugin needs a path"},
+      {{"--script", ""}, "--script needs a path"},
+      {{"--save", "a", "--save", "b"}, "--save given twice"},
+      {{"a.mqd", "b.mqd"}, "only one document can be opened (a.mqd and b.mqd)"},
+      {{"--verbose"}, "unknown option --verbose"},
+      {{"-x"}, "unknown option -x"},
+  };
+  for (const Case& c : cases) {
+    DriverOptions options;
+    std::string error;
+    const bool accepted = ParseDriverOptions(c.args, &options, &error);
+    EXPECT_EQ(accepted, std::string(c.error).empty()) << c.error;
+    if (!accepted) {
+      EXPECT_EQ(error, c.error);
+    }
+  }
+
+  DriverOptions options;
+  std::string error;
+  ASSERT_TRUE(ParseDriverOptions(cases[1].args, &options, &error));
+  EXPECT_EQ(options.plugins, (std::vector<std::string>{"a.so", "b.so"}));
+  EXPECT_EQ(options.input, "doc.mqd");
+  EXPECT_EQ(options.script, "s.mqs");
+  EXPECT_EQ(options.save, "o.mqd");
+  EXPECT_EQ(options.export_obj, "o.obj");
+  EXPECT_EQ(options.peer, "p.so");
+  EXPECT_FALSE(options.help);
+}
+
+TEST(DriverOptions, HelpExplainsEveryOption) {
+  const std::string help = mqhost::DriverHelp();
+  for (const char* option : {"--plugin PATH", "--peer PATH", "FILE", "--script FILE", "--save FILE",
+                             "--export-obj FILE", "--help", "message PRODUCT ID DESCRIPTION"}) {
+    EXPECT_NE(help.find(option), std::string::npos) << option;
+  }
+}
+
+class DriverRun : public testing::Test {
+ protected:
+  void SetUp() override {
+    state_ = recorder_.state();
+    ASSERT_NE(state_, nullptr) << QUORVEL_RECORDER_PATH;
+    recorder_.Reset();
+    // A directory of this test's own: several builds may run their tests at once.
+    directory_ = fs::temp_directory_path() / ("mqhost-driver-test-" + std::to_string(std::random_device{}()));
+    ASSERT_TRUE(fs::create_directories(directory_));
+  }
+  void TearDown() override {
+    std::error_code ignored;
+    fs::remove_all(directory_, ignored);
+  }
+
+  std::string PathOf(const std::string& name) const { return (directory_ / name).string(); }
+
+  std::string WriteScript(const std::string& text) const {
+    const std::string path = PathOf("script.mqs");
+    std::ofstream(path, std::ios::binary) << text;
+    return path;
+  }
+
+  // Runs mqhost with the recorder; `out` and `err` keep what it printed.
+  int Run(DriverOptions options) {
+    options.plugins.insert(options.plugins.begin(), QUORVEL_RECORDER_PATH);
+    std::ostringstream out, err;
+    const int status = RunDriver(options, out, err);
+    out_ = out.str();
+    err_ = err.str();
+    return status;
+  }
+
+  std::vector<int> Codes() const {
+    std::vector<int> codes;
+    for (int i = 0; i < state_->event_count; ++i) codes.push_back(state_->events[i].code);
+    return codes;
+  }
+
+  recorder::Access recorder_;
+  recorder::State* state_ = nullptr;
+  fs::path directory_;
+  std::string out_, err_;
+};
+
+TEST_F(DriverRun, ASessionGoesFromInitializeToExit) {
+  DriverOptions options;
+  options.script = WriteScript("activate\ndraw 320 200\nmouse down left 1 2\ndeactivate\n");
+  options.save = PathOf("out.mqd");
+  ASSERT_EQ(Run(options), mqhost::kDriverOk) << err_;
+  EXPECT_EQ(Codes(), (std::vector<int>{1, 200, 100, 110, 120, 100, 202, 201, 2}));
+  EXPECT_EQ(state_->events[2].flag, TRUE);
+  EXPECT_EQ(state_->events[5].flag, FALSE);
+  EXPECT_NE(out_.find("loaded " + std::string(QUORVEL_RECORDER_PATH)), std::string::npos) << out_;
+  EXPECT_NE(out_.find("product 0x54455354, id 0x52454331"), std::string::npos) << out_;
+  EXPECT_TRUE(fs::exists(options.save));
+}
+
+TEST_F(DriverRun, ScriptLinesBecomeEventsWithTheirArguments) {
+  struct Case {
+    const char* line;
+    int code;
+    std::vector<std::pair<const char*, int>> numbers;
+  };
+  const Case cases[] = {
+      {"mouse down left 10 20 shift", 120,
+       {{"button_state", 0x05}, {"mouse_pos_x", 10}, {"mouse_pos_y", 20}, {"mouse_wheel", 0}}},
+      {"mouse move right 11 21 ctrl", 127, {{"button_state", 0x0A}, {"mouse_pos_x", 11}}},
+      {"mouse up middle 12 22", 125, {{"button_state", 0x00}, {"mouse_pos_y", 22}}},
+      {"move 3 4 alt", 129, {{"button_state", 0x20}, {"mouse_pos_x", 3}, {"mouse_pos_y", 4}}},
+      {"wheel 5 6 -120 ctrl", 130, {{"button_state", 0x08}, {"mouse_wheel", -120}}},
+      {"key down a shift", 140, {{"key", 0x41}, {"button_state", 0x04}}},
+      {"key up escape", 141, {{"key", 0x1B}, {"button_state", 0}}},
+      {"draw 300 200", 110, {{"width", 300}, {"height", 200}}},
+      {"camera ortho 100", 240, {}},
+  };
+  std::string script;
+  for (const Case& c : cases) script += std::string(c.line) + "\n";
+  DriverOptions options;
+  options.script = WriteScript(script);
+  ASSERT_EQ(Run(options), mqhost::kDriverOk) << err_;
+
+  // Initialize and new document come first.
+  ASSERT_EQ(state_->event_count, 2 + static_cast<int>(std::size(cases)) + 2);
+  for (size_t i = 0; i < std::size(cases); ++i) {
+    const Case& c = cases[i];
+    const recorder::Event& event = state_->events[2 + i];
+    SCOPED_TRACE(c.line);
+    EXPECT_EQ(event.code, c.code);
+    for (const auto& [name, value] : c.numbers) {
+      const recorder::Arg* arg = recorder::FindArg(event, name);
+      ASSERT_NE(arg, nullptr) << name;
+      EXPECT_EQ(arg->number, value) << name;
+    }
+  }
+}
+
+TEST_F(DriverRun, AFailedRunWritesNoOutputFile) {
+  struct Case {
+    const char* script;
+    const char* error;  // what the error output must hold
+    bool plugins_started;
+  };
+  const Case cases[] = {
+      {"activate\nsave @IN@\nfoo\n", "script.mqs:3: unknown command 'foo'", false},
+      {"save @IN@\nselect 4 0\n", "script.mqs:2: the document has no object 4", true},
+      {"save @IN@\ncurrent 0\n", "script.mqs:2: the document has no object 0", true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.script);
+    recorder_.Reset();
+    std::string script = c.script;
+    script.replace(script.find("@IN@"), 4, PathOf("in-script.mqd"));
+    DriverOptions options;
+    options.script = WriteScript(script);
+    options.save = PathOf("saved.mqd");
+    options.export_obj = PathOf("saved.obj");
+    EXPECT_EQ(Run(options), mqhost::kDriverFailed);
+    EXPECT_NE(err_.find(c.error), std::string::npos) << err_;
+    EXPECT_FALSE(fs::exists(PathOf("in-script.mqd")));
+    EXPECT_FALSE(fs::exists(options.save));
+    EXPECT_FALSE(fs::exists(options.export_obj));
+    if (c.plugins_started) {
+      // Even a failed run ends the document and lets the plug-ins exit.
+      ASSERT_GE(state_->event_count, 2);
+      EXPECT_EQ(state_->events[state_->event_count - 2].code, 201);
+      EXPECT_EQ(state_->events[state_->event_count - 1].code, 2);
+    } else {
+      EXPECT_EQ(state_->event_count, 0) << "a bad script stops the run before any plug-in is loaded";
+    }
+  }
+}
+
+TEST_F(DriverRun, APluginThatCannotBeLoadedIsNamed) {
+  DriverOptions options;
+  const std::string missing = PathOf("no-such-plugin.so");
+  options.plugins.push_back(missing);
+  options.save = PathOf("saved.mqd");
+  EXPECT_EQ(Run(options), mqhost::kDriverFailed);
+  EXPECT_NE(err_.find(missing), std::string::npos) << err_;
+  EXPECT_FALSE(fs::exists(options.save));
+  EXPECT_EQ(state_->event_count, 0) << "the run stops before any plug-in is initialised";
+}
+
+TEST_F(DriverRun, TheSameModuleIsNotLoadedTwice) {
+  DriverOptions options;
+  options.plugins.push_back(QUORVEL_RECORDER_PATH);
+  EXPECT_EQ(Run(options), mqhost::kDriverFailed);
+  EXPECT_NE(err_.find("already loaded"), std::string::npos) << err_;
+}
+
+TEST_F(DriverRun, SavedPluginDataComesBackWithTheDocument) {
+  DriverOptions save;
+  save.save = PathOf("round.mqd");
+  ASSERT_EQ(Run(save), mqhost::kDriverOk) << err_;
+  EXPECT_EQ(state_->found_saved_data, 0) << "a new document holds nothing yet";
+
+  recorder_.Reset();
+  DriverOptions open;
+  open.input = save.save;
+  ASSERT_EQ(Run(open), mqhost::kDriverOk) << err_;
+  EXPECT_EQ(state_->found_saved_data, 1);
+  const recorder::Event& opened = state_->events[1];
+  ASSERT_EQ(opened.code, 200);
+  EXPECT_EQ(recorder::FindArg(opened, "filename")->text, save.save);
+}
+
+TEST_F(DriverRun, MessagesGoThroughThePeerAndModelsGoBack) {
+  DriverOptions options;
+  options.script = WriteScript("message 0x54455354 0x52454331 GetRenderingModel\n");
+  ASSERT_EQ(Run(options), mqhost::kDriverOk) << err_;
+  std::vector<std::string> messages;
+  for (int i = 0; i < state_->event_count; ++i) {
+    const recorder::Event& event = state_->events[i];
+    if (event.code != MQEVENT_USER_MESSAGE) continue;
+    messages.push_back(recorder::FindArg(event, "description")->text);
+    EXPECT_EQ(static_cast<uint32_t>(recorder::FindArg(event, "src_product")->number), 0x51504545u);
+  }
+  EXPECT_EQ(messages, (std::vector<std::string>{"GetRenderingModel", "DeleteRenderingModel"}));
+  EXPECT_NE(out_.find("answer 1"), std::string::npos) << out_;
+  EXPECT_NE(out_.find("the peer received \"SendRenderingModel\""), std::string::npos) << out_;
+  EXPECT_NE(out_.find("the peer handed back 1 model"), std::string::npos) << out_;
+}
+
+}  // namespace
