@@ -1,9 +1,11 @@
 #pragma once
 // The plug-in's main object: every host event reaches it.
+#include "rig/slot_table.h"
 #include "sdk/plugin.h"
 
-constexpr uint32_t QUORVEL_PRODUCT_ID = 0x5A3C9E17;
-constexpr uint32_t QUORVEL_PLUGIN_ID = 0xC4172B86;
+// The plug-in's identity, the same pair its user-data kinds are registered with.
+constexpr uint32_t QUORVEL_PRODUCT_ID = quorvel::kRigProductId;
+constexpr uint32_t QUORVEL_PLUGIN_ID = quorvel::kRigPluginId;
 
 class DLMAIN : public MQCommandPlugin {
  public:

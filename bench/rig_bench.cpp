@@ -1,0 +1,137 @@
+// Pose evaluation and the identifier table on the substitute host: what a pose
+// drag costs per mouse move, and what each deformation pass pays for its
+// unique-id lookups.
+#include <benchmark/benchmark.h>
+
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "deform/pose_evaluation.h"
+#include "host/core/api.h"
+#include "host/core/host.h"
+#include "rig/id_table.h"
+#include "rig/rig_access.h"
+#include "rig/slot_table.h"
+#include "sdk/host_api.h"
+
+namespace {
+
+// A fresh host document with the rig's slots registered; the plug-in's host
+// API table is filled from the host module as MQInit does.
+class BenchDocument {
+ public:
+  BenchDocument() {
+    ok_ = LoadHostApi(mqhost::Host::OwnModulePath().c_str(), HostApi()) == TRUE;
+    document_ = mqhost::Host::Instance().NewDocument();
+    doc_ = mqhost::ToHandle(document_);
+    ok_ = ok_ && quorvel::RegisterRigSlots(doc_, slots_);
+  }
+  ~BenchDocument() { mqhost::Host::Instance().CloseDocument(document_); }
+  BenchDocument(const BenchDocument&) = delete;
+  BenchDocument& operator=(const BenchDocument&) = delete;
+
+  bool ok() const { return ok_; }
+  MQDocument doc() const { return doc_; }
+  mqhost::Document& document() { return *document_; }
+  const quorvel::RigSlotTable& slots() const { return slots_; }
+
+  // An object at the end of the list, `depth` deep, one unit along Y from its parent.
+  MQObject Append(int depth) {
+    auto object = document_->NewObject();
+    object->depth = depth;
+    object->transform.translation = FVECTOR3(0.0f, 1.0f, 0.0f);
+    mqhost::Object* raw = object.get();
+    document_->AddObject(std::move(object));
+    return mqhost::ToHandle(raw);
+  }
+
+ private:
+  mqhost::Document* document_ = nullptr;
+  MQDocument doc_ = nullptr;
+  quorvel::RigSlotTable slots_;
+  bool ok_ = false;
+};
+
+// `bones` objects: one root and chains of `chain` bones below it (chain 0:
+// a single chain), each bone posed in pose 0 with a turn and a small move.
+void BuildRig(BenchDocument& bench, int bones, int chain) {
+  for (int i = 0; i < bones; ++i) {
+    const int depth = i == 0 ? 0 : (chain > 0 ? 1 + (i - 1) % chain : i);
+    MQObject obj = bench.Append(depth);
+    quorvel::OPoseTSQ pose;
+    pose.trs = FVECTOR3(0.01f * static_cast<float>(i % 7), 0.0f, 0.0f);
+    pose.rot = FQUAT::FromAxisAngle({0.3f, 1.0f, 0.2f}, 0.05f * static_cast<float>(i % 11));
+    quorvel::SetPoseTSQ(obj, bench.slots(), 0, pose);
+  }
+}
+
+void PoseEvaluation(benchmark::State& state, int chain) {
+  BenchDocument bench;
+  if (!bench.ok()) {
+    state.SkipWithError("substitute host not available");
+    return;
+  }
+  const int bones = static_cast<int>(state.range(0));
+  BuildRig(bench, bones, chain);
+  // Buffers kept across calls, as the pose drag keeps them.
+  quorvel::PoseEvaluationBuffers buffers;
+  for (auto _ : state) {
+    quorvel::EvaluatePose(bench.doc(), bench.slots(), 0, buffers);
+    benchmark::DoNotOptimize(buffers.world.data());
+  }
+  state.SetItemsProcessed(static_cast<int64_t>(state.iterations()) * bones);
+}
+
+void BM_EvaluatePose_Chains10(benchmark::State& state) { PoseEvaluation(state, 10); }
+BENCHMARK(BM_EvaluatePose_Chains10)->Arg(100)->Arg(1000)->Unit(benchmark::kMicrosecond);
+
+void BM_EvaluatePose_SingleChain(benchmark::State& state) { PoseEvaluation(state, 0); }
+BENCHMARK(BM_EvaluatePose_SingleChain)->Arg(100)->Arg(1000)->Unit(benchmark::kMicrosecond);
+
+// With working memory made for every call, as the document model evaluates.
+void BM_EvaluatePose_FreshBuffers(benchmark::State& state) {
+  BenchDocument bench;
+  if (!bench.ok()) {
+    state.SkipWithError("substitute host not available");
+    return;
+  }
+  const int bones = static_cast<int>(state.range(0));
+  BuildRig(bench, bones, 10);
+  for (auto _ : state) quorvel::EvaluatePose(bench.doc(), bench.slots(), 0);
+  state.SetItemsProcessed(static_cast<int64_t>(state.iterations()) * bones);
+}
+BENCHMARK(BM_EvaluatePose_FreshBuffers)->Arg(100)->Arg(1000)->Unit(benchmark::kMicrosecond);
+
+void BM_BuildIdTable(benchmark::State& state) {
+  BenchDocument bench;
+  if (!bench.ok()) {
+    state.SkipWithError("substitute host not available");
+    return;
+  }
+  const int count = static_cast<int>(state.range(0));
+  // Objects inserted at random places, so index order is not id order.
+  std::mt19937 random(20240611u);
+  std::vector<MQObject> made;
+  made.reserve(static_cast<std::size_t>(count));
+  for (int i = 0; i < count; ++i) {
+    auto object = bench.document().NewObject();
+    mqhost::Object* raw = object.get();
+    const mqhost::Object* after =
+        made.empty() ? nullptr
+                     : mqhost::ToObject(made[std::uniform_int_distribution<std::size_t>(
+                           0, made.size() - 1)(random)]);
+    bench.document().InsertObject(std::move(object), after);
+    made.push_back(mqhost::ToHandle(raw));
+  }
+  quorvel::IdTable table;
+  for (auto _ : state) {
+    quorvel::BuildIdTable(bench.doc(), table);
+    benchmark::DoNotOptimize(table.data());
+  }
+  state.SetItemsProcessed(static_cast<int64_t>(state.iterations()) * count);
+}
+BENCHMARK(BM_BuildIdTable)->Arg(10000)->Unit(benchmark::kMicrosecond);
+
+}  // namespace

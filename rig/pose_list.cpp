@@ -1,0 +1,276 @@
+#include "rig/pose_list.h"
+
+#include <climits>
+#include <cstring>
+#include <memory>
+#include <utility>
+
+#include "rig/document_model.h"
+#include "rig/host_records.h"
+#include "rig/id_table.h"
+#include "rig/rig_access.h"
+
+namespace quorvel {
+
+namespace hr = host_records;
+
+// ---------------------------------------------------------------- name maker
+
+std::string UMAKENAME::MakeName() const {
+  const char* base = BaseName();
+  const std::string_view stem = BoundedName(base != nullptr ? std::string_view(base) : "");
+  for (int n = 1; n < INT_MAX; ++n) {
+    const std::string number = std::to_string(n);
+    // Cutting the stem rather than the number keeps every candidate distinct,
+    // so the search cannot stall on a stem that fills the whole field.
+    const std::size_t room = static_cast<std::size_t>(kMaxNameLength) - number.size();
+    std::string name(stem.substr(0, room));
+    name += number;
+    if (!Exists(name)) return name;
+  }
+  return std::string();
+}
+
+bool UMAKENAME::MakeName(char (&buffer)[kNameBytes]) const {
+  const std::string name = MakeName();
+  SetName(buffer, name);
+  return !name.empty();
+}
+
+bool QuorvelPoseMakeName::Exists(std::string_view name) const {
+  if (state_ == nullptr) return false;
+  for (const auto& pose : state_->poses) {
+    if (pose && NameOf(pose->name) == name) return true;
+  }
+  return false;
+}
+
+// ---------------------------------------------------------------- list
+
+namespace {
+
+bool ValidPoseId(int32_t id) { return id >= 0 && id < kMaxPoses; }
+
+int32_t LowestFreeId(const RigEditState& state) {
+  for (int32_t id = 0; id < kMaxPoses; ++id) {
+    if (!state.IsListedPoseId(id)) return id;
+  }
+  return -1;
+}
+
+// List position of the pose object itself, -1 when it is not listed.
+int IndexOf(const RigEditState& state, const QuorvelPose* pose) {
+  if (pose == nullptr) return -1;
+  for (std::size_t i = 0; i < state.poses.size(); ++i) {
+    if (state.poses[i].get() == pose) return static_cast<int>(i);
+  }
+  return -1;
+}
+
+QuorvelPose* Append(RigEditState& state, int32_t id, std::string_view name, bool named) {
+  if (id == -1) {
+    id = LowestFreeId(state);
+    if (id < 0) return nullptr;
+  } else if (!ValidPoseId(id) || state.IsListedPoseId(id)) {
+    return nullptr;
+  }
+  auto pose = std::make_unique<QuorvelPose>();
+  pose->id = id;
+  if (named) {
+    SetName(pose->name, name);
+  } else {
+    QuorvelPoseMakeName(&state).MakeName(pose->name);
+  }
+  QuorvelPose* made = pose.get();
+  state.poses.push_back(std::move(pose));
+  state.current_pose_id = id;
+  return made;
+}
+
+}  // namespace
+
+QuorvelPose* CreatePose(RigEditState& state, int32_t id) {
+  return Append(state, id, std::string_view(), false);
+}
+
+QuorvelPose* CreatePose(RigEditState& state, int32_t id, std::string_view name) {
+  return Append(state, id, name, true);
+}
+
+bool DeletePose(RigEditState& state, MQDocument doc, const RigSlotTable& slots,
+                const QuorvelPose* pose) {
+  const int position = IndexOf(state, pose);
+  if (position < 0) return false;
+  const int32_t id = pose->id;
+  // An id outside 0..19 has no slots; freeing through -1 would be refused anyway.
+  if (ValidPoseId(id)) {
+    hr::ForEachObject(doc, [&](MQObject obj, int) {
+      hr::FreeObject(obj, slots.PoseTSQ(id));
+      hr::FreeObject(obj, slots.PoseMorph(id));
+    });
+  }
+  const bool was_current = state.current_pose_id == id;
+  state.poses.erase(state.poses.begin() + position);
+
+  const int count = static_cast<int>(state.poses.size());
+  if (count == 0) {
+    state.current_pose_id = -1;
+  } else if (was_current) {
+    const int next = position < count ? position : position - 1;
+    const QuorvelPose* chosen = state.poses[static_cast<std::size_t>(next)].get();
+    state.current_pose_id = chosen != nullptr ? chosen->id : -1;
+  }
+  return true;
+}
+
+QuorvelPose* CopyPose(RigEditState& state, MQDocument doc, const RigSlotTable& slots,
+                      const QuorvelPose* source) {
+  if (IndexOf(state, source) < 0) return nullptr;
+  const int32_t source_id = source->id;
+  const std::string name = std::string(NameOf(source->name)) + "_copy";
+  QuorvelPose* copy = CreatePose(state, -1, name);
+  if (copy == nullptr) return nullptr;
+  const int32_t copy_id = copy->id;
+
+  hr::ForEachObject(doc, [&](MQObject obj, int) {
+    // The copy mirrors the source exactly: records left behind for the new id
+    // (by an undo or an older file) must not leak into it.
+    OPoseTSQ tsq;
+    if (GetPoseTSQ(obj, slots, source_id, tsq)) {
+      SetPoseTSQ(obj, slots, copy_id, tsq);
+    } else {
+      hr::FreeObject(obj, slots.PoseTSQ(copy_id));
+    }
+    OPoseMorph morph;
+    if (AnyMorphShape(obj, slots) && GetPoseMorph(obj, slots, source_id, morph)) {
+      SetPoseMorph(obj, slots, copy_id, morph);
+    } else {
+      hr::FreeObject(obj, slots.PoseMorph(copy_id));
+    }
+  });
+  return copy;
+}
+
+bool DeleteCurrentPose(RigEditState& state, MQDocument doc, const RigSlotTable& slots) {
+  const QuorvelPose* current = CurrentPose(state);
+  return current != nullptr && DeletePose(state, doc, slots, current);
+}
+
+QuorvelPose* CopyCurrentPose(RigEditState& state, MQDocument doc, const RigSlotTable& slots) {
+  const QuorvelPose* current = CurrentPose(state);
+  return current != nullptr ? CopyPose(state, doc, slots, current) : nullptr;
+}
+
+bool RenamePose(QuorvelPose* pose, std::string_view name) {
+  if (pose == nullptr) return false;
+  SetName(pose->name, name);
+  return true;
+}
+
+int PoseCount(const RigEditState& state) { return static_cast<int>(state.poses.size()); }
+
+QuorvelPose* PoseAt(const RigEditState& state, int position) {
+  if (position < 0 || position >= PoseCount(state)) return nullptr;
+  return state.poses[static_cast<std::size_t>(position)].get();
+}
+
+QuorvelPose* FindPoseById(const RigEditState& state, int32_t id) {
+  if (!ValidPoseId(id)) return nullptr;
+  for (const auto& pose : state.poses) {
+    if (pose && pose->id == id) return pose.get();
+  }
+  return nullptr;
+}
+
+QuorvelPose* FindPoseByName(const RigEditState& state, std::string_view name) {
+  const std::string_view wanted = BoundedName(name);
+  for (const auto& pose : state.poses) {
+    if (pose && NameOf(pose->name) == wanted) return pose.get();
+  }
+  return nullptr;
+}
+
+int PositionOf(const RigEditState& state, const QuorvelPose* pose) {
+  const int position = IndexOf(state, pose);
+  return position >= 0 ? position : 0;
+}
+
+int PositionOfId(const RigEditState& state, int32_t id) {
+  return PositionOf(state, FindPoseById(state, id));
+}
+
+// ---------------------------------------------------------------- current pose
+
+int32_t CurrentPoseId(const RigEditState& state) { return state.current_pose_id; }
+
+QuorvelPose* CurrentPose(const RigEditState& state) {
+  return FindPoseById(state, state.current_pose_id);
+}
+
+bool SetCurrentPose(RigEditState& state, const QuorvelPose* pose) {
+  if (IndexOf(state, pose) < 0) return false;
+  state.current_pose_id = pose->id;
+  return true;
+}
+
+bool SetCurrentPosition(RigEditState& state, int position) {
+  const QuorvelPose* pose = PoseAt(state, position);
+  if (pose == nullptr) return false;
+  state.current_pose_id = pose->id;
+  return true;
+}
+
+int CurrentPosition(const RigEditState& state) {
+  return PositionOfId(state, state.current_pose_id);
+}
+
+// ---------------------------------------------------------------- reset
+
+bool ResetCurrentBonePose(const RigEditState& state, MQDocument doc, const RigSlotTable& slots,
+                          PoseRecompute recompute) {
+  if (CurrentPose(state) == nullptr || state.current_bone < 0) return false;
+  MQObject bone = FindObjectByUniqueId(doc, state.current_bone);
+  if (bone == nullptr) return false;
+  SetPoseTSQ(bone, slots, state.current_pose_id, OPoseTSQ());
+  if (recompute != nullptr) recompute(doc, slots, state);
+  return true;
+}
+
+bool ResetAllBonesPose(const RigEditState& state, MQDocument doc, const RigSlotTable& slots,
+                       PoseRecompute recompute) {
+  if (doc == nullptr || CurrentPose(state) == nullptr) return false;
+  const int32_t pose_id = state.current_pose_id;
+  hr::ForEachObject(doc, [&](MQObject obj, int) { SetPoseTSQ(obj, slots, pose_id, OPoseTSQ()); });
+  if (recompute != nullptr) recompute(doc, slots, state);
+  return true;
+}
+
+// ---------------------------------------------------------------- document model
+
+QuorvelPose* NewPose(MQEXPDOC& model) { return CreatePose(model.EditState(), -1); }
+
+bool DeleteCurrentPose(MQEXPDOC& model) {
+  return DeleteCurrentPose(model.EditState(), model.Document(), model.Slots());
+}
+
+QuorvelPose* CopyCurrentPose(MQEXPDOC& model) {
+  return CopyCurrentPose(model.EditState(), model.Document(), model.Slots());
+}
+
+bool ResetCurrentBonePose(MQEXPDOC& model) {
+  if (!ResetCurrentBonePose(model.EditState(), model.Document(), model.Slots(), nullptr)) {
+    return false;
+  }
+  model.UpdatePoseMatrices();
+  return true;
+}
+
+bool ResetAllBonesPose(MQEXPDOC& model) {
+  if (!ResetAllBonesPose(model.EditState(), model.Document(), model.Slots(), nullptr)) {
+    return false;
+  }
+  model.UpdatePoseMatrices();
+  return true;
+}
+
+}  // namespace quorvel
