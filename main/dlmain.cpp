@@ -1,5 +1,82 @@
 #include "main/dlmain.h"
 
+#include <algorithm>
+#include <string>
+
+#include "deform/pose_evaluation.h"
+#include "io/document_format.h"
+#include "main/headless_ui.h"
+#include "math/log.h"
+#include "platform/codepage.h"
+#include "platform/keyboard.h"
+#include "platform/module.h"
+#include "rig/hierarchy.h"
+#include "rig/pose_list.h"
+#include "rig/records.h"
+#include "rig/rig_document.h"
+#include "sdk/host_api.h"
+#include "tools/screen_conversion.h"
+
+using quorvel::LogAddress;
+using quorvel::LogPrintf;
+
+namespace {
+
+// The panels with a window, in the order they are created after the command
+// panel.
+constexpr PANEL_ID kModePanels[] = {PANEL_CMDMOVE,  PANEL_CMDMAKE, PANEL_CMDMOT,
+                                    PANEL_POSELIST, PANEL_POSEOBJ, PANEL_POSEMORPH,
+                                    PANEL_WEITPEN,  PANEL_OBJMORPH};
+
+// The panels RefreshPanels brings up to date when they are shown.
+constexpr PANEL_ID kRefreshedPanels[] = {PANEL_COMMAND, PANEL_POSELIST, PANEL_POSEOBJ,
+                                         PANEL_POSEMORPH, PANEL_WEITPEN, PANEL_OBJMORPH};
+
+constexpr int kTabKey = 9;
+
+bool IsValidMode(int mode) { return mode >= MODE_MAKE && mode <= MODE_MORPH; }
+
+// The panel entries a mode shows beside the command panel.
+void MarkModePanels(int mode, std::array<int, PANEL_COUNT>& visible) {
+  auto set = [&visible](std::initializer_list<PANEL_ID> ids) {
+    for (PANEL_ID id : ids) visible[id] = 1;
+  };
+  switch (mode) {
+    case MODE_MAKE: set({PANEL_CMDMAKE}); break;
+    case MODE_MOVE: set({PANEL_CMDMOVE}); break;
+    case MODE_POSE:
+      set({PANEL_POSE_RESERVED, PANEL_CMDMOT, PANEL_POSELIST, PANEL_POSEOBJ, PANEL_POSEMORPH});
+      break;
+    case MODE_WEIGHT: set({PANEL_WEITPEN, PANEL_WEIGHT_RESERVED}); break;
+    case MODE_MORPH: set({PANEL_OBJMORPH}); break;
+    default: break;
+  }
+}
+
+int PanelBit(PANEL_ID id) { return 1 << id; }
+
+// Log and message texts are written in UTF-8 here and shown in the system
+// code page, as every text of the plug-in is.
+std::string Ansi(const char* utf8) { return quorvel::platform::Utf8ToAnsi(utf8); }
+
+}  // namespace
+
+DLMAIN::DLMAIN(std::unique_ptr<MED_PLUGIN_UI> user_interface)
+    : service(std::make_unique<IDLMAIN>(this)), ui(std::move(user_interface)) {
+  if (!ui) ui = std::make_unique<HEADLESS_UI>();
+  slots.id.fill(-1);
+}
+
+DLMAIN::~DLMAIN() {
+  processor.reset();
+  DeleteRenderingCopies();
+  model.reset();
+  service.reset();
+  ui.reset();
+}
+
+// ---------------------------------------------------------------- identification
+
 void DLMAIN::GetPlugInID(uint32_t* product, uint32_t* id) {
   if (product != nullptr) *product = QUORVEL_PRODUCT_ID;
   if (id != nullptr) *id = QUORVEL_PLUGIN_ID;
@@ -9,9 +86,541 @@ const char* DLMAIN::GetPlugInName() { return "Quorvel        Copyright(C) 2026, 
 
 const char* DLMAIN::EnumString() { return "Quorvel"; }
 
-BOOL DLMAIN::Initialize() { return TRUE; }
+// ---------------------------------------------------------------- life
 
-void DLMAIN::Exit() {}
+BOOL DLMAIN::Initialize() {
+  if (initialized != 0) return TRUE;
+  instance = quorvel::platform::PluginModuleInstance();
 
-// The command is taken or given up as the host asks.
-BOOL DLMAIN::Activate(MQDocument /*doc*/, BOOL flag) { return flag; }
+  UREGPREFS prefs;
+  ReadRegistrySettings(prefs, winpos, settings_key.c_str());
+  enable = prefs.enable;
+  show_handle = prefs.show_handle;
+  show_local = prefs.show_local;
+  show_bone = prefs.show_bone;
+  draw_bone_roll = prefs.draw_bone_roll;
+  show_cur_obj_bone = prefs.show_cur_obj_bone;
+  show_cur_obj_weight = prefs.show_cur_obj_weight;
+  ik_type = prefs.ik_type;
+  settings_ready = 1;
+  enable_next = enable;
+
+  void* main_window = GetMainWindow();
+  if ((panels_created & PanelBit(PANEL_COMMAND)) == 0) {
+    ui->CreatePanel(PANEL_COMMAND, service.get(), instance, main_window);
+    panels_created |= PanelBit(PANEL_COMMAND);
+  }
+  if (enable != 0) {
+    if (icons_loaded == 0) {
+      ui->LoadIcons(instance);
+      icons_loaded = 1;
+    }
+    for (PANEL_ID id : kModePanels) {
+      if ((panels_created & PanelBit(id)) != 0) continue;
+      ui->CreatePanel(id, service.get(), instance, main_window);
+      panels_created |= PanelBit(id);
+    }
+  }
+  initialized = 1;
+  return TRUE;
+}
+
+void DLMAIN::Exit() {
+  if (initialized != 0 && settings_ready != 0) {
+    UREGPREFS prefs;
+    prefs.enable = enable;
+    prefs.enable_next = enable_next;
+    prefs.show_handle = show_handle;
+    prefs.show_local = show_local;
+    prefs.show_bone = show_bone;
+    prefs.draw_bone_roll = draw_bone_roll;
+    prefs.show_cur_obj_bone = show_cur_obj_bone;
+    prefs.show_cur_obj_weight = show_cur_obj_weight;
+    prefs.ik_type = ik_type;
+    WriteRegistrySettings(prefs, winpos, settings_key.c_str());
+  }
+  initialized = 0;
+}
+
+// ---------------------------------------------------------------- activation
+
+BOOL DLMAIN::Activate(MQDocument document, BOOL flag) {
+  LogPrintf("Active:old(%d)->now(%d)-------------------------------------------", active,
+            static_cast<int>(flag));
+  const int now = flag != 0 ? 1 : 0;
+  if (now != active) {
+    SetDocument(document);
+    active = now;
+    ApplyActivation();
+  }
+  return flag;
+}
+
+BOOL DLMAIN::IsActivated(MQDocument /*document*/) { return active != 0 ? TRUE : FALSE; }
+
+void DLMAIN::OnMinimize(MQDocument /*document*/, BOOL flag) {
+  if (enable != 0 && active != 0) ShowPanels(flag == 0);
+}
+
+void DLMAIN::ApplyActivation() {
+  if (model) {
+    model->SetActive(active != 0);
+    if (MED_SCREENCONVBASE* converter = model->ScreenConverter()) {
+      converter->SetScene(doc != nullptr ? HostApi().MQDoc_GetScene(doc, 0) : nullptr);
+    }
+  }
+  ShowPanels(active != 0);
+  Redraw();
+  SetActivateModel();
+}
+
+void DLMAIN::SetActivateModel() {
+  LogPrintf("SetActivateModel::dialogcall_cnt(%d)", dialogcall_cnt);
+  if (dialogcall_cnt == 0) {
+    DeferredActivateModel(doc, this);
+  } else {
+    RunDeferred(&DLMAIN::DeferredActivateModel, this);
+  }
+}
+
+// Runs with the activation in effect when it runs, so that a deferred call
+// never undoes a later change.
+void DLMAIN::DeferredActivateModel(MQDocument /*doc*/, void* data) {
+  DLMAIN* self = static_cast<DLMAIN*>(data);
+  if (!self->model) return;
+  const bool on = self->active != 0;
+  self->model->SetActive(on);
+  if (on) {
+    self->model->Refresh();
+  } else {
+    self->DeleteRenderingCopies();
+  }
+}
+
+void DLMAIN::ShowPanels(bool shown) {
+  panel_visible.fill(0);
+  if (shown) {
+    panel_visible[PANEL_COMMAND] = 1;
+    if (enable != 0) MarkModePanels(mode, panel_visible);
+  }
+  for (int id = 0; id < PANEL_COUNT; ++id) {
+    const PANEL_ID panel = static_cast<PANEL_ID>(id);
+    if (!PanelHasWindow(panel) || (panels_created & PanelBit(panel)) == 0) continue;
+    ui->ShowPanel(panel, panel_visible[id] != 0);
+  }
+}
+
+// ---------------------------------------------------------------- documents
+
+void DLMAIN::OnNewDocument(MQDocument document, const char* /*filename*/, NEW_DOC_PARAM& param) {
+  LogPrintf("DLMAIN::OnNewDocument(%08x)", LogAddress(document));
+  if (enable == 0) return;
+  SetDocument(document);
+  LogPrintf("%s(%d)", Ansi("頂点ウェイトサイズ").c_str(), static_cast<int>(sizeof(quorvel::VWeight)));
+  LogPrintf("%s(%d)", Ansi("モーフターゲットサイズ").c_str(),
+            static_cast<int>(sizeof(quorvel::VMorphTarget)));
+  LogPrintf("%s(%d)", Ansi("QuorvelObjサイズ").c_str(), static_cast<int>(sizeof(quorvel::OBase)));
+
+  quorvel::RegisterRigSlots(document, slots);
+
+  // A document that was never ended: its model goes first.
+  processor.reset();
+  DeleteRenderingCopies();
+  model = std::make_unique<MQEXPDOC>(&quorvel::EvaluateCurrentPose);
+  model->SetService(service.get());
+  model->SetSlots(slots);
+  model->SetDocument(document);
+  model->SetActive(active != 0);
+  model->SetShowBone(show_bone != 0);
+  model->SetDrawBoneRoll(draw_bone_roll != 0);
+  model->Refresh();
+  model->CreateScreenConverter<SCREENCONVMQ>();
+
+  quorvel::SaveVisibility(document, slots);
+  SetModelRenderState();
+
+  if (quorvel::platform::IsKeyHeld(quorvel::platform::kVirtualKeyShift)) {
+    LogPrintf("%s", Ansi("Quorvel情報をロードしません").c_str());
+  } else {
+    quorvel::ReadDocument(param.elem, *model);
+  }
+
+  quorvel::RigEditState& state = model->EditState();
+  if (quorvel::PoseCount(state) > 0) {
+    quorvel::SetCurrentPosition(state, 0);
+    model->UpdatePoseMatrices();
+  }
+
+  drag_state.state = 0;
+  ResetUndo();
+  doc_closed = 0;
+
+  if (active != 0) {
+    SetMode(MODE_MOVE);
+  } else {
+    // The processor went with the last document; the mode's tool must be
+    // there when the command is taken again.
+    ReplaceProcessor();
+  }
+  ApplyActivation();
+}
+
+void DLMAIN::OnEndDocument(MQDocument document) {
+  LogPrintf("DLMAIN::OnEndDocument(%08x)", LogAddress(document));
+  doc_closed = 1;
+  if (model) model->Reset();
+  DeleteRenderingCopies();
+  processor.reset();
+  model.reset();
+  RefreshPanels();
+}
+
+void DLMAIN::OnSaveDocument(MQDocument document, const char* /*filename*/, SAVE_DOC_PARAM& param) {
+  LogPrintf("DLMAIN::OnSaveDocument(%08x)", LogAddress(document));
+  if (enable == 0 || !model) return;
+  SetDocument(document);
+  if (quorvel::platform::IsKeyHeld(quorvel::platform::kVirtualKeyShift)) {
+    LogPrintf("%s", Ansi("セーブしません").c_str());
+    return;
+  }
+  quorvel::WriteDocument(param.elem, *model);
+}
+
+BOOL DLMAIN::OnUndo(MQDocument document, int undo_state) {
+  return UndoOnUndo(*this, undobuff, model.get(), document, undo_state);
+}
+
+BOOL DLMAIN::OnRedo(MQDocument document, int redo_state) {
+  return UndoOnRedo(*this, undobuff, model.get(), document, redo_state);
+}
+
+void DLMAIN::OnUpdateUndo(MQDocument document, int undo_state, int undo_size) {
+  UndoOnUpdateUndo(*this, undobuff, model.get(), document, undo_state, undo_size);
+}
+
+void DLMAIN::OnObjectModified(MQDocument document) {
+  LogPrintf("DLMAIN::OnObjectModified(%08x)", LogAddress(document));
+  if (enable != 0 && active != 0) SetDocument(document);
+}
+
+void DLMAIN::OnUpdateObjectList(MQDocument document) {
+  LogPrintf("DLMAIN::OnUpdateObjectList(%08x)", LogAddress(document));
+  if (!IsWorking()) return;
+  SetDocument(document);
+  model->Refresh();
+  quorvel::UpdateWeightColours(model->Document(), slots, model->EditState());
+  RefreshPanels();
+  RedrawAllScene();
+  HostApi().MQ_RefreshView(nullptr);
+}
+
+void DLMAIN::OnUpdateMaterialList(MQDocument /*document*/) {}
+
+void DLMAIN::OnUpdateScene(MQDocument document, MQScene view) {
+  if (IsWorking()) SetDocument(document, view);
+}
+
+// ---------------------------------------------------------------- deferred calls
+
+void DLMAIN::RunDeferred(DeferredFunction function, void* data) {
+  if (function == nullptr) return;
+  deferred_calls.push_back(DeferredCall{function, data});
+  BeginCallback(&deferred_calls.back());
+}
+
+bool DLMAIN::ExecuteCallback(MQDocument document, void* option) {
+  // Only a record this object handed out, and only once: the host (or
+  // anyone calling the callback) cannot make it run a foreign pointer.
+  auto it = std::find_if(deferred_calls.begin(), deferred_calls.end(),
+                         [option](const DeferredCall& call) { return &call == option; });
+  if (it == deferred_calls.end()) return false;
+  const DeferredCall call = *it;
+  deferred_calls.erase(it);
+  if (call.function == nullptr) return false;
+  call.function(document, call.data);
+  return true;
+}
+
+void DLMAIN::DeferredRedraw(MQDocument /*doc*/, void* data) {
+  DLMAIN* self = static_cast<DLMAIN*>(data);
+  if (self->model) self->RedrawAllScene();
+}
+
+void DLMAIN::DeferredUpdateUndo(MQDocument /*doc*/, void* data) {
+  static_cast<DLMAIN*>(data)->UpdateUndo();
+}
+
+// ---------------------------------------------------------------- modes
+
+void DLMAIN::SetMode(int new_mode) {
+  // A mode outside the five would index past the mode tables.
+  if (!IsValidMode(new_mode)) return;
+  const int old_mode = mode;
+  mode = new_mode;
+  if (model && old_mode != new_mode) {
+    MQDocument document = model->Document();
+    quorvel::RigEditState& state = model->EditState();
+    DeleteRenderingCopies();
+    if (old_mode == MODE_POSE) {
+      quorvel::RestoreVisibility(document, slots);
+    } else if (new_mode == MODE_POSE) {
+      // The viewport shows the rendering copies instead of the objects.
+      quorvel::SaveVisibility(document, slots);
+      quorvel::HideAllObjects(document);
+    }
+    if (new_mode == MODE_WEIGHT) quorvel::UpdateWeightColours(document, slots, state);
+    const bool make_move = (old_mode == MODE_MAKE && new_mode == MODE_MOVE) ||
+                           (old_mode == MODE_MOVE && new_mode == MODE_MAKE);
+    if (!make_move) {
+      state.current_bone = 0;
+      quorvel::ClearSelection(document, slots, state);
+      ClearSelection();
+    }
+    SetModelRenderState();
+  }
+  ReplaceProcessor();
+  ShowPanels(active != 0);
+  Redraw();
+  RefreshPanels();
+}
+
+void DLMAIN::ReplaceProcessor() {
+  processor.reset();
+  if (processor_factory != nullptr) processor = processor_factory(mode);
+}
+
+void DLMAIN::SetModelRenderState() {
+  if (model) model->SetRenderState(mode == MODE_POSE);
+}
+
+// ---------------------------------------------------------------- refresh
+
+void DLMAIN::Redraw() {
+  if (dialogcall_cnt == 0) {
+    if (model) RedrawAllScene();
+  } else {
+    RunDeferred(&DLMAIN::DeferredRedraw, this);
+  }
+}
+
+void DLMAIN::RefreshPanels() {
+  if (active == 0) return;
+  for (PANEL_ID id : kRefreshedPanels) {
+    if (panel_visible[id] != 0 && (panels_created & PanelBit(id)) != 0) ui->RefreshPanel(id);
+  }
+}
+
+void DLMAIN::RedrawAndRefreshPanels() {
+  Redraw();
+  RefreshPanels();
+}
+
+void DLMAIN::DialogRedraw() {
+  ++dialogcall_cnt;
+  Redraw();
+  --dialogcall_cnt;
+}
+
+void DLMAIN::DialogRedrawAndRefreshPanels() {
+  ++dialogcall_cnt;
+  RedrawAndRefreshPanels();
+  --dialogcall_cnt;
+}
+
+void DLMAIN::DialogRefreshPanels() {
+  ++dialogcall_cnt;
+  RefreshPanels();
+  --dialogcall_cnt;
+}
+
+void DLMAIN::RequestUndoState() {
+  if (dialogcall_cnt == 0) {
+    UpdateUndo();
+  } else {
+    RunDeferred(&DLMAIN::DeferredUpdateUndo, this);
+  }
+}
+
+// The viewport shows no rendering copies in this version of the plug-in and
+// keeps no picked selection object: there is nothing to mark, delete or empty.
+void DLMAIN::MarkRenderingCopies() {}
+void DLMAIN::DeleteRenderingCopies() {}
+void DLMAIN::ClearSelection() {}
+
+// ---------------------------------------------------------------- drawing and input
+
+void DLMAIN::OnDraw(MQDocument document, MQScene view, int width, int height) {
+  if (enable == 0) return;
+  view_width = width;
+  view_height = height;
+  if (active == 0 || !model) return;
+  SetDocument(document, view);
+  if (processor) {
+    COMPROC_CALLBACK callback(service.get(), doc, scene, BUTTON_STATE{});
+    processor->OnDraw(callback);
+  }
+}
+
+int DLMAIN::CallProcessor(int (MED_COMPROC_BASE::*op)(MED_COMPROC_CALLBACK_BASE&),
+                          MQDocument document, MQScene view, const BUTTON_STATE& state, int key) {
+  if (!processor) return 0;
+  COMPROC_CALLBACK callback(service.get(), document, view, state, key);
+  return (processor.get()->*op)(callback);
+}
+
+BOOL DLMAIN::MouseEvent(int (MED_COMPROC_BASE::*op)(MED_COMPROC_CALLBACK_BASE&),
+                        MQDocument document, MQScene view, const BUTTON_STATE& state,
+                        BOOL answer) {
+  if (!IsWorking()) return FALSE;
+  SetDocument(document, view);
+  CallProcessor(op, document, view, state);
+  return answer;
+}
+
+BOOL DLMAIN::OnLeftButtonDown(MQDocument document, MQScene view, BUTTON_STATE& state) {
+  return MouseEvent(&MED_COMPROC_BASE::OnLeftButtonDown, document, view, state, TRUE);
+}
+BOOL DLMAIN::OnLeftButtonMove(MQDocument document, MQScene view, BUTTON_STATE& state) {
+  return MouseEvent(&MED_COMPROC_BASE::OnLeftButtonMove, document, view, state, TRUE);
+}
+BOOL DLMAIN::OnLeftButtonUp(MQDocument document, MQScene view, BUTTON_STATE& state) {
+  return MouseEvent(&MED_COMPROC_BASE::OnLeftButtonUp, document, view, state, TRUE);
+}
+BOOL DLMAIN::OnRightButtonDown(MQDocument document, MQScene view, BUTTON_STATE& state) {
+  return MouseEvent(&MED_COMPROC_BASE::OnRightButtonDown, document, view, state, TRUE);
+}
+BOOL DLMAIN::OnRightButtonMove(MQDocument document, MQScene view, BUTTON_STATE& state) {
+  return MouseEvent(&MED_COMPROC_BASE::OnRightButtonMove, document, view, state, FALSE);
+}
+BOOL DLMAIN::OnRightButtonUp(MQDocument document, MQScene view, BUTTON_STATE& state) {
+  return MouseEvent(&MED_COMPROC_BASE::OnRightButtonUp, document, view, state, TRUE);
+}
+BOOL DLMAIN::OnMouseMove(MQDocument document, MQScene view, BUTTON_STATE& state) {
+  return MouseEvent(&MED_COMPROC_BASE::OnMouseMove, document, view, state, FALSE);
+}
+BOOL DLMAIN::OnMouseWheel(MQDocument document, MQScene view, BUTTON_STATE& state) {
+  return MouseEvent(&MED_COMPROC_BASE::OnMouseWheel, document, view, state, FALSE);
+}
+
+BOOL DLMAIN::OnKeyDown(MQDocument document, MQScene view, int key, BUTTON_STATE& state) {
+  if (!IsWorking()) return FALSE;
+  SetDocument(document, view);
+  if (key == kTabKey) {
+    // The focused panel moves its focus; what it asks for meanwhile waits.
+    ++dialogcall_cnt;
+    ui->ForwardKeyToFocus(key);
+    --dialogcall_cnt;
+    return TRUE;
+  }
+  return CallProcessor(&MED_COMPROC_BASE::OnKeyDown, document, view, state, key) != 0 ? TRUE
+                                                                                      : FALSE;
+}
+
+BOOL DLMAIN::OnKeyUp(MQDocument document, MQScene view, int /*key*/, BUTTON_STATE& /*state*/) {
+  if (IsWorking()) SetDocument(document, view);
+  return FALSE;
+}
+
+// ---------------------------------------------------------------- commands
+
+void DLMAIN::EnableSwitch(void* owner) {
+  const bool disabling = enable_next == 1;
+  const std::string text = Ansi(
+      disabling ? "Quorvelを無効にしますか?\nQuorvelの無効はMetaseuoiaが再立ち上げ後に反映されます。\n"
+                  "Quorvelで編集したデータを無効にした状態で保存しないようにしてください!!\n"
+                : "Quorvelを有効にしますか?\nQuorvelの有効はMetaseuoiaが再立ち上げ後に反映されます。\n");
+  const std::string caption = Ansi(disabling ? "Quorvelの無効" : "Quorvelの有効");
+  ++dialogcall_cnt;
+  const int answer = ui->MessageBox(owner, text.c_str(), caption.c_str(), kMessageBoxOkCancel);
+  --dialogcall_cnt;
+  if (answer == kAnswerOk) enable_next = enable_next == 1 ? 0 : 1;
+}
+
+void DLMAIN::BoneAlign(void* owner) {
+  FVECTOR3 centre;
+  const bool selected = model && quorvel::SelectionCentre(model->Document(), slots,
+                                                          /*posed=*/false, centre);
+  ++dialogcall_cnt;
+  if (!selected) {
+    ui->MessageBox(owner, Ansi("ボーンを選択してください").c_str(), Ansi("エラー").c_str(),
+                   kMessageBoxOk);
+  } else {
+    align_param.position = centre;
+    ui->RunBoneAlignDialog(owner, service.get(), align_param);
+  }
+  --dialogcall_cnt;
+}
+
+// ---------------------------------------------------------------- options
+
+void DLMAIN::GetViewSize(int& width, int& height) const {
+  width = view_width;
+  height = view_height;
+}
+
+void* DLMAIN::GetMainWindow() const {
+  return HostApi().MQ_GetWindowHandle != nullptr ? HostApi().MQ_GetWindowHandle() : nullptr;
+}
+
+void DLMAIN::SetShowBone(int on) {
+  show_bone = on != 0;
+  if (model) model->SetShowBone(show_bone != 0);
+}
+
+void DLMAIN::SetDrawBoneRoll(int on) {
+  draw_bone_roll = on != 0;
+  if (model) model->SetDrawBoneRoll(draw_bone_roll != 0);
+}
+
+void DLMAIN::SetShowCurObjWeight(int on) {
+  show_cur_obj_weight = on != 0;
+  if (!model) return;
+  model->Refresh();  // takes the switch into the edit state
+  quorvel::UpdateWeightColours(model->Document(), slots, model->EditState());
+}
+
+int DLMAIN::GetToolOption(int n) const {
+  return n >= 1 && n <= static_cast<int>(tool_opt.size()) ? tool_opt[n - 1] : 0;
+}
+
+void DLMAIN::SetToolOption(int n, int value) {
+  if (n >= 1 && n <= static_cast<int>(tool_opt.size())) tool_opt[n - 1] = value;
+}
+
+bool DLMAIN::GetModelOption(MQEXPDOC::Option bit) const { return model && model->GetOption(bit); }
+
+void DLMAIN::SetModelOption(MQEXPDOC::Option bit, bool on) {
+  if (model) model->SetOption(bit, on);
+}
+
+// ---------------------------------------------------------------- model access
+
+quorvel::RigEditState* DLMAIN::GetEditState() const {
+  return model ? &model->EditState() : nullptr;
+}
+
+MQObject DLMAIN::GetCurrentObject() const {
+  if (doc == nullptr) return nullptr;
+  const int index = HostApi().MQDoc_GetCurrentObjectIndex(doc);
+  return index >= 0 ? HostApi().MQDoc_GetObject(doc, index) : nullptr;
+}
+
+MQMaterial DLMAIN::GetCurrentMaterial() const {
+  if (doc == nullptr) return nullptr;
+  const int index = HostApi().MQDoc_GetCurrentMaterialIndex(doc);
+  return index >= 0 ? HostApi().MQDoc_GetMaterial(doc, index) : nullptr;
+}
+
+MED_SCREENCONVBASE* DLMAIN::GetScreenConverter() const {
+  return model ? model->ScreenConverter() : nullptr;
+}
+
+void DLMAIN::ResetUndo() { UndoResetBuffer(undobuff, model.get()); }
+
+void DLMAIN::PushUndo(int state, int size) {
+  if (model) undobuff.Push(state, size, std::make_unique<UNDOSUB>(model.get()));
+}
+
+DLGWINPOS* DLMAIN::GetWinpos(int id) {
+  return id >= 0 && id < WINPOS_COUNT ? &winpos[static_cast<std::size_t>(id)] : nullptr;
+}

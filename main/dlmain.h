@@ -1,22 +1,239 @@
 #pragma once
-// The plug-in's main object: every host event reaches it.
+// The plug-in's main object: every host event reaches it. It owns the model
+// of the open document, the command processor of the current mode, the undo
+// buffer, the panels (through the user interface) and the preferences, and
+// offers them to panels and processors through its service object IDLMAIN.
+#include <array>
+#include <list>
+#include <memory>
+#include <string>
+
+#include "io/registry_settings.h"
+#include "main/idlmain.h"
+#include "main/undo.h"
+#include "main/undo_handlers.h"
+#include "main/user_interface.h"
+#include "rig/document_model.h"
 #include "rig/slot_table.h"
 #include "sdk/plugin.h"
+#include "tools/command_framework.h"
 
 // The plug-in's identity, the same pair its user-data kinds are registered with.
 constexpr uint32_t QUORVEL_PRODUCT_ID = quorvel::kRigProductId;
 constexpr uint32_t QUORVEL_PLUGIN_ID = quorvel::kRigPluginId;
 
-class DLMAIN : public MQCommandPlugin {
- public:
-  DLMAIN() = default;
-  ~DLMAIN() override = default;
+// Command modes.
+enum : int {
+  MODE_MAKE = 0,
+  MODE_MOVE = 1,
+  MODE_POSE = 2,
+  MODE_WEIGHT = 3,
+  MODE_MORPH = 4,
+};
 
+// The interaction record the selection parameters read and write.
+struct DRAG_STATE {
+  int32_t state = 0;
+  FVECTOR3 point0;
+  FVECTOR3 point1;
+  float value = 0.0f;
+};
+
+class DLMAIN : public MQCommandPlugin, private MED_UNDO_HOOKS {
+ public:
+  // Makes the command processor of a mode; null for a mode without one.
+  using ProcessorFactory = std::unique_ptr<MED_COMPROC_BASE> (*)(int mode);
+  // A call run later through the host (BeginCallback / ExecuteCallback).
+  using DeferredFunction = void (*)(MQDocument doc, void* data);
+
+  // `ui` null: the headless interface.
+  explicit DLMAIN(std::unique_ptr<MED_PLUGIN_UI> ui = nullptr);
+  ~DLMAIN() override;
+
+  // ---------------------------------------------------------------- host events
   void GetPlugInID(uint32_t* product, uint32_t* id) override;
   const char* GetPlugInName() override;
   const char* EnumString() override;
-
   BOOL Initialize() override;
   void Exit() override;
-  BOOL Activate(MQDocument doc, BOOL flag) override;
+  BOOL Activate(MQDocument document, BOOL flag) override;
+  BOOL IsActivated(MQDocument document) override;
+  void OnMinimize(MQDocument document, BOOL flag) override;
+  void OnDraw(MQDocument document, MQScene view, int width, int height) override;
+  void OnNewDocument(MQDocument document, const char* filename, NEW_DOC_PARAM& param) override;
+  void OnEndDocument(MQDocument document) override;
+  void OnSaveDocument(MQDocument document, const char* filename, SAVE_DOC_PARAM& param) override;
+  BOOL OnUndo(MQDocument document, int undo_state) override;
+  BOOL OnRedo(MQDocument document, int redo_state) override;
+  void OnUpdateUndo(MQDocument document, int undo_state, int undo_size) override;
+  void OnObjectModified(MQDocument document) override;
+  void OnUpdateObjectList(MQDocument document) override;
+  void OnUpdateMaterialList(MQDocument document) override;
+  void OnUpdateScene(MQDocument document, MQScene view) override;
+  bool ExecuteCallback(MQDocument document, void* option) override;
+  BOOL OnLeftButtonDown(MQDocument document, MQScene view, BUTTON_STATE& state) override;
+  BOOL OnLeftButtonMove(MQDocument document, MQScene view, BUTTON_STATE& state) override;
+  BOOL OnLeftButtonUp(MQDocument document, MQScene view, BUTTON_STATE& state) override;
+  BOOL OnRightButtonDown(MQDocument document, MQScene view, BUTTON_STATE& state) override;
+  BOOL OnRightButtonMove(MQDocument document, MQScene view, BUTTON_STATE& state) override;
+  BOOL OnRightButtonUp(MQDocument document, MQScene view, BUTTON_STATE& state) override;
+  BOOL OnMouseMove(MQDocument document, MQScene view, BUTTON_STATE& state) override;
+  BOOL OnMouseWheel(MQDocument document, MQScene view, BUTTON_STATE& state) override;
+  BOOL OnKeyDown(MQDocument document, MQScene view, int key, BUTTON_STATE& state) override;
+  BOOL OnKeyUp(MQDocument document, MQScene view, int key, BUTTON_STATE& state) override;
+
+  // ---------------------------------------------------------------- services
+  // (What IDLMAIN forwards to; panels and processors use the service object.)
+  IDLMAIN* Service() const { return service.get(); }
+  bool IsDocClosed() const { return doc_closed != 0; }
+  bool IsSettingsReady() const { return settings_ready != 0; }
+  int GetEnable() const { return enable; }
+  int GetEnableNext() const { return enable_next; }
+  int GetMode() const { return mode; }
+  void GetViewSize(int& width, int& height) const;
+  void* GetInstance() const { return instance; }
+  void* GetMainWindow() const;
+  int GetDialogCallCount() const { return dialogcall_cnt; }
+  bool IsActive() const override { return active != 0; }
+  bool IsInitialized() const { return initialized != 0; }
+
+  int GetShowHandle() const { return show_handle; }
+  void SetShowHandle(int on) { show_handle = on != 0; }
+  int GetShowLocal() const { return show_local; }
+  void SetShowLocal(int on) { show_local = on != 0; }
+  int GetShowBone() const { return show_bone; }
+  void SetShowBone(int on);
+  int GetShowCurObjBone() const { return show_cur_obj_bone; }
+  void SetShowCurObjBone(int on) { show_cur_obj_bone = on != 0; }
+  int GetShowCurObjWeight() const { return show_cur_obj_weight; }
+  // Also recomputes the weight colours.
+  void SetShowCurObjWeight(int on);
+  int GetDrawBoneRoll() const { return draw_bone_roll; }
+  void SetDrawBoneRoll(int on);
+  int GetIkType() const { return ik_type; }
+  void SetIkType(int type) { ik_type = type; }
+  int GetToolOption(int n) const;
+  void SetToolOption(int n, int value);
+  bool GetModelOption(MQEXPDOC::Option bit) const;
+  void SetModelOption(MQEXPDOC::Option bit, bool on);
+
+  void SetMode(int new_mode);
+  void BoneAlign(void* owner);
+  void EnableSwitch(void* owner);
+
+  void Redraw() override;
+  void RedrawAndRefreshPanels();
+  void RefreshPanels() override;
+  void DialogRedraw();
+  void DialogRedrawAndRefreshPanels();
+  void DialogRefreshPanels();
+  // Asks the host for an undo state (through the host's callback while a
+  // dialog or forwarded key is in progress).
+  void RequestUndoState();
+
+  MQEXPDOC* GetModel() const { return model.get(); }
+  quorvel::RigEditState* GetEditState() const;
+  MQDocument GetDocument() const { return doc; }
+  MQScene GetScene() const { return scene; }
+  MQObject GetCurrentObject() const;
+  MQMaterial GetCurrentMaterial() const;
+  MED_SCREENCONVBASE* GetScreenConverter() const;
+  const quorvel::RigSlotTable& GetSlots() const { return slots; }
+  BONEALIGN_PARAM& GetAlignParam() { return align_param; }
+  DRAG_STATE& GetDragState() { return drag_state; }
+
+  void ResetUndo();
+  void PushUndo(int state, int size);
+  UNDOBUFF2& GetUndoBuffer() { return undobuff; }
+
+  DLGWINPOS* GetWinpos(int id);
+
+  // Runs `function` with `data` from the host's callback, in a context
+  // where the document may be edited. A null function does nothing.
+  void RunDeferred(DeferredFunction function, void* data);
+
+  // ---------------------------------------------------------------- inspection
+  const std::array<int, PANEL_COUNT>& PanelVisible() const { return panel_visible; }
+  MED_COMPROC_BASE* Processor() const { return processor.get(); }
+  MED_PLUGIN_UI& UserInterface() const { return *ui; }
+  // The key the preferences are read from and written to (tests use a
+  // scratch key).
+  void SetSettingsKey(std::string key) { settings_key = std::move(key); }
+  void SetProcessorFactory(ProcessorFactory factory) { processor_factory = factory; }
+
+ private:
+  struct DeferredCall {
+    DeferredFunction function;
+    void* data;
+  };
+
+  // MED_UNDO_HOOKS
+  bool IsEnabled() const override { return enable != 0; }
+  void StoreDocument(MQDocument document) override { SetDocument(document); }
+  void MarkRenderingCopies() override;
+  void DeleteRenderingCopies() override;
+  void ClearSelection() override;
+
+  void SetDocument(MQDocument document) { doc = document; }
+  void SetDocument(MQDocument document, MQScene view) {
+    doc = document;
+    scene = view;
+  }
+  // Enabled, active and a model: the state in which input and drawing act.
+  bool IsWorking() const { return enable != 0 && active != 0 && model != nullptr; }
+  void ApplyActivation();
+  // Sets the model's active flag and rebuilds the model (active) or drops
+  // the rendering copies; deferred while a dialog is in progress.
+  void SetActivateModel();
+  static void DeferredActivateModel(MQDocument doc, void* data);
+  static void DeferredRedraw(MQDocument doc, void* data);
+  static void DeferredUpdateUndo(MQDocument doc, void* data);
+  void ShowPanels(bool shown);
+  void ReplaceProcessor();
+  void SetModelRenderState();
+  // Calls `op` of the processor with a record for this event; 0 without one.
+  int CallProcessor(int (MED_COMPROC_BASE::*op)(MED_COMPROC_CALLBACK_BASE&), MQDocument document,
+                    MQScene view, const BUTTON_STATE& state, int key = 0);
+  BOOL MouseEvent(int (MED_COMPROC_BASE::*op)(MED_COMPROC_CALLBACK_BASE&), MQDocument document,
+                  MQScene view, const BUTTON_STATE& state, BOOL answer);
+
+  // ---------------------------------------------------------------- fields
+  void* instance = nullptr;
+  MQDocument doc = nullptr;
+  MQScene scene = nullptr;
+  int view_width = 640;
+  int view_height = 480;
+  std::unique_ptr<MQEXPDOC> model;
+  std::unique_ptr<IDLMAIN> service;
+  int enable = 1;
+  int enable_next = 1;
+  int initialized = 0;
+  int active = 0;
+  int settings_ready = 0;
+  int show_handle = 0;
+  int show_local = 1;
+  int show_bone = 1;
+  int show_cur_obj_bone = 0;
+  int show_cur_obj_weight = 0;
+  int draw_bone_roll = 1;
+  int ik_type = 0;
+  int icons_loaded = 0;
+  int panels_created = 0;  // bit per PANEL_ID whose window was made
+  int doc_closed = 0;
+  int mode = MODE_MOVE;
+  int dialogcall_cnt = 0;
+  std::array<int, 5> tool_opt{0, 0, 0, 0, 1};  // tool_opt1 .. tool_opt5
+  quorvel::RigSlotTable slots;
+  std::array<int, PANEL_COUNT> panel_visible{};
+  std::unique_ptr<MED_COMPROC_BASE> processor;
+  UNDOBUFF2 undobuff;
+  DRAG_STATE drag_state;
+  BONEALIGN_PARAM align_param;
+  WINPOS_TABLE winpos;
+  std::unique_ptr<MED_PLUGIN_UI> ui;
+  bool minimized = false;
+  std::string settings_key = kQuorvelSettingsKey;
+  ProcessorFactory processor_factory = nullptr;
+  // Records handed to the host through BeginCallback, until they are run.
+  std::list<DeferredCall> deferred_calls;
 };

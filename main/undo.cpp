@@ -10,15 +10,6 @@
 #include "rig/chunk_stream.h"
 #include "rig/document_model.h"
 
-namespace {
-
-// Addresses appear in the log as 8 hex digits, as on the 32-bit host.
-unsigned int LogAddress(const void* p) {
-  return static_cast<unsigned int>(reinterpret_cast<std::uintptr_t>(p));
-}
-
-}  // namespace
-
 UNDOSUB::UNDOSUB(MQEXPDOC* model) { Capture(model); }
 
 BOOL UNDOSUB::Capture(MQEXPDOC* model) {
@@ -40,7 +31,7 @@ BOOL UNDOSUB::Capture(MQEXPDOC* model) {
     quorvel::LogPrintf("SaveUndoBuffer:out of memory");
     return FALSE;
   }
-  quorvel::LogPrintf("SaveUndoBuffer:buff(%08x),size(%08x)", LogAddress(buffer_.get()),
+  quorvel::LogPrintf("SaveUndoBuffer:buff(%08x),size(%08x)", quorvel::LogAddress(buffer_.get()),
                      static_cast<unsigned int>(size_));
   return TRUE;
 }

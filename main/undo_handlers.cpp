@@ -10,11 +10,6 @@
 
 namespace {
 
-// Addresses appear in the log as 8 hex digits, as on the 32-bit host.
-unsigned int LogAddress(const void* p) {
-  return static_cast<unsigned int>(reinterpret_cast<std::uintptr_t>(p));
-}
-
 // Undo and redo differ only in their log texts.
 struct StepTexts {
   const char* entry;    // printf format: document, state
@@ -30,7 +25,7 @@ constexpr StepTexts kRedoTexts = {"DLMAIN::OnRedo(%08x):state(%d)",
 
 BOOL RunStep(const StepTexts& texts, MED_UNDO_HOOKS& hooks, UNDOBUFF2& buffer, MQEXPDOC* model,
              MQDocument doc, int state) {
-  quorvel::LogPrintf(texts.entry, LogAddress(doc), state);
+  quorvel::LogPrintf(texts.entry, quorvel::LogAddress(doc), state);
   if (!hooks.IsEnabled() || model == nullptr) return FALSE;
   hooks.StoreDocument(doc);
   if (!buffer.RestoreState(state, model)) {
@@ -67,7 +62,7 @@ void UndoResetBuffer(UNDOBUFF2& buffer, MQEXPDOC* model) {
 
 void UndoOnUpdateUndo(MED_UNDO_HOOKS& hooks, UNDOBUFF2& buffer, MQEXPDOC* model, MQDocument doc,
                       int state, int size) {
-  quorvel::LogPrintf("DLMAIN::OnUpdateUndo(%08x):state(%d),size(%d)", LogAddress(doc), state, size);
+  quorvel::LogPrintf("DLMAIN::OnUpdateUndo(%08x):state(%d),size(%d)", quorvel::LogAddress(doc), state, size);
   if (!hooks.IsEnabled() || model == nullptr) return;
   hooks.StoreDocument(doc);
   try {

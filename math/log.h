@@ -7,6 +7,7 @@
 // so the sink and the newline switch are plain process state without locks.
 
 #include <cstdarg>
+#include <cstdint>
 #include <cstdio>
 
 #include "math/fmath.h"
@@ -57,5 +58,11 @@ void LogTable2D(const FVECTOR2 (&rows)[3], const char* label_fmt, ...) QUORVEL_P
 // One line "<label> (%f,%f,%f,%f)".
 void LogVector4(const FVECTOR4& v, const char* label_fmt, ...) QUORVEL_PRINTF_LIKE(2, 3);
 void LogQuat(const FQUAT& q, const char* label_fmt, ...) QUORVEL_PRINTF_LIKE(2, 3);
+
+// An address as the "%08x" of a log line: its low 32 bits, which on the
+// 32-bit host is the whole address.
+inline unsigned int LogAddress(const void* p) {
+  return static_cast<unsigned int>(reinterpret_cast<std::uintptr_t>(p));
+}
 
 }  // namespace quorvel

@@ -1,8 +1,11 @@
 #!/usr/bin/env bash
 # The demo: installs what is missing, builds the native build (build/native)
-# and runs the plug-in in the substitute modeller on the sample arm: the
-# plug-in is loaded, identified and initialised, given the document, driven by
-# examples/demo.mqs, and the document is saved again to build/demo-out.mqd.
+# and runs the plug-in in the substitute modeller on the sample rigged arm
+# (examples/arm_rig.mqd, made by make_sample_rig with the plug-in's own rig
+# code): the plug-in is loaded, identified and initialised, loads the rig
+# from the document and applies its first pose, is driven by
+# examples/demo.mqs, and saves the rig again with the document to
+# build/demo-out.mqd.
 # QUORVEL_BUILD_ROOT moves build/ elsewhere.
 set -euo pipefail
 
@@ -27,10 +30,11 @@ if ! { cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo &&
   exit 1
 fi
 
-echo "== running mqhost --plugin $build/bin/libquorvel.so examples/arm.mqd" \
+sample=examples/arm_rig.mqd
+echo "== running mqhost --plugin $build/bin/libquorvel.so $sample" \
   "--script examples/demo.mqs --save $out"
 rm -f "$out"
-"$build/bin/mqhost" --plugin "$build/bin/libquorvel.so" examples/arm.mqd \
+"$build/bin/mqhost" --plugin "$build/bin/libquorvel.so" "$sample" \
   --script examples/demo.mqs --save "$out"
 
 echo "== the saved document $out"
@@ -39,3 +43,19 @@ echo "plug-in elements:"
 grep -o '<Plugin product="[0-9]*" id="[0-9]*"' "$out" |
   awk -F'"' '{printf "  product 0x%08X, id 0x%08X\n", $2, $4}'
 echo "$(wc -c <"$out") bytes"
+
+# The rig as the plug-in stored it: its element of the document.
+rig_element() {
+  sed -n '/<Plugin product="1513922071" id="3289852806">/,/<\/Plugin>/p' "$1"
+}
+echo "the rig in the saved document:"
+echo "  poses:$(rig_element "$out" | grep -o '<pose name="[^"]*"' | sed 's/<pose name=/ /' | tr -d '\n')"
+echo "  weighted vertices: $(rig_element "$out" | grep -c '<vertex index="[0-9]*" obj0=')"
+echo "  morph targets:$(rig_element "$out" | grep -o '<MorphTarget index="[0-9]*" name="[^"]*"' |
+  sed 's/.*name=/ /' | tr -d '\n')"
+if [ -n "$(rig_element "$out")" ] && diff <(rig_element "$sample") <(rig_element "$out") >/dev/null; then
+  echo "  the same rig as in $sample: nothing was lost"
+else
+  echo "the rig element of $out differs from $sample" >&2
+  exit 1
+fi

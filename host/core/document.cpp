@@ -326,6 +326,15 @@ int Document::RegisterUserData(const MQUserDataInfo& info) {
   return static_cast<int>(kinds_.size());
 }
 
+void Document::DropUserData() {
+  kinds_.clear();
+  for (const auto& object : objects_) {
+    if (!object) continue;
+    object->object_data.clear();
+    object->vertex_data.clear();
+  }
+}
+
 const UserDataKind* Document::Kind(int slot) const {
   if (slot <= 0 || slot > static_cast<int>(kinds_.size())) return nullptr;
   return &kinds_[static_cast<size_t>(slot) - 1];

@@ -173,6 +173,10 @@ class Document {
   int RegisterUserData(const MQUserDataInfo& info);  // slot id, or 0
   const UserDataKind* Kind(int slot) const;
   const std::vector<UserDataKind>& kinds() const { return kinds_; }
+  // Forgets every kind and all user data of every object and vertex, as a
+  // modeller that keeps plug-in data only in plug-in elements would on
+  // reopening a file.
+  void DropUserData();
 
   // --- unique ids, never reused within the document
   uint32_t NextObjectUid() { return next_object_uid_++; }

@@ -130,6 +130,14 @@ PluginModule* Host::LoadPlugin(const std::string& path, std::string* error) {
   return plugins_.back().get();
 }
 
+PluginModule* Host::AttachPlugin(const PluginEntryPoints& entry, const std::string& label,
+                                 std::string* error) {
+  std::unique_ptr<PluginModule> plugin = PluginModule::Attach(entry, label, OwnModulePath(), error);
+  if (!plugin) return nullptr;
+  plugins_.push_back(std::move(plugin));
+  return plugins_.back().get();
+}
+
 void Host::UnloadPlugins() {
   callbacks_.clear();
   // In reverse order of loading, as a modeller shuts down.

@@ -18,6 +18,7 @@
 namespace mqhost {
 
 class PluginModule;
+struct PluginEntryPoints;
 
 // One queued MQ_StationCallback: run right after the event in progress.
 struct StationCallback {
@@ -66,6 +67,10 @@ class Host {
   // Loads a module: MQCheckVersion, MQInit with the host's own module path,
   // identification. Null and a message on failure.
   PluginModule* LoadPlugin(const std::string& path, std::string* error);
+  // A plug-in inside this program, given by its entry points (see
+  // PluginEntryPoints); the same steps as loading a module.
+  PluginModule* AttachPlugin(const PluginEntryPoints& entry, const std::string& label,
+                             std::string* error);
   void UnloadPlugins();
   const std::vector<std::unique_ptr<PluginModule>>& plugins() const { return plugins_; }
   PluginModule* FindPlugin(uint32_t product, uint32_t id) const;

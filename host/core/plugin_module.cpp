@@ -30,45 +30,67 @@ constexpr uint32_t kHostVersion = 0x0399;
 std::unique_ptr<PluginModule> PluginModule::Load(const std::string& path,
                                                  const std::string& host_path,
                                                  std::string* error) {
-  auto fail = [error](const std::string& message) {
-    if (error != nullptr) *error = message;
-    return nullptr;
-  };
   std::unique_ptr<PluginModule> plugin(new PluginModule());
   plugin->path_ = path;
   plugin->module_ = OpenModule(path.c_str());
-  if (plugin->module_ == nullptr) return fail("cannot load plug-in module " + path);
-
-  auto check_version = Export<uint32_t (*)(uint32_t)>(plugin->module_, "MQCheckVersion");
-  auto init = Export<BOOL (*)(const char*)>(plugin->module_, "MQInit");
-  auto get_id = Export<void (*)(uint32_t*, uint32_t*)>(plugin->module_, "MQGetPlugInID");
-  auto get_name = Export<const char* (*)()>(plugin->module_, "MQGetPlugInName");
-  auto get_type = Export<int (*)()>(plugin->module_, "MQGetPlugInType");
-  auto enum_string = Export<const char* (*)(int)>(plugin->module_, "MQEnumString");
-  plugin->on_event_ = Export<OnEventFn>(plugin->module_, "MQOnEvent");
-  if (check_version == nullptr || init == nullptr || get_id == nullptr || get_type == nullptr ||
-      plugin->on_event_ == nullptr) {
-    return fail(path + " is not a plug-in module: an MQ entry point is missing");
+  if (plugin->module_ == nullptr) {
+    if (error != nullptr) *error = "cannot load plug-in module " + path;
+    return nullptr;
   }
-  plugin->version_ = check_version(kHostVersion);
-  if (plugin->version_ == 0 || plugin->version_ > kHostVersion) {
-    return fail(path + " was built for an interface version this host does not speak");
-  }
-  if (!init(host_path.c_str())) return fail(path + ": MQInit failed with host " + host_path);
-  get_id(&plugin->product_, &plugin->id_);
-  plugin->type_ = get_type();
-  if (get_name != nullptr) {
-    const char* name = get_name();
-    plugin->name_ = name != nullptr ? name : "";
-  }
-  if (enum_string != nullptr) {
-    const char* text = enum_string(0);
-    plugin->enum_string_ = text != nullptr ? text : "";
-  }
+  PluginEntryPoints entry;
+  entry.check_version = Export<uint32_t (*)(uint32_t)>(plugin->module_, "MQCheckVersion");
+  entry.init = Export<BOOL (*)(const char*)>(plugin->module_, "MQInit");
+  entry.get_id = Export<void (*)(uint32_t*, uint32_t*)>(plugin->module_, "MQGetPlugInID");
+  entry.get_name = Export<const char* (*)()>(plugin->module_, "MQGetPlugInName");
+  entry.get_type = Export<int (*)()>(plugin->module_, "MQGetPlugInType");
+  entry.enum_string = Export<const char* (*)(int)>(plugin->module_, "MQEnumString");
+  entry.on_event = Export<OnEventFn>(plugin->module_, "MQOnEvent");
+  if (!plugin->Start(entry, host_path, error)) return nullptr;
   return plugin;
 }
 
-PluginModule::~PluginModule() { CloseModule(module_); }
+std::unique_ptr<PluginModule> PluginModule::Attach(const PluginEntryPoints& entry,
+                                                   const std::string& label,
+                                                   const std::string& host_path,
+                                                   std::string* error) {
+  std::unique_ptr<PluginModule> plugin(new PluginModule());
+  plugin->path_ = label;
+  if (!plugin->Start(entry, host_path, error)) return nullptr;
+  return plugin;
+}
+
+bool PluginModule::Start(const PluginEntryPoints& entry, const std::string& host_path,
+                         std::string* error) {
+  auto fail = [error](const std::string& message) {
+    if (error != nullptr) *error = message;
+    return false;
+  };
+  if (entry.check_version == nullptr || entry.init == nullptr || entry.get_id == nullptr ||
+      entry.get_type == nullptr || entry.on_event == nullptr) {
+    return fail(path_ + " is not a plug-in module: an MQ entry point is missing");
+  }
+  on_event_ = entry.on_event;
+  version_ = entry.check_version(kHostVersion);
+  if (version_ == 0 || version_ > kHostVersion) {
+    return fail(path_ + " was built for an interface version this host does not speak");
+  }
+  if (!entry.init(host_path.c_str())) return fail(path_ + ": MQInit failed with host " + host_path);
+  entry.get_id(&product_, &id_);
+  type_ = entry.get_type();
+  if (entry.get_name != nullptr) {
+    const char* name = entry.get_name();
+    name_ = name != nullptr ? name : "";
+  }
+  if (entry.enum_string != nullptr) {
+    const char* text = entry.enum_string(0);
+    enum_string_ = text != nullptr ? text : "";
+  }
+  return true;
+}
+
+PluginModule::~PluginModule() {
+  if (module_ != nullptr) CloseModule(module_);
+}
 
 BOOL PluginModule::OnEvent(MQDocument doc, int code, void* option) {
   return on_event_ != nullptr ? on_event_(doc, code, option) : FALSE;

@@ -8,6 +8,19 @@
 
 namespace mqhost {
 
+// The entry points of a plug-in: found by name in a loaded module, or given
+// directly for a plug-in that lives in the host's own program (tests that
+// must reach the plug-in object itself).
+struct PluginEntryPoints {
+  uint32_t (*check_version)(uint32_t) = nullptr;
+  BOOL (*init)(const char*) = nullptr;
+  void (*get_id)(uint32_t*, uint32_t*) = nullptr;
+  const char* (*get_name)() = nullptr;  // optional
+  int (*get_type)() = nullptr;
+  const char* (*enum_string)(int) = nullptr;  // optional
+  BOOL (*on_event)(MQDocument, int, void*) = nullptr;
+};
+
 class PluginModule {
  public:
   // Loads the module, checks its interface version, hands it the host API
@@ -15,6 +28,11 @@ class PluginModule {
   // `error` when any step fails; nothing stays loaded then.
   static std::unique_ptr<PluginModule> Load(const std::string& path, const std::string& host_path,
                                             std::string* error);
+  // The same steps for a plug-in inside the host's program; `label` stands
+  // for the module path in messages and path().
+  static std::unique_ptr<PluginModule> Attach(const PluginEntryPoints& entry,
+                                              const std::string& label,
+                                              const std::string& host_path, std::string* error);
   ~PluginModule();
   PluginModule(const PluginModule&) = delete;
   PluginModule& operator=(const PluginModule&) = delete;
@@ -32,6 +50,8 @@ class PluginModule {
 
  private:
   PluginModule() = default;
+  // Version check, MQInit and identification; false and `error` on failure.
+  bool Start(const PluginEntryPoints& entry, const std::string& host_path, std::string* error);
 
   using OnEventFn = BOOL (*)(MQDocument, int, void*);
 

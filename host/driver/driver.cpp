@@ -1,6 +1,7 @@
 #include "host/driver/driver.h"
 
 #include <cstdio>
+#include <cstring>
 #include <ostream>
 #include <utility>
 
@@ -221,6 +222,10 @@ class Session {
       case ScriptCommandKind::kEcho:
         out_ << command.text << "\n";
         return true;
+      case ScriptCommandKind::kUserData:
+        if (!CheckObject(command.object, error)) return false;
+        PrintUserData(command.object, command.text);
+        return true;
     }
     return true;
   }
@@ -333,6 +338,37 @@ class Session {
       return false;
     }
     return true;
+  }
+
+  // "userdata OBJECT KIND": the record as floats, four a line; a kind
+  // nobody registered or an object without the record is reported, not an
+  // error, since plug-ins decide what they store.
+  void PrintUserData(int index, const std::string& kind_name) {
+    const Object* object = document_->ObjectAt(index);
+    out_ << "userdata " << object->name << " " << kind_name << ":";
+    int slot = 0;
+    for (size_t i = 0; i < document_->kinds().size() && slot == 0; ++i) {
+      if (document_->kinds()[i].name == kind_name) slot = static_cast<int>(i) + 1;
+    }
+    const auto record = slot != 0 ? object->object_data.find(slot) : object->object_data.end();
+    if (slot == 0) {
+      out_ << " no such kind\n";
+      return;
+    }
+    if (record == object->object_data.end()) {
+      out_ << " no record\n";
+      return;
+    }
+    const std::vector<uint8_t>& bytes = record->second;
+    const size_t count = bytes.size() / sizeof(float);
+    for (size_t i = 0; i < count; ++i) {
+      float value = 0.0f;
+      std::memcpy(&value, bytes.data() + i * sizeof(float), sizeof value);
+      char text[32];
+      std::snprintf(text, sizeof text, "%g", static_cast<double>(value));
+      out_ << (i % 4 == 0 ? "\n  " : " ") << text;
+    }
+    out_ << "\n";
   }
 
   bool Message(const ScriptCommand& command, std::string* error) {

@@ -374,6 +374,14 @@ bool ParseScriptLine(const std::string& raw_line, ScriptCommand* command, bool* 
     parsed.text = RestAfterFirstWord(line);
     ok = !parsed.text.empty();
     if (!ok) *error = "usage: save FILE";
+  } else if (name == "userdata") {
+    parsed.kind = ScriptCommandKind::kUserData;
+    if (words.size() != 3) {
+      *error = "usage: userdata OBJECT KIND";
+    } else {
+      ok = ParseIndex(words[1], "object", &parsed.object, error);
+      parsed.text = words[2];
+    }
   } else if (name == "echo") {
     parsed.kind = ScriptCommandKind::kEcho;
     parsed.text = RestAfterFirstWord(line);
@@ -455,6 +463,8 @@ const char* ScriptHelp() {
          "                                 the answer, the record's words and what the peer got\n"
          "  undo | redo                    step through the undo states\n"
          "  save FILE                      save the document (event 202); written at the end\n"
+         "  userdata OBJECT KIND           print the object's record of the user-data kind KIND\n"
+         "                                 (a name a plug-in registered) as 32-bit floats\n"
          "  echo TEXT                      print TEXT\n";
 }
 

@@ -31,6 +31,7 @@ enum class ScriptCommandKind {
   kRedo,               // redo
   kSave,               // save FILE
   kEcho,               // echo TEXT
+  kUserData,           // userdata OBJECT KIND
 };
 
 // Most words a message record takes (the record is a zeroed block of this
@@ -49,7 +50,7 @@ struct ScriptCommand {
   float values[3] = {0.0f, 0.0f, 0.0f};  // camera: a point, or values[0] alone
   int object = 0, vertex = 0;            // select, deselect, current
   uint32_t product = 0, id = 0;          // message target
-  std::string text;  // message description, save path, echo text
+  std::string text;  // message description, save path, echo text, user-data kind
   std::vector<int32_t> words;  // message record
 };
 

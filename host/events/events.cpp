@@ -1,6 +1,14 @@
 #include "host/events/events.h"
 
+#include <algorithm>
+#include <cstdlib>
+#include <sstream>
+#include <string>
 #include <vector>
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 #include "host/core/api.h"
 #include "host/core/host.h"
@@ -181,6 +189,34 @@ BOOL SendMaterialListChanged(Host& host, Document* document, PluginModule* only)
 
 BOOL SendMaterialModified(Host& host, Document* document, PluginModule* only) {
   return SendPlain(host, document, MQEVENT_MATERIAL_MODIFIED, only);
+}
+
+void HoldKey(int virtual_key, bool held) {
+#ifdef _WIN32
+  BYTE keys[256] = {};
+  if (!GetKeyboardState(keys)) return;
+  if (virtual_key < 0 || virtual_key > 255) return;
+  keys[virtual_key] = held ? 0x80 : 0;
+  SetKeyboardState(keys);
+#else
+  std::vector<int> codes;
+  if (const char* current = std::getenv("QUORVEL_HELD_KEYS")) {
+    std::istringstream list(current);
+    std::string item;
+    while (std::getline(list, item, ',')) {
+      if (!item.empty()) codes.push_back(std::atoi(item.c_str()));
+    }
+  }
+  codes.erase(std::remove(codes.begin(), codes.end(), virtual_key), codes.end());
+  if (held) codes.push_back(virtual_key);
+  std::string text;
+  for (int code : codes) text += (text.empty() ? "" : ",") + std::to_string(code);
+  if (text.empty()) {
+    unsetenv("QUORVEL_HELD_KEYS");
+  } else {
+    setenv("QUORVEL_HELD_KEYS", text.c_str(), 1);
+  }
+#endif
 }
 
 }  // namespace mqhost

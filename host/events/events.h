@@ -96,4 +96,22 @@ BOOL SendObjectSelected(Host& host, Document* document, PluginModule* only = nul
 BOOL SendMaterialListChanged(Host& host, Document* document, PluginModule* only = nullptr);
 BOOL SendMaterialModified(Host& host, Document* document, PluginModule* only = nullptr);
 
+// ---------------------------------------------------------------- the keyboard
+// The user holds (or lets go of) a key, by Windows virtual-key code, as plug-ins
+// see it when they ask for the key state (platform/keyboard.h): the thread's
+// key state on Windows, QUORVEL_HELD_KEYS natively.
+void HoldKey(int virtual_key, bool held);
+
+// Holds a key for the life of the object (Shift while a document opens).
+class HeldKey {
+ public:
+  explicit HeldKey(int virtual_key) : key_(virtual_key) { HoldKey(key_, true); }
+  ~HeldKey() { HoldKey(key_, false); }
+  HeldKey(const HeldKey&) = delete;
+  HeldKey& operator=(const HeldKey&) = delete;
+
+ private:
+  int key_;
+};
+
 }  // namespace mqhost

@@ -12,6 +12,8 @@
 #include "host/events/events.h"
 #include "host/peer/peer_client.h"
 
+#include "tests/io/scratch_settings.h"
+
 namespace {
 
 using mqhost::Host;
@@ -40,6 +42,8 @@ class HostWithPlugin : public testing::Test {
   PluginModule* plugin_ = nullptr;
   PluginModule* peer_ = nullptr;
   mqhost::Document* document_ = nullptr;
+  // The plug-in reads and writes its preferences at Initialize and Exit.
+  quorvel_test::ScratchSettings settings_;
 };
 
 TEST_F(HostWithPlugin, TheHostIdentifiesBothModules) {

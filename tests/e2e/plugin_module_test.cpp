@@ -9,6 +9,8 @@
 #include "platform/module.h"
 #include "sdk/mq_types.h"
 
+#include "tests/io/scratch_settings.h"
+
 namespace {
 
 using quorvel::platform::FindSymbol;
@@ -53,6 +55,8 @@ class PluginModule : public testing::Test {
 
   static ModuleHandle host_;
   static ModuleHandle plugin_;
+  // The plug-in reads and writes its preferences at Initialize and Exit.
+  quorvel_test::ScratchSettings settings_;
 };
 
 ModuleHandle PluginModule::host_ = nullptr;
@@ -136,8 +140,9 @@ TEST_F(PluginModule, EventsRoundTripThroughMQOnEvent) {
   int flags = 0x01, x = 10, y = 20;
   NAMED_ARG mouse[] = {{"button_state", &flags}, {"mouse_pos_x", &x}, {"mouse_pos_y", &y},
                        {nullptr, nullptr}};
-  EXPECT_EQ(on_event(doc, 120, mouse), TRUE) << "left button default";
-  EXPECT_EQ(on_event(doc, 126, mouse), FALSE) << "right button default";
+  // No document was opened: the command has nothing to work on.
+  EXPECT_EQ(on_event(doc, 120, mouse), FALSE) << "left button without a document";
+  EXPECT_EQ(on_event(doc, 123, mouse), FALSE) << "middle button default";
   int width = 640, height = 480;
   NAMED_ARG draw[] = {{"width", &width}, {"height", &height}, {nullptr, nullptr}};
   EXPECT_EQ(on_event(doc, 110, draw), TRUE);

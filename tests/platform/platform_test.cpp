@@ -5,6 +5,7 @@
 
 #include "platform/codepage.h"
 #include "platform/debug_output.h"
+#include "platform/keyboard.h"
 #include "platform/module.h"
 
 #if defined(_WIN32)
@@ -101,5 +102,39 @@ TEST(DebugOutput, GoesToStandardErrorOnlyWhenEnabled) {
   }
 }
 #endif
+
+// The key state a plug-in reads: the thread's keyboard state on Windows, the
+// QUORVEL_HELD_KEYS list natively.
+TEST(Keyboard, ReportsHeldKeys) {
+#if defined(_WIN32)
+  BYTE keys[256] = {};
+  ASSERT_TRUE(GetKeyboardState(keys));
+  keys[quorvel::platform::kVirtualKeyShift] = 0x80;
+  ASSERT_TRUE(SetKeyboardState(keys));
+  EXPECT_TRUE(quorvel::platform::IsKeyHeld(quorvel::platform::kVirtualKeyShift));
+  EXPECT_FALSE(quorvel::platform::IsKeyHeld('A'));
+  keys[quorvel::platform::kVirtualKeyShift] = 0;
+  ASSERT_TRUE(SetKeyboardState(keys));
+  EXPECT_FALSE(quorvel::platform::IsKeyHeld(quorvel::platform::kVirtualKeyShift));
+#else
+  struct Case {
+    const char* held;  // null: the variable is not set
+    bool shift;
+  };
+  for (const Case& c : {Case{nullptr, false}, Case{"", false}, Case{"16", true},
+                        Case{"9,16", true}, Case{"16,9", true}, Case{"160", false},
+                        Case{"1,6", false}, Case{"x16,16", true}, Case{"16x", false},
+                        Case{",,16,", true}}) {
+    SCOPED_TRACE(c.held != nullptr ? c.held : "(unset)");
+    if (c.held != nullptr) {
+      setenv("QUORVEL_HELD_KEYS", c.held, 1);
+    } else {
+      unsetenv("QUORVEL_HELD_KEYS");
+    }
+    EXPECT_EQ(quorvel::platform::IsKeyHeld(quorvel::platform::kVirtualKeyShift), c.shift);
+  }
+  unsetenv("QUORVEL_HELD_KEYS");
+#endif
+}
 
 }  // namespace

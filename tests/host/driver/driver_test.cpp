@@ -3,6 +3,7 @@
 // writes nothing.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -12,6 +13,7 @@
 #include <vector>
 
 #include "host/driver/driver.h"
+#include "host/files/document_file.h"
 #include "recorder_access.h"
 
 namespace {
@@ -251,6 +253,44 @@ TEST_F(DriverRun, MessagesGoThroughThePeerAndModelsGoBack) {
   EXPECT_NE(out_.find("answer 1"), std::string::npos) << out_;
   EXPECT_NE(out_.find("the peer received \"SendRenderingModel\""), std::string::npos) << out_;
   EXPECT_NE(out_.find("the peer handed back 1 model"), std::string::npos) << out_;
+}
+
+TEST_F(DriverRun, UserDataPrintsAnObjectsRecordAsFloats) {
+  mqhost::Document document;
+  auto object = document.NewObject();
+  object->name = "bone";
+  mqhost::Object* bone = object.get();
+  document.AddObject(std::move(object));
+  MQUserDataInfo info;
+  std::memset(&info, 0, sizeof info);
+  info.size = sizeof info;
+  info.product_id = 1;
+  info.plugin_id = 2;
+  std::strcpy(info.identifier, "REC");
+  info.userdata_type = 3;
+  info.bytes_per_element = 16;
+  info.create = TRUE;
+  const int slot = document.RegisterUserData(info);
+  ASSERT_NE(slot, 0);
+  std::strcpy(info.identifier, "EMPTY");
+  ASSERT_NE(document.RegisterUserData(info), 0);
+  ASSERT_TRUE(bone->AllocObjectData(slot));
+  const float values[4] = {1.5f, -2.0f, 0.0f, 1e6f};
+  ASSERT_TRUE(bone->WriteObjectData(slot, 0, sizeof values, values));
+  std::string error;
+  ASSERT_TRUE(mqhost::SaveDocumentFile(PathOf("data.mqd"), document, {}, &error)) << error;
+
+  DriverOptions options;
+  options.input = PathOf("data.mqd");
+  options.script = WriteScript("userdata 0 REC\nuserdata 0 EMPTY\nuserdata 0 NONE\n");
+  ASSERT_EQ(Run(options), mqhost::kDriverOk) << err_;
+  EXPECT_NE(out_.find("userdata bone REC:\n  1.5 -2 0 1e+06\n"), std::string::npos) << out_;
+  EXPECT_NE(out_.find("userdata bone EMPTY: no record\n"), std::string::npos) << out_;
+  EXPECT_NE(out_.find("userdata bone NONE: no such kind\n"), std::string::npos) << out_;
+
+  options.script = WriteScript("userdata 1 REC\n");
+  EXPECT_EQ(Run(options), mqhost::kDriverFailed);
+  EXPECT_NE(err_.find("the document has no object 1"), std::string::npos) << err_;
 }
 
 }  // namespace

@@ -55,6 +55,7 @@ std::string Describe(const ScriptCommand& c) {
       break;
     case ScriptCommandKind::kSave: out << "save [" << c.text << "]"; break;
     case ScriptCommandKind::kEcho: out << "echo [" << c.text << "]"; break;
+    case ScriptCommandKind::kUserData: out << "userdata " << c.object << " " << c.text; break;
   }
   return out.str();
 }
@@ -101,6 +102,7 @@ TEST(DriverScript, GoodLinesMeanWhatTheySay) {
       {"select 0 12", "select 0 12"},
       {"deselect 2 0", "deselect 2 0"},
       {"current 3", "current 3"},
+      {"userdata 4 OWMT", "userdata 4 OWMT"},
       {"message 0x5A3C9E17 0xC4172B86 GetMorphTargetMax", "message 0x5a3c9e17 0xc4172b86 GetMorphTargetMax"},
       {"message 1 010 Hello 5 -6", "message 0x1 0xa Hello 5 -6"},
       {"message 4294967295 0 X", "message 0xffffffff 0x0 X"},
@@ -180,6 +182,8 @@ TEST(DriverScript, WrongLinesAreToldWhatIsWrong) {
       {"select -1 0", "object '-1' is not an index (0 or more)"},
       {"deselect 0 v", "vertex 'v' is not an index (0 or more)"},
       {"current", "usage: current OBJECT"},
+      {"userdata 4", "usage: userdata OBJECT KIND"},
+      {"userdata -1 OWMT", "object '-1' is not an index (0 or more)"},
       {"current first", "object 'first' is not an index (0 or more)"},
       {"message 1 2", "usage: message PRODUCT ID DESCRIPTION [INT...]"},
       {"message quorvel 2 X", "product 'quorvel' is not a 32-bit unsigned number"},
@@ -255,7 +259,7 @@ TEST(DriverScript, HelpNamesEveryCommand) {
   const std::string help = mqhost::ScriptHelp();
   for (const char* name : {"activate", "deactivate", "draw", "mouse", "move", "wheel", "key",
                            "camera position", "camera target", "camera ortho", "camera perspective",
-                           "select", "deselect", "current", "message", "undo", "redo", "save", "echo"}) {
+                           "select", "deselect", "current", "message", "undo", "redo", "save", "echo", "userdata"}) {
     const bool listed = help.find(std::string("\n  ") + name) != std::string::npos ||
                         help.find(std::string("| ") + name) != std::string::npos;
     EXPECT_TRUE(listed) << name;

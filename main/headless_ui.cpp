@@ -1,0 +1,47 @@
+#include "main/headless_ui.h"
+
+#include "main/idlmain.h"
+
+void HEADLESS_UI::CreatePanel(PANEL_ID id, IDLMAIN* service, void* /*instance*/, void* parent) {
+  if (id < 0 || id >= PANEL_COUNT) return;
+  ++created_[id];
+  parents_[id] = parent;
+  last_service_ = service;
+}
+
+void HEADLESS_UI::LoadIcons(void* /*instance*/) { ++icons_loaded_; }
+
+void HEADLESS_UI::ShowPanel(PANEL_ID id, bool show) {
+  if (id >= 0 && id < PANEL_COUNT) shown_[id] = show;
+}
+
+void HEADLESS_UI::RefreshPanel(PANEL_ID id) {
+  if (id >= 0 && id < PANEL_COUNT) ++refreshed_[id];
+}
+
+int HEADLESS_UI::MessageBox(void* owner, const char* text, const char* caption, unsigned buttons) {
+  int answer = buttons == kMessageBoxOkCancel ? kAnswerCancel : kAnswerOk;
+  if (!answers_.empty()) {
+    answer = answers_.front();
+    answers_.pop_front();
+  }
+  message_boxes_.push_back(MessageBoxCall{owner, text != nullptr ? text : "",
+                                          caption != nullptr ? caption : "", buttons, answer});
+  RunModalAction();
+  return answer;
+}
+
+void HEADLESS_UI::ForwardKeyToFocus(int key) {
+  forwarded_keys_.push_back(key);
+  forward_depths_.push_back(last_service_ != nullptr ? last_service_->GetDialogCallCount() : -1);
+  RunModalAction();
+}
+
+bool HEADLESS_UI::RunBoneAlignDialog(void* /*owner*/, IDLMAIN* /*service*/,
+                                     BONEALIGN_PARAM& param) {
+  ++dialog_runs_;
+  dialog_opened_with_ = param;
+  RunModalAction();
+  if (dialog_ok_) param = dialog_values_;
+  return dialog_ok_;
+}

@@ -1,0 +1,96 @@
+#pragma once
+// The main object's service object: what panels, command processors and the
+// document model may ask of the plug-in. It holds only a pointer to the main
+// object and forwards every operation to the operation of the same name.
+#include <cstdint>
+
+#include "io/registry_settings.h"
+#include "main/user_interface.h"
+#include "rig/document_model.h"
+#include "rig/edit_state.h"
+#include "rig/slot_table.h"
+#include "sdk/mq_types.h"
+
+class DLMAIN;
+
+class IDLMAIN : public MED_DOCMODEL_SERVICE {
+ public:
+  explicit IDLMAIN(DLMAIN* main) : main_(main) {}
+  virtual ~IDLMAIN() = default;
+  IDLMAIN(const IDLMAIN&) = delete;
+  IDLMAIN& operator=(const IDLMAIN&) = delete;
+
+  // ---------------------------------------------------------------- state
+  bool IsDocClosed() const;
+  bool IsSettingsReady() const;
+  int GetEnable() const;
+  int GetEnableNext() const;
+  int GetMode() const;
+  void GetViewSize(int& width, int& height) const;
+  void* GetInstance() const;
+  void* GetMainWindow() const;
+  int GetDialogCallCount() const;
+
+  // ---------------------------------------------------------------- options
+  int GetShowHandle() const;
+  void SetShowHandle(int on);
+  int GetShowLocal() const;
+  void SetShowLocal(int on);
+  int GetShowBone() const;
+  void SetShowBone(int on);
+  int GetShowCurObjBone() const;
+  void SetShowCurObjBone(int on);
+  bool GetShowCurObjWeight() const override;
+  void SetShowCurObjWeight(int on);
+  int GetDrawBoneRoll() const;
+  void SetDrawBoneRoll(int on);
+  int GetIkType() const;
+  void SetIkType(int type);
+  // n = 1..5; 0 for any other n.
+  int GetToolOption(int n) const;
+  void SetToolOption(int n, int value);
+  bool GetModelOption(MQEXPDOC::Option bit) const;
+  void SetModelOption(MQEXPDOC::Option bit, bool on);
+
+  // ---------------------------------------------------------------- mode and commands
+  void SetMode(int mode);
+  void BoneAlign(void* owner);
+  void EnableSwitch(void* owner);
+
+  // ---------------------------------------------------------------- refresh
+  void Redraw();
+  void RedrawAndRefreshPanels();
+  void RefreshPanels();
+  // The same, with the dialog depth raised around the call.
+  void DialogRedraw();
+  void DialogRedrawAndRefreshPanels();
+  void DialogRefreshPanels();
+  void UpdateUndo();
+
+  // ---------------------------------------------------------------- model access
+  MQEXPDOC* GetModel() const;
+  quorvel::RigEditState* GetEditState() const;
+  MQDocument GetDocument() const;
+  MQObject GetCurrentObject() const;
+  MQMaterial GetCurrentMaterial() const;
+  MED_SCREENCONVBASE* GetScreenConverter() const;
+  const quorvel::RigSlotTable& GetSlots() const;
+  BONEALIGN_PARAM& GetAlignParam() const;
+
+  // ---------------------------------------------------------------- drawing objects
+  MQObject CreateDrawingObject(int flags, BOOL instant = TRUE);
+  MQMaterial CreateDrawingMaterial(int& index, BOOL instant = TRUE);
+  void DeleteDrawingObject(MQObject object);
+  void DeleteDrawingMaterial(MQMaterial material);
+
+  // ---------------------------------------------------------------- undo
+  void ResetUndo();
+  void PushUndo(int state, int size);
+
+  // ---------------------------------------------------------------- winpos
+  // Null for an id out of range.
+  DLGWINPOS* GetWinpos(int id) const;
+
+ private:
+  DLMAIN* main_;
+};

@@ -1,0 +1,213 @@
+// The rig inside the document, through the built plug-in module: the sample
+// rigged arm is opened in the substitute host, its rig is loaded and its
+// first pose applied, it is saved, and opened again after the plug-in was
+// unloaded and loaded afresh, with every value intact. The test program
+// reads the host's user data with the plug-in's own rig code.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "examples/sample_rig/sample_rig.h"
+#include "host/core/api.h"
+#include "host/core/host.h"
+#include "host/core/plugin_module.h"
+#include "host/events/events.h"
+#include "host/files/document_file.h"
+#include "host/files/xml_tree.h"
+#include "main/dlmain.h"
+#include "rig/rig_access.h"
+#include "rig/slot_table.h"
+#include "rig/weight_record.h"
+#include "sdk/host_api.h"
+#include "tests/io/scratch_settings.h"
+
+namespace {
+
+using mqhost::ToHandle;
+using quorvel::RigSlotTable;
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+class RigDocument : public testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    const std::string host_path = mqhost::Host::OwnModulePath();
+    ASSERT_EQ(LoadHostApi(host_path.c_str(), HostApi()), TRUE);
+  }
+  void SetUp() override {
+    LoadModule();
+    document_ = host_.NewDocument();
+    std::string error;
+    mqhost::PluginElementMap elements;
+    ASSERT_TRUE(mqhost::LoadDocumentFile(QUORVEL_EXAMPLES_DIR "/arm_rig.mqd", document_, &elements,
+                                         &error))
+        << error;
+    host_.SetPluginElements(document_, std::move(elements));
+  }
+  void TearDown() override {
+    if (document_ != nullptr) host_.CloseDocument(document_);
+    host_.UnloadPlugins();
+  }
+
+  void LoadModule() {
+    std::string error;
+    plugin_ = host_.LoadPlugin(QUORVEL_PLUGIN_PATH, &error);
+    ASSERT_NE(plugin_, nullptr) << error;
+  }
+
+  // The modeller opens the document: the plug-in starts, gets the document
+  // and the command.
+  void Open() {
+    ASSERT_EQ(mqhost::SendInitialize(host_, plugin_), TRUE);
+    ASSERT_EQ(mqhost::SendNewDocument(host_, document_, "arm_rig.mqd", plugin_), TRUE);
+    ASSERT_EQ(mqhost::SendActivate(host_, document_, true, plugin_), TRUE);
+    // The same kinds again answer the plug-in's slots.
+    ASSERT_TRUE(quorvel::RegisterRigSlots(ToHandle(document_), slots_));
+  }
+
+  // Save, close, unload; a fresh plug-in opens what was saved.
+  void SaveAndReopen() {
+    ASSERT_EQ(mqhost::SendSaveDocument(host_, document_, "arm_rig.mqd", plugin_).answer, TRUE);
+    const std::string text = mqhost::WriteDocumentXml(*document_, host_.PluginElements(document_));
+    ASSERT_EQ(mqhost::SendEndDocument(host_, document_, plugin_), TRUE);
+    ASSERT_EQ(mqhost::SendExit(host_, plugin_), TRUE);
+    host_.CloseDocument(document_);
+    host_.UnloadPlugins();
+
+    LoadModule();
+    document_ = host_.NewDocument();
+    mqhost::PluginElementMap elements;
+    std::string error;
+    ASSERT_TRUE(mqhost::ReadDocumentXml(text, document_, &elements, &error)) << error;
+    host_.SetPluginElements(document_, std::move(elements));
+    // Only the element carries the rig to the next session.
+    document_->DropUserData();
+    Open();
+  }
+
+  MQObject Object(int index) { return ToHandle(document_->ObjectAt(index)); }
+  int32_t Uid(int index) { return static_cast<int32_t>(document_->ObjectAt(index)->uid); }
+  std::unique_ptr<mqhost::XmlElement> ElementCopy() {
+    return host_.PluginElement(document_, QUORVEL_PRODUCT_ID, QUORVEL_PLUGIN_ID)->Clone();
+  }
+
+  // Everything the sample rig holds, as the plug-in left it in the host.
+  void ExpectSampleRig() {
+    MQObject arm = Object(0), hand = Object(1), elbow = Object(3), wrist = Object(4);
+    const int shoulder_uid = Uid(2), elbow_uid = Uid(3), wrist_uid = Uid(4);
+
+    // Weights: 0.29 / 0.71 was stored as whole percent and a remainder.
+    quorvel::VWeight rec;
+    ASSERT_TRUE(quorvel::GetVertexWeights(arm, slots_, 2, rec));
+    ASSERT_EQ(quorvel::Count(rec), 2);
+    EXPECT_EQ(rec.entries[0].bone, elbow_uid);
+    EXPECT_FLOAT_EQ(rec.entries[0].weight, 0.28f);
+    EXPECT_EQ(rec.entries[1].bone, shoulder_uid);
+    EXPECT_FLOAT_EQ(rec.entries[1].weight, 0.72f);
+    ASSERT_TRUE(quorvel::GetVertexWeights(arm, slots_, 0, rec));
+    ASSERT_EQ(quorvel::Count(rec), 1);
+    EXPECT_EQ(rec.entries[0].bone, shoulder_uid);
+    ASSERT_TRUE(quorvel::GetVertexWeights(hand, slots_, 5, rec));
+    ASSERT_EQ(quorvel::Count(rec), 1);
+    EXPECT_EQ(rec.entries[0].bone, wrist_uid);
+    EXPECT_FALSE(quorvel::HasWeights(elbow, slots_));
+
+    // The morph target and its shape; the arm shows its base shape.
+    quorvel::OMorphTarget target;
+    ASSERT_TRUE(quorvel::GetMorphTargetRecord(arm, slots_, 0, target));
+    EXPECT_STREQ(target.name, "bulge");
+    EXPECT_EQ(quorvel::GetCurrentMorphIndex(arm, slots_), -1);
+    quorvel::VMorphTarget shape;
+    ASSERT_TRUE(mqhost::ToObject(arm)->ReadVertexData(slots_.MorphShape(0), 2, 1, 0,
+                                                      sizeof shape, &shape));
+    EXPECT_FLOAT_EQ(shape.position.y, 10.0f);
+    EXPECT_FLOAT_EQ(shape.position.z, -10.0f);
+    EXPECT_FLOAT_EQ(document_->ObjectAt(0)->vertices[2].position.y, 8.0f);
+
+    // Both poses; "bend" (id 0) is current and applied: the wrist's pivot
+    // (120, 0, 0) turns 45 degrees about the elbow's (60, 0, 0).
+    quorvel::OPoseTSQ tsq;
+    ASSERT_TRUE(quorvel::GetPoseTSQ(elbow, slots_, 0, tsq));
+    EXPECT_NEAR(tsq.rot.z, 0.382683f, 1e-5f);
+    ASSERT_TRUE(quorvel::GetPoseTSQ(wrist, slots_, 1, tsq));
+    EXPECT_NEAR(tsq.rot.z, -0.258819f, 1e-5f);
+    EXPECT_FLOAT_EQ(quorvel::GetPoseMorphWeight(arm, slots_, 1, 0), 1.0f);
+    const FVECTOR3 tip = quorvel::GetWorldMatrix(wrist, slots_).TransformPoint(FVECTOR3{120.0f, 0.0f, 0.0f});
+    const float half_root2 = std::sqrt(0.5f);
+    EXPECT_NEAR(tip.x, 60.0f + 60.0f * half_root2, 1e-3f);
+    EXPECT_NEAR(tip.y, 60.0f * half_root2, 1e-3f);
+    EXPECT_NEAR(tip.z, 0.0f, 1e-4f);
+  }
+
+  mqhost::Host& host_ = mqhost::Host::Instance();
+  quorvel_test::ScratchSettings settings_;
+  mqhost::PluginModule* plugin_ = nullptr;
+  mqhost::Document* document_ = nullptr;
+  RigSlotTable slots_;
+};
+
+TEST_F(RigDocument, TheSampleRigSurvivesSavingAndReopening) {
+  const auto original = ElementCopy();
+  Open();
+  ExpectSampleRig();
+
+  // What the plug-in writes is what it read.
+  ASSERT_EQ(mqhost::SendSaveDocument(host_, document_, "arm_rig.mqd", plugin_).answer, TRUE);
+  EXPECT_TRUE(*ElementCopy() == *original);
+
+  SaveAndReopen();
+  ExpectSampleRig();
+  ASSERT_EQ(mqhost::SendSaveDocument(host_, document_, "arm_rig.mqd", plugin_).answer, TRUE);
+  EXPECT_TRUE(*ElementCopy() == *original);
+}
+
+TEST_F(RigDocument, ShiftHeldNeitherLoadsNorSavesTheRig) {
+  {
+    mqhost::HeldKey shift(0x10);
+    Open();
+  }
+  EXPECT_FALSE(quorvel::HasWeights(Object(0), slots_));
+  EXPECT_FALSE(quorvel::HasMorphTargetRecord(Object(0), slots_, 0));
+  // No pose was applied: the wrist stays at rest.
+  const FVECTOR3 tip = quorvel::GetWorldMatrix(Object(4), slots_).TransformPoint(FVECTOR3{120.0f, 0.0f, 0.0f});
+  EXPECT_FLOAT_EQ(tip.x, 120.0f);
+  EXPECT_FLOAT_EQ(tip.y, 0.0f);
+
+  mqhost::HeldKey shift(0x10);
+  ASSERT_EQ(mqhost::SendSaveDocument(host_, document_, "arm_rig.mqd", plugin_).answer, TRUE);
+  EXPECT_EQ(ElementCopy()->ChildCount(), 0u) << "the host emptied the element; nothing was written";
+}
+
+TEST_F(RigDocument, AModelOfVersion9999LoadsNothing) {
+  mqhost::XmlElement* model =
+      host_.PluginElement(document_, QUORVEL_PRODUCT_ID, QUORVEL_PLUGIN_ID)->FirstChild("model");
+  ASSERT_NE(model, nullptr);
+  model->SetAttribute("ver", "9999");
+  Open();
+  EXPECT_FALSE(quorvel::HasWeights(Object(0), slots_));
+  EXPECT_FALSE(quorvel::HasMorphTargetRecord(Object(0), slots_, 0));
+  quorvel::OPoseTSQ tsq;
+  EXPECT_FALSE(quorvel::GetPoseTSQ(Object(3), slots_, 0, tsq));
+}
+
+// The committed sample is exactly what the generator makes.
+TEST(SampleRig, TheCommittedSampleIsTheGeneratorsOutput) {
+  quorvel_test::ScratchSettings settings;
+  const std::string out = QUORVEL_TEST_OUTPUT_DIR "/arm_rig_regenerated.mqd";
+  std::string error;
+  ASSERT_TRUE(quorvel_sample::MakeSampleFile(QUORVEL_EXAMPLES_DIR "/arm.mqd", out, &error)) << error;
+  const std::string committed = ReadFile(QUORVEL_EXAMPLES_DIR "/arm_rig.mqd");
+  ASSERT_FALSE(committed.empty());
+  EXPECT_EQ(ReadFile(out), committed)
+      << "regenerate with: make_sample_rig examples/arm.mqd examples/arm_rig.mqd";
+}
+
+}  // namespace
