@@ -13,53 +13,19 @@
 #include "host/core/host.h"
 #include "rig/id_table.h"
 #include "rig/rig_access.h"
+#include "bench/bench_document.h"
 #include "rig/slot_table.h"
 #include "sdk/host_api.h"
 
 namespace {
 
-// A fresh host document with the rig's slots registered; the plug-in's host
-// API table is filled from the host module as MQInit does.
-class BenchDocument {
- public:
-  BenchDocument() {
-    ok_ = LoadHostApi(mqhost::Host::OwnModulePath().c_str(), HostApi()) == TRUE;
-    document_ = mqhost::Host::Instance().NewDocument();
-    doc_ = mqhost::ToHandle(document_);
-    ok_ = ok_ && quorvel::RegisterRigSlots(doc_, slots_);
-  }
-  ~BenchDocument() { mqhost::Host::Instance().CloseDocument(document_); }
-  BenchDocument(const BenchDocument&) = delete;
-  BenchDocument& operator=(const BenchDocument&) = delete;
-
-  bool ok() const { return ok_; }
-  MQDocument doc() const { return doc_; }
-  mqhost::Document& document() { return *document_; }
-  const quorvel::RigSlotTable& slots() const { return slots_; }
-
-  // An object at the end of the list, `depth` deep, one unit along Y from its parent.
-  MQObject Append(int depth) {
-    auto object = document_->NewObject();
-    object->depth = depth;
-    object->transform.translation = FVECTOR3(0.0f, 1.0f, 0.0f);
-    mqhost::Object* raw = object.get();
-    document_->AddObject(std::move(object));
-    return mqhost::ToHandle(raw);
-  }
-
- private:
-  mqhost::Document* document_ = nullptr;
-  MQDocument doc_ = nullptr;
-  quorvel::RigSlotTable slots_;
-  bool ok_ = false;
-};
 
 // `bones` objects: one root and chains of `chain` bones below it (chain 0:
 // a single chain), each bone posed in pose 0 with a turn and a small move.
 void BuildRig(BenchDocument& bench, int bones, int chain) {
   for (int i = 0; i < bones; ++i) {
     const int depth = i == 0 ? 0 : (chain > 0 ? 1 + (i - 1) % chain : i);
-    MQObject obj = bench.Append(depth);
+    MQObject obj = bench.Append(depth, FVECTOR3(0.0f, 1.0f, 0.0f));
     quorvel::OPoseTSQ pose;
     pose.trs = FVECTOR3(0.01f * static_cast<float>(i % 7), 0.0f, 0.0f);
     pose.rot = FQUAT::FromAxisAngle({0.3f, 1.0f, 0.2f}, 0.05f * static_cast<float>(i % 11));

@@ -68,8 +68,10 @@ DLMAIN::DLMAIN(std::unique_ptr<MED_PLUGIN_UI> user_interface)
 }
 
 DLMAIN::~DLMAIN() {
+  // The module is being unloaded: the host may be gone, so the copies' drawing
+  // objects are left to their document.
   processor.reset();
-  DeleteRenderingCopies();
+  rendering.reset();
   model.reset();
   service.reset();
   ui.reset();
@@ -162,6 +164,11 @@ void DLMAIN::OnMinimize(MQDocument /*document*/, BOOL flag) {
   if (enable != 0 && active != 0) ShowPanels(flag == 0);
 }
 
+int DLMAIN::OnReceiveUserMessage(MQDocument document, uint32_t src_product, uint32_t src_id,
+                                 const char* description, void* message) {
+  return messages.Receive(*this, document, src_product, src_id, description, message);
+}
+
 void DLMAIN::ApplyActivation() {
   if (model) {
     model->SetActive(active != 0);
@@ -225,8 +232,9 @@ void DLMAIN::OnNewDocument(MQDocument document, const char* /*filename*/, NEW_DO
 
   // A document that was never ended: its model goes first.
   processor.reset();
-  DeleteRenderingCopies();
+  ReleaseModel();
   model = std::make_unique<MQEXPDOC>(&quorvel::EvaluateCurrentPose);
+  rendering = std::make_unique<quorvel::RENDERING_COPIES>(static_cast<quorvel::MED_DRAWING_HOST&>(*this));
   model->SetService(service.get());
   model->SetSlots(slots);
   model->SetDocument(document);
@@ -269,9 +277,8 @@ void DLMAIN::OnEndDocument(MQDocument document) {
   LogPrintf("DLMAIN::OnEndDocument(%08x)", LogAddress(document));
   doc_closed = 1;
   if (model) model->Reset();
-  DeleteRenderingCopies();
   processor.reset();
-  model.reset();
+  ReleaseModel();
   RefreshPanels();
 }
 
@@ -300,7 +307,11 @@ void DLMAIN::OnUpdateUndo(MQDocument document, int undo_state, int undo_size) {
 
 void DLMAIN::OnObjectModified(MQDocument document) {
   LogPrintf("DLMAIN::OnObjectModified(%08x)", LogAddress(document));
-  if (enable != 0 && active != 0) SetDocument(document);
+  if (enable != 0 && active != 0) {
+    SetDocument(document);
+    // The copies keep what skinning a source needs; an edited source needs it anew.
+    MarkRenderingRebuild();
+  }
 }
 
 void DLMAIN::OnUpdateObjectList(MQDocument document) {
@@ -309,6 +320,7 @@ void DLMAIN::OnUpdateObjectList(MQDocument document) {
   SetDocument(document);
   model->Refresh();
   quorvel::UpdateWeightColours(model->Document(), slots, model->EditState());
+  MarkRenderingRebuild();
   RefreshPanels();
   RedrawAllScene();
   HostApi().MQ_RefreshView(nullptr);
@@ -441,10 +453,32 @@ void DLMAIN::RequestUndoState() {
   }
 }
 
-// The viewport shows no rendering copies in this version of the plug-in and
-// keeps no picked selection object: there is nothing to mark, delete or empty.
-void DLMAIN::MarkRenderingCopies() {}
-void DLMAIN::DeleteRenderingCopies() {}
+void DLMAIN::MarkRenderingCopies() { MarkRenderingRebuild(); }
+
+void DLMAIN::DeleteRenderingCopies() {
+  if (rendering && model) rendering->DeleteAll(model->Document());
+}
+
+void DLMAIN::MarkRenderingRebuild() {
+  if (rendering) rendering->MarkRebuild();
+}
+
+void DLMAIN::MarkRenderingDeform() {
+  if (rendering) rendering->MarkDeform();
+}
+
+void DLMAIN::MarkRenderingRecolour() {
+  if (rendering) rendering->MarkRecolour();
+}
+
+void DLMAIN::ReleaseModel() {
+  if (rendering && model) rendering->Release(model->Document());
+  rendering.reset();
+  model.reset();
+}
+
+// The picked selection object arrives with the viewport tools; until then
+// there is no selection to empty.
 void DLMAIN::ClearSelection() {}
 
 // ---------------------------------------------------------------- drawing and input
@@ -455,6 +489,13 @@ void DLMAIN::OnDraw(MQDocument document, MQScene view, int width, int height) {
   view_height = height;
   if (active == 0 || !model) return;
   SetDocument(document, view);
+  const bool render = model->IsRenderState();
+  const bool weight = mode == MODE_WEIGHT;
+  if (render || weight) {
+    rendering->Refresh(model->Document(), slots, model->EditState(), weight, render);
+  } else {
+    DeleteRenderingCopies();
+  }
   if (processor) {
     COMPROC_CALLBACK callback(service.get(), doc, scene, BUTTON_STATE{});
     processor->OnDraw(callback);

@@ -8,11 +8,13 @@
 #include <memory>
 #include <string>
 
+#include "deform/rendering_copies.h"
 #include "io/registry_settings.h"
 #include "main/idlmain.h"
 #include "main/undo.h"
 #include "main/undo_handlers.h"
 #include "main/user_interface.h"
+#include "main/user_messages.h"
 #include "rig/document_model.h"
 #include "rig/slot_table.h"
 #include "sdk/plugin.h"
@@ -39,7 +41,7 @@ struct DRAG_STATE {
   float value = 0.0f;
 };
 
-class DLMAIN : public MQCommandPlugin, private MED_UNDO_HOOKS {
+class DLMAIN : public MQCommandPlugin, private MED_UNDO_HOOKS, private quorvel::MED_DRAWING_HOST {
  public:
   // Makes the command processor of a mode; null for a mode without one.
   using ProcessorFactory = std::unique_ptr<MED_COMPROC_BASE> (*)(int mode);
@@ -59,6 +61,8 @@ class DLMAIN : public MQCommandPlugin, private MED_UNDO_HOOKS {
   BOOL Activate(MQDocument document, BOOL flag) override;
   BOOL IsActivated(MQDocument document) override;
   void OnMinimize(MQDocument document, BOOL flag) override;
+  int OnReceiveUserMessage(MQDocument document, uint32_t src_product, uint32_t src_id,
+                           const char* description, void* message) override;
   void OnDraw(MQDocument document, MQScene view, int width, int height) override;
   void OnNewDocument(MQDocument document, const char* filename, NEW_DOC_PARAM& param) override;
   void OnEndDocument(MQDocument document) override;
@@ -142,6 +146,26 @@ class DLMAIN : public MQCommandPlugin, private MED_UNDO_HOOKS {
   BONEALIGN_PARAM& GetAlignParam() { return align_param; }
   DRAG_STATE& GetDragState() { return drag_state; }
 
+  // Host drawing objects and materials: the frame's requests (also what the
+  // rendering copies use).
+  MQObject CreateDrawingObject(MQDocument document, int visibility, BOOL instant) override {
+    return MQStationPlugin::CreateDrawingObject(document, visibility, instant);
+  }
+  MQMaterial CreateDrawingMaterial(MQDocument document, int& index, BOOL instant) override {
+    return MQStationPlugin::CreateDrawingMaterial(document, index, instant);
+  }
+  void DeleteDrawingObject(MQDocument document, MQObject object) override {
+    MQStationPlugin::DeleteDrawingObject(document, object);
+  }
+  void DeleteDrawingMaterial(MQDocument document, MQMaterial material) override {
+    MQStationPlugin::DeleteDrawingMaterial(document, material);
+  }
+  // The viewport's rendering copies (none without a document model).
+  quorvel::RENDERING_COPIES* GetRenderingCopies() const { return rendering.get(); }
+  void MarkRenderingRebuild();
+  void MarkRenderingDeform();
+  void MarkRenderingRecolour();
+
   void ResetUndo();
   void PushUndo(int state, int size);
   UNDOBUFF2& GetUndoBuffer() { return undobuff; }
@@ -174,6 +198,10 @@ class DLMAIN : public MQCommandPlugin, private MED_UNDO_HOOKS {
   void DeleteRenderingCopies() override;
   void ClearSelection() override;
 
+  // The model and its rendering copies go together; the copies' host objects
+  // are deleted while the document is still there.
+  void ReleaseModel();
+
   void SetDocument(MQDocument document) { doc = document; }
   void SetDocument(MQDocument document, MQScene view) {
     doc = document;
@@ -204,6 +232,7 @@ class DLMAIN : public MQCommandPlugin, private MED_UNDO_HOOKS {
   int view_width = 640;
   int view_height = 480;
   std::unique_ptr<MQEXPDOC> model;
+  std::unique_ptr<quorvel::RENDERING_COPIES> rendering;
   std::unique_ptr<IDLMAIN> service;
   int enable = 1;
   int enable_next = 1;
@@ -231,6 +260,7 @@ class DLMAIN : public MQCommandPlugin, private MED_UNDO_HOOKS {
   BONEALIGN_PARAM align_param;
   WINPOS_TABLE winpos;
   std::unique_ptr<MED_PLUGIN_UI> ui;
+  UMESSAGE_HANDLER messages;
   bool minimized = false;
   std::string settings_key = kQuorvelSettingsKey;
   ProcessorFactory processor_factory = nullptr;

@@ -61,6 +61,16 @@ bool ReadVertex(MQObject obj, int32_t slot, int vertex, T& out) {
   return true;
 }
 
+// The records of vertices 0..count-1 in one call; false when the slot is not
+// allocated or the object has fewer vertices (`out` holds count records).
+template <typename T>
+bool ReadVertices(MQObject obj, int32_t slot, int count, T* out) {
+  static_assert(kIsStoredRecord<T>);
+  if (obj == nullptr || slot <= 0 || count <= 0 || out == nullptr) return false;
+  return HostApi().MQObj_GetVertexUserData(obj, slot, 0, count, 0, static_cast<int>(sizeof(T)),
+                                           out) != FALSE;
+}
+
 // A vertex slot exists for an object exactly when vertex 0 of it reads.
 template <typename T>
 bool HasVertexSlot(MQObject obj, int32_t slot) {

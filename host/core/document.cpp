@@ -84,6 +84,9 @@ bool Object::WriteObjectData(int slot, int offset, int bytes, const void* in) {
 bool Object::AllocVertexData(int slot) {
   const int size = RecordSize(slot);
   if (size <= 0) return false;
+  // Allocating again keeps the data; checked first so that it costs nothing
+  // (plug-ins allocate before every single-vertex write).
+  if (vertex_data.count(slot) != 0) return true;
   vertex_data.emplace(slot, std::vector<uint8_t>(vertices.size() * static_cast<size_t>(size), 0));
   return true;
 }

@@ -1,10 +1,12 @@
 #include "host/driver/driver.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <ostream>
 #include <utility>
 
+#include "host/core/api.h"
 #include "host/core/host.h"
 #include "host/core/plugin_module.h"
 #include "host/driver/document_io.h"
@@ -247,6 +249,37 @@ class Session {
     outputs_.emplace_back(path, ObjFileText(*document_));
   }
 
+  // The last rendering model the peer received and still holds, as OBJ.
+  bool ExportModel(const std::string& path, std::string* error) {
+    quorvel_peer::PeerReceivedRecord last;
+    const quorvel_peer::RenderingModelView* model = nullptr;
+    if (peer_ != nullptr) {
+      PeerClient peer(host_, peer_);
+      for (int i = peer.ReceivedCount(document_) - 1; i >= 0 && model == nullptr; --i) {
+        if (peer.Received(document_, i, &last) && last.message != nullptr) {
+          model = static_cast<const quorvel_peer::RenderingModelView*>(last.message);
+        }
+      }
+    }
+    if (model == nullptr) {
+      *error = "--export-model: the peer holds no rendering model (ask for one with "
+               "\"message PRODUCT ID GetRenderingModel\")";
+      return false;
+    }
+    Document copies;
+    for (int i = 0; i < model->object_count; ++i) {
+      const Object* object = model->objects != nullptr ? ToObject(model->objects[i]) : nullptr;
+      if (object == nullptr) continue;
+      std::unique_ptr<Object> copy = object->Clone();
+      if (copy->name.empty()) copy->name = "model" + std::to_string(i);
+      copies.AddObject(std::move(copy));
+    }
+    out_ << "export the rendering model from " << Hex(last.src_product) << ":" << Hex(last.src_id)
+         << " (" << Count(static_cast<size_t>(std::max(model->object_count, 0)), "object") << ") to " << path << " as OBJ\n";
+    outputs_.emplace_back(path, ObjFileText(copies));
+    return true;
+  }
+
   // Ends the document, lets every plug-in exit and unloads them.
   void Close() {
     if (document_ != nullptr) {
@@ -434,6 +467,8 @@ bool ParseDriverOptions(const std::vector<std::string>& args, DriverOptions* opt
       target = &parsed.save;
     } else if (arg == "--export-obj") {
       target = &parsed.export_obj;
+    } else if (arg == "--export-model") {
+      target = &parsed.export_model;
     } else if (arg.size() > 1 && arg[0] == '-') {
       *error = "unknown option " + arg;
       return false;
@@ -461,7 +496,7 @@ bool ParseDriverOptions(const std::vector<std::string>& args, DriverOptions* opt
 std::string DriverHelp() {
   return std::string(
              "Usage: mqhost [--plugin PATH]... [--peer PATH] [FILE] [--script FILE]\n"
-             "              [--save FILE] [--export-obj FILE]\n"
+             "              [--save FILE] [--export-obj FILE] [--export-model FILE]\n"
              "\n"
              "Runs modeller plug-ins against a document, as the modeller would, and tells\n"
              "what happens: the plug-ins are loaded and initialised, the document is opened\n"
@@ -480,6 +515,10 @@ std::string DriverHelp() {
              "  --script FILE      the events to send (below); checked as a whole first\n"
              "  --save FILE        save the document at the end (event 202 first)\n"
              "  --export-obj FILE  write the document's objects as OBJ at the end\n"
+             "  --export-model FILE\n"
+             "                     write the rendering model the peer plug-in received last\n"
+             "                     (\"GetRenderingModel\" in the script) as OBJ at the end,\n"
+             "                     before the peer hands it back\n"
              "  --help             this text\n"
              "\n"
              "Exit status: 0 when everything succeeded, 1 when a plug-in, a file or the\n"
@@ -522,6 +561,11 @@ int RunDriver(const DriverOptions& options, std::ostream& out, std::ostream& err
   }
   if (!options.save.empty()) session.Save(options.save);
   if (!options.export_obj.empty()) session.ExportObj(options.export_obj);
+  if (!options.export_model.empty() && !session.ExportModel(options.export_model, &error)) {
+    session.Close();
+    err << "mqhost: " << error << "\n";
+    return kDriverFailed;
+  }
   session.Close();
   if (!session.WriteOutputs(&error)) {
     err << "mqhost: " << error << "\n";

@@ -14,6 +14,7 @@ struct DriverOptions {
   std::string script;                // --script FILE
   std::string save;                  // --save FILE
   std::string export_obj;            // --export-obj FILE
+  std::string export_model;          // --export-model FILE
   bool help = false;
 };
 

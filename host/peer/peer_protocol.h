@@ -30,6 +30,8 @@
 // before that, while the sender still has its document.
 #include <cstdint>
 
+#include "sdk/mq_types.h"
+
 namespace quorvel_peer {
 
 // Identifiers of the peer: "QPEE" and the first plug-in of that product.
@@ -47,6 +49,18 @@ constexpr const char* kReturnModels = "PeerReturnModels";
 // The message a plug-in sends back with its model, and the one returning it.
 constexpr const char* kRenderingModelReply = "SendRenderingModel";
 constexpr const char* kRenderingModelRelease = "DeleteRenderingModel";
+
+// A rendering model as other plug-ins read it in place: the table of virtual
+// operations, the built flag, the object and material counts, then the arrays
+// of object and material handles.
+struct RenderingModelView {
+  const void* vtable;
+  int32_t built;
+  int32_t object_count;
+  int32_t material_count;
+  MQObject* objects;
+  MQMaterial* materials;
+};
 
 // "PeerSend": the peer sends `description` / `message` to the target and
 // writes the target's answer to `result` (0 when no such plug-in is loaded:

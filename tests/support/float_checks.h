@@ -74,6 +74,8 @@ template <typename T, int N>
   EXPECT_PRED_FORMAT3((::quorvel::test::NearFormat<FVECTOR2, 2>), a, b, tol)
 #define EXPECT_VEC3_NEAR(a, b, tol) \
   EXPECT_PRED_FORMAT3((::quorvel::test::NearFormat<FVECTOR3, 3>), a, b, tol)
+#define ASSERT_VEC3_NEAR(a, b, tol) \
+  ASSERT_PRED_FORMAT3((::quorvel::test::NearFormat<FVECTOR3, 3>), a, b, tol)
 #define EXPECT_VEC4_NEAR(a, b, tol) \
   EXPECT_PRED_FORMAT3((::quorvel::test::NearFormat<FVECTOR4, 4>), a, b, tol)
 #define EXPECT_QUAT_NEAR(a, b, tol) \

@@ -1,0 +1,80 @@
+// IK on the substitute host: what one mouse move of a pose drag costs, i.e.
+// one CCD solve (ten aim steps), writing the result into the current pose
+// and evaluating that pose.
+#include <benchmark/benchmark.h>
+
+#include <cmath>
+#include <utility>
+
+#include "deform/ik_solver.h"
+#include "host/core/api.h"
+#include "host/core/host.h"
+#include "rig/edit_state.h"
+#include "rig/pose_list.h"
+#include "rig/rig_access.h"
+#include "bench/bench_document.h"
+#include "rig/slot_table.h"
+#include "sdk/host_api.h"
+
+namespace {
+
+// A bone object at the end of the list, with the default bone record.
+MQObject AppendBone(BenchDocument& bench, int depth, const FVECTOR3& offset) {
+  MQObject obj = bench.Append(depth, offset);
+  quorvel::SetBoneRecord(obj, bench.slots(), quorvel::OBase());
+  return obj;
+}
+
+// One mouse move on a single chain of `bones` bone objects (plus the tip that
+// gives the last one its tail), dragging the end bone's tail around a circle.
+// Every bone is limited on one axis, so each world update pays for the limits.
+// Without `write_back` only the solver runs (to tell its share from the host's).
+void PoseDragStep(benchmark::State& state, bool write_back) {
+  BenchDocument bench;
+  if (!bench.ok()) {
+    state.SkipWithError("substitute host not available");
+    return;
+  }
+  const int bones = static_cast<int>(state.range(0));
+  MQObject end = nullptr;
+  for (int i = 0; i <= bones; ++i) {
+    // A gentle zig-zag so that no aim step is a no-op.
+    const FVECTOR3 offset = i == 0 ? FVECTOR3() : FVECTOR3(i % 2 ? 0.2f : -0.2f, 1.0f, 0.0f);
+    MQObject obj = AppendBone(bench, i, offset);
+    quorvel::SetRotationLimits(obj, bench.slots(), FVECTOR3(-3.2f, -3.2f, -1.0f),
+                               FVECTOR3(3.2f, 3.2f, 1.0f));
+    if (i == bones - 1) end = obj;
+  }
+  quorvel::RigEditState edit;
+  quorvel::CreatePose(edit);
+  quorvel::UBONEIK_MODEL model;
+  model.Build(bench.doc(), bench.slots(), edit);
+  int end_id = 0;
+  HostApi().MQObj_GetIntValue(end, MQOBJ_ID_UNIQUE_ID, &end_id);
+  quorvel::UBONEIK_BONE* end_bone = model.FindBone(end_id);
+  if (end_bone == nullptr) {
+    state.SkipWithError("no end bone");
+    return;
+  }
+
+  const float reach = 0.8f * static_cast<float>(bones);
+  int move = 0;
+  for (auto _ : state) {
+    const float angle = 0.05f * static_cast<float>(move++);
+    const FVECTOR3 target(reach * 0.3f * std::cos(angle), reach, reach * 0.3f * std::sin(angle));
+    benchmark::DoNotOptimize(model.SolveChain(end_bone, target, true));
+    if (write_back) {
+      benchmark::DoNotOptimize(quorvel::WriteBack(bench.doc(), bench.slots(), edit, model));
+    }
+  }
+  state.SetItemsProcessed(static_cast<int64_t>(state.iterations()));
+}
+
+// Solve chain + write back + pose evaluation: the whole mouse move.
+void BM_PoseDragStep_Chain(benchmark::State& state) { PoseDragStep(state, true); }
+BENCHMARK(BM_PoseDragStep_Chain)->Arg(100)->Unit(benchmark::kMicrosecond);
+
+void BM_SolveChainOnly_Chain(benchmark::State& state) { PoseDragStep(state, false); }
+BENCHMARK(BM_SolveChainOnly_Chain)->Arg(100)->Unit(benchmark::kMicrosecond);
+
+}  // namespace

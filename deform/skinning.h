@@ -1,0 +1,87 @@
+#pragma once
+// Skinning of one object, prepared once and applied per frame.
+//
+// Every rule a copy is skinned by (rigid, colour-coded two-bone, weighted)
+// comes down to: each written vertex p becomes sum_j w_j * (p · M[i_j]) over
+// at most four (matrix index, weight) pairs. Preparing turns the source's
+// weight records, names and colours into those pairs (bone ids looked up,
+// weights normalised) and keeps the base shape and the morph offsets, so
+// that a frame of a pose drag only blends matrices and moves vertices.
+//
+// A prepared skin depends on the source's geometry, weights, morph targets,
+// name and the document's object list; whoever changes one of them must
+// prepare it again (the rendering copies' MarkRebuild).
+#include <cstdint>
+#include <vector>
+
+#include "deform/deformation.h"
+#include "math/fmath.h"
+
+namespace quorvel {
+
+struct SkinCache {
+  static constexpr int kInfluences = 4;
+
+  bool prepared = false;
+  int vertex_count = 0;
+  // Per vertex: whether it is written at all (a weighted vertex without a
+  // record or entries keeps its built position).
+  std::vector<uint8_t> written;
+  // Per vertex, kInfluences pairs; unused pairs have weight 0 and index of
+  // the identity entry. Index `identity_index` names the identity matrix the
+  // palette gets appended (a single bone that is not found leaves p as it is).
+  std::vector<int32_t> index;
+  std::vector<float> weight;
+  int identity_index = 0;
+  // The same indices in 16 bits, when the palette is small enough: a frame
+  // reads a quarter less memory per vertex. Made by Compact, which empties
+  // `index`.
+  std::vector<uint16_t> index16;
+
+  void Compact();
+  int32_t IndexAt(size_t v, int j) const {
+    const size_t at = v * kInfluences + static_cast<size_t>(j);
+    return index16.empty() ? index[at] : index16[at];
+  }
+  // The shape morphing starts from, and per morph slot with a stored shape
+  // the offset of each vertex's target from it (0 where no valid target).
+  std::vector<FVECTOR3> base;
+  struct MorphSlot {
+    int k = 0;
+    std::vector<FVECTOR3> delta;
+  };
+  std::vector<MorphSlot> morphs;
+  bool has_morph_target = false;
+};
+
+// Reads what the skin of `source` needs. `in.matrices` gives the document's
+// object count (the palette size); `in.ids` the unique id table.
+void PrepareSkin(const DeformInputs& in, MQObject source, SkinCache& cache);
+
+// The morphed positions for `in.pose_id`: the cached base shape itself when
+// the pose gives the object no morph weights, else `scratch` filled.
+const FVECTOR3* MorphedPositions(const DeformInputs& in, MQObject source, const SkinCache& cache,
+                                 std::vector<FVECTOR3>& scratch);
+
+// Skins `positions` with `palette` (object count matrices plus the identity)
+// into `out`, unwritten vertices untouched: the kernel every deformation
+// runs (SIMD where the target has SSE2), and the plain scalar loop it is
+// tested against.
+void SkinPositions(const SkinCache& cache, const std::vector<FMATRIX>& palette,
+                   const std::vector<FVECTOR3>& positions, std::vector<FVECTOR3>& out);
+void SkinPositionsScalar(const SkinCache& cache, const std::vector<FMATRIX>& palette,
+                         const std::vector<FVECTOR3>& positions, std::vector<FVECTOR3>& out);
+
+// Deforms `target` from a prepared skin: morph, skin, write the written
+// vertices. The scratch buffers are the caller's and kept between frames, so
+// a frame allocates nothing.
+struct SkinScratch {
+  std::vector<FVECTOR3> positions;
+  std::vector<FMATRIX> palette;
+};
+// False, writing nothing, when the palette does not fit the prepared skin
+// (the object list changed since): prepare again.
+bool ApplySkin(const DeformInputs& in, MQObject target, MQObject source, const SkinCache& cache,
+               SkinScratch& scratch);
+
+}  // namespace quorvel

@@ -1,0 +1,450 @@
+#include "main/user_messages.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <utility>
+
+#include "deform/rendering_model.h"
+#include "main/dlmain.h"
+#include "math/log.h"
+#include "rig/document_model.h"
+#include "rig/flz_model.h"
+#include "rig/id_table.h"
+#include "rig/morph_targets.h"
+#include "rig/records.h"
+#include "rig/rig_access.h"
+#include "rig/weight_record.h"
+#include "sdk/host_api.h"
+
+using quorvel::LogAddress;
+using quorvel::LogPrintf;
+
+namespace {
+
+constexpr char kRenderingModelReply[] = "SendRenderingModel";
+
+// ---------------------------------------------------------------- the sender's record
+
+// Single fields of a record in the sender's memory, which need not be aligned.
+template <typename T>
+T ReadField(const void* record, std::size_t offset) {
+  T value;
+  std::memcpy(&value, static_cast<const unsigned char*>(record) + offset, sizeof value);
+  return value;
+}
+
+template <typename T>
+void WriteField(void* record, std::size_t offset, const T& value) {
+  std::memcpy(static_cast<unsigned char*>(record) + offset, &value, sizeof value);
+}
+
+// A name field of the record: another plug-in may fill all 256 bytes without
+// a terminator, so the field is copied whole and read up to its end.
+std::string_view ReadName(const void* record, std::size_t offset,
+                          char (&field)[quorvel::kNameBytes]) {
+  std::memcpy(field, static_cast<const unsigned char*>(record) + offset, sizeof field);
+  return quorvel::NameOf(field);
+}
+
+// The name cut to 255 bytes and its terminator; the rest of the field is the
+// sender's.
+void WriteName(void* record, std::size_t offset, std::string_view name) {
+  const std::string_view bounded = quorvel::BoundedName(name);
+  auto* field = static_cast<unsigned char*>(record) + offset;
+  if (!bounded.empty()) std::memcpy(field, bounded.data(), bounded.size());
+  field[bounded.size()] = '\0';
+}
+
+// Command names compare without case; only ASCII letters fold (the names are
+// ASCII, so a multi-byte description can never match one).
+bool SameCommand(const char* description, const char* command) {
+  const auto fold = [](char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+  };
+  for (;; ++description, ++command) {
+    if (fold(*description) != fold(*command)) return false;
+    if (*command == '\0') return true;
+  }
+}
+
+// ---------------------------------------------------------------- the rig
+
+// What a command acts on: the model's document, its slots and edit state.
+struct RIG_CONTEXT {
+  MQDocument doc;
+  const quorvel::RigSlotTable& slots;
+  const quorvel::RigEditState& state;
+};
+
+MQObject RecordObject(const RIG_CONTEXT& rig, const void* record) {
+  return quorvel::FindObjectByUniqueId(rig.doc, ReadField<int32_t>(record, 0));
+}
+
+int VertexCount(MQObject obj) { return HostApi().MQObj_GetVertexCount(obj); }
+
+// Weight colours of bones by unique id, looked up once per bone so that
+// colouring a whole object costs a few walks of the object list, not one per
+// vertex.
+class BONE_COLOURS {
+ public:
+  explicit BONE_COLOURS(const RIG_CONTEXT& rig) : rig_(rig) {}
+
+  quorvel::BoneColourLookup Lookup() {
+    return [this](int32_t bone, UCOLOR* colour) {
+      auto found = known_.find(bone);
+      if (found == known_.end()) found = known_.emplace(bone, Find(bone)).first;
+      if (!found->second.shown) return false;
+      *colour = found->second.colour;
+      return true;
+    };
+  }
+
+ private:
+  struct BONE {
+    bool shown = false;
+    UCOLOR colour;
+  };
+  BONE Find(int32_t bone) const {
+    BONE found;
+    quorvel::OBase rec;
+    MQObject obj = quorvel::FindObjectByUniqueId(rig_.doc, bone);
+    found.shown = obj != nullptr && quorvel::GetBoneRecord(obj, rig_.slots, rec) &&
+                  (rec.flags & quorvel::OBase::OB_WEIGHTSHOW) != 0;
+    found.colour = rec.weight_colour;
+    return found;
+  }
+
+  const RIG_CONTEXT& rig_;
+  std::unordered_map<int32_t, BONE> known_;
+};
+
+// The display colour a written weight record carries: the rig's colour rule
+// for a vertex, so the record reads as if the user had painted it (only the
+// host's current object colours it while the edit state says so).
+void ColourWeights(quorvel::VWeight& rec, const RIG_CONTEXT& rig,
+                   const quorvel::BoneColourLookup& lookup) {
+  if (rig.state.WeightCurrentObjectOnly()) {
+    quorvel::UpdateColourCurrentObject(rec, quorvel::CurrentObjectUniqueId(rig.doc), lookup);
+  } else {
+    quorvel::UpdateColourAllBones(rec, lookup);
+  }
+}
+
+// ---------------------------------------------------------------- the commands
+
+int GetMorphTargetMax(const RIG_CONTEXT&, void* message) {
+  WriteField<int32_t>(message, 0, quorvel::kMaxMorphTargets);
+  return 1;
+}
+
+int GetVertexWeightMax(const RIG_CONTEXT&, void* message) {
+  WriteField<int32_t>(message, 0, quorvel::kMaxWeightEntries);
+  return 1;
+}
+
+// Presence tests look at vertex 0 only.
+int HasAnyMorphTarget(const RIG_CONTEXT& rig, void* message) {
+  MQObject obj = RecordObject(rig, message);
+  return obj != nullptr && quorvel::AnyMorphShape(obj, rig.slots) ? 1 : 0;
+}
+
+int HasMorphTarget(const RIG_CONTEXT& rig, void* message) {
+  MQObject obj = RecordObject(rig, message);
+  const int32_t k = ReadField<int32_t>(message, offsetof(UMSG_OBJECT_INT, value));
+  if (obj == nullptr || k < -1 || k >= quorvel::kMaxMorphTargets) return 0;
+  return quorvel::HasMorphShape(obj, rig.slots, k) ? 1 : 0;
+}
+
+int HasVertexWeight(const RIG_CONTEXT& rig, void* message) {
+  MQObject obj = RecordObject(rig, message);
+  return obj != nullptr && quorvel::HasWeights(obj, rig.slots) ? 1 : 0;
+}
+
+int SetMorphTarget(const RIG_CONTEXT& rig, void* message) {
+  MQObject obj = RecordObject(rig, message);
+  if (obj == nullptr) return 0;
+  const int k = quorvel::FirstFreeMorphTarget(obj, rig.slots);
+  if (k < 0) return 0;
+  char name[quorvel::kNameBytes];
+  char group[quorvel::kNameBytes];
+  if (!quorvel::CreateMorphTarget(
+          obj, rig.slots, k, ReadName(message, offsetof(UMSG_SET_MORPH_TARGET, name), name),
+          ReadName(message, offsetof(UMSG_SET_MORPH_TARGET, group), group))) {
+    return 0;
+  }
+  WriteField<int32_t>(message, offsetof(UMSG_SET_MORPH_TARGET, index), k);
+  return 1;
+}
+
+int GetMorphTarget(const RIG_CONTEXT& rig, void* message) {
+  MQObject obj = RecordObject(rig, message);
+  const int32_t k = ReadField<int32_t>(message, offsetof(UMSG_GET_MORPH_TARGET, index));
+  quorvel::OMorphTarget rec;
+  if (obj == nullptr || k < 0 || k >= quorvel::kMaxMorphTargets ||
+      !quorvel::GetMorphTargetRecord(obj, rig.slots, k, rec)) {
+    return 0;
+  }
+  std::string group;
+  if (!quorvel::GetMorphGroupName(obj, rig.slots, rec.group, group)) group.clear();
+  WriteName(message, offsetof(UMSG_GET_MORPH_TARGET, group), group);
+  return 1;
+}
+
+// The position arrays carry no length: the sender promises three floats per
+// vertex. Only the twenty targets are reachable here (the base shape is read
+// by its own command and never written from outside).
+int SetMorphTargetPosArray(const RIG_CONTEXT& rig, void* message) {
+  MQObject obj = RecordObject(rig, message);
+  const int32_t k = ReadField<int32_t>(message, offsetof(UMSG_MORPH_POSITIONS, index));
+  const auto* positions =
+      ReadField<const float*>(message, offsetof(UMSG_MORPH_POSITIONS, positions));
+  if (obj == nullptr || k < 0 || k >= quorvel::kMaxMorphTargets || positions == nullptr) return 0;
+  const int32_t slot = rig.slots.MorphShape(k);
+  if (!HostApi().MQObj_AllocVertexUserData(obj, slot)) return 0;
+  const int count = VertexCount(obj);
+  for (int v = 0; v < count; ++v) {
+    float xyz[3];
+    std::memcpy(xyz, positions + 3 * static_cast<std::size_t>(v), sizeof xyz);
+    quorvel::VMorphTarget rec;
+    rec.position = FVECTOR3(xyz[0], xyz[1], xyz[2]);
+    rec.valid = 1;
+    if (!HostApi().MQObj_SetVertexUserData(obj, slot, v, 1, 0, static_cast<int>(sizeof rec), &rec))
+      return 0;
+  }
+  return 1;
+}
+
+int CopyShape(const RIG_CONTEXT& rig, MQObject obj, int k, float* positions) {
+  if (obj == nullptr || positions == nullptr) return 0;
+  const int32_t slot = rig.slots.MorphShape(k);
+  const int count = VertexCount(obj);
+  for (int v = 0; v < count; ++v) {
+    quorvel::VMorphTarget rec;
+    if (slot <= 0 ||
+        !HostApi().MQObj_GetVertexUserData(obj, slot, v, 1, 0, static_cast<int>(sizeof rec), &rec))
+      return 0;
+    const float xyz[3] = {rec.position.x, rec.position.y, rec.position.z};
+    std::memcpy(positions + 3 * static_cast<std::size_t>(v), xyz, sizeof xyz);
+  }
+  return 1;
+}
+
+int GetMorphTargetPosArray(const RIG_CONTEXT& rig, void* message) {
+  const int32_t k = ReadField<int32_t>(message, offsetof(UMSG_MORPH_POSITIONS, index));
+  if (k < 0 || k >= quorvel::kMaxMorphTargets) return 0;
+  return CopyShape(rig, RecordObject(rig, message), k,
+                   ReadField<float*>(message, offsetof(UMSG_MORPH_POSITIONS, positions)));
+}
+
+int GetBaseMorphTargetPosArray(const RIG_CONTEXT& rig, void* message) {
+  return CopyShape(rig, RecordObject(rig, message), -1,
+                   ReadField<float*>(message, offsetof(UMSG_BASE_POSITIONS, positions)));
+}
+
+int GetCurrentMorphTargetIndex(const RIG_CONTEXT& rig, void* message) {
+  MQObject obj = RecordObject(rig, message);
+  quorvel::OBase rec;
+  if (obj == nullptr || !quorvel::GetBoneRecord(obj, rig.slots, rec)) return 0;
+  WriteField<int32_t>(message, offsetof(UMSG_OBJECT_INT, value), rec.current_morph);
+  return 1;
+}
+
+// ---------------------------------------------------------------- weight arrays
+//
+// The weight array is the one record whose extent the sender states, and the
+// handler keeps inside it:
+// - room per entry below 0 or a number of entries below 0 refuses the whole
+//   array (0) before anything is touched; so does a null array or entry pointer;
+// - entries go to vertices 0, 1, ... as far as both reach: an array shorter
+//   than the object serves its first vertices and leaves the rest as they
+//   were, a longer one has its surplus ignored; either answers 1;
+// - an entry's pair count is taken as at most its room and at most the 4
+//   bones a vertex holds (a writer stores the pairs it took, a reader writes
+//   the count of the pairs it wrote); a count below 0 makes that vertex fail
+//   (0, the vertices before it are done).
+class WEIGHT_ENTRIES {
+ public:
+  // False for an array that cannot be walked.
+  bool Open(const void* message) {
+    const auto* array =
+        ReadField<const UMSG_WEIGHT_ARRAY*>(message, offsetof(UMSG_WEIGHT_COMMAND, weights));
+    if (array == nullptr) return false;
+    first_ = ReadField<unsigned char*>(array, offsetof(UMSG_WEIGHT_ARRAY, entries));
+    pairs_ = ReadField<int32_t>(array, offsetof(UMSG_WEIGHT_ARRAY, pairs));
+    count_ = ReadField<int32_t>(array, offsetof(UMSG_WEIGHT_ARRAY, count));
+    return first_ != nullptr && pairs_ >= 0 && count_ >= 0;
+  }
+
+  // Entries the object's vertices take.
+  int Used(int vertices) const { return std::min(vertices, static_cast<int>(count_)); }
+  // Pairs an entry may hold.
+  int Room() const { return std::min(static_cast<int>(pairs_), quorvel::kMaxWeightEntries); }
+
+  // Entry i (below Used); null where it would lie past the end of the
+  // address space.
+  unsigned char* Entry(int i) const {
+    const uint64_t stride = UmsgWeightEntryBytes(pairs_);
+    const uint64_t base = reinterpret_cast<std::uintptr_t>(first_);
+    const uint64_t limit = UINTPTR_MAX;
+    const uint64_t need = UmsgWeightEntryBytes(Room());
+    if (i > 0 && stride > (limit - base) / static_cast<uint64_t>(i)) return nullptr;
+    const uint64_t offset = stride * static_cast<uint64_t>(i);
+    if (limit - base - offset < need) return nullptr;
+    return first_ + offset;
+  }
+
+ private:
+  unsigned char* first_ = nullptr;
+  int32_t pairs_ = 0;
+  int32_t count_ = 0;
+};
+
+constexpr std::size_t PairBone(int k) { return 4 + 8 * static_cast<std::size_t>(k); }
+constexpr std::size_t PairWeight(int k) { return 8 + 8 * static_cast<std::size_t>(k); }
+
+int SetVertexWeightArray(const RIG_CONTEXT& rig, void* message) {
+  MQObject obj = RecordObject(rig, message);
+  WEIGHT_ENTRIES entries;
+  if (obj == nullptr || !entries.Open(message)) return 0;
+  if (!HostApi().MQObj_AllocVertexUserData(obj, rig.slots.VWeight())) return 0;
+  BONE_COLOURS colours(rig);
+  const quorvel::BoneColourLookup lookup = colours.Lookup();
+  const int used = entries.Used(VertexCount(obj));
+  for (int v = 0; v < used; ++v) {
+    const unsigned char* entry = entries.Entry(v);
+    if (entry == nullptr) return 0;
+    const int32_t count = ReadField<int32_t>(entry, 0);
+    if (count < 0) return 0;
+    const int taken = std::min(static_cast<int>(count), entries.Room());
+    quorvel::VWeight rec;
+    for (int k = 0; k < taken; ++k) {
+      rec.entries[k].bone = ReadField<int32_t>(entry, PairBone(k));
+      rec.entries[k].weight = ReadField<float>(entry, PairWeight(k));
+    }
+    rec.head = static_cast<uint8_t>(quorvel::VWeight::kValidBit | taken << 1);
+    // A bone named twice keeps its first pair, as everywhere in the rig.
+    quorvel::Sanitize(rec);
+    ColourWeights(rec, rig, lookup);
+    if (!quorvel::SetVertexWeights(obj, rig.slots, v, rec)) return 0;
+  }
+  return 1;
+}
+
+int GetVertexWeightArray(const RIG_CONTEXT& rig, void* message) {
+  MQObject obj = RecordObject(rig, message);
+  WEIGHT_ENTRIES entries;
+  if (obj == nullptr || !entries.Open(message)) return 0;
+  const int used = entries.Used(VertexCount(obj));
+  for (int v = 0; v < used; ++v) {
+    unsigned char* entry = entries.Entry(v);
+    quorvel::VWeight rec;
+    if (entry == nullptr || !quorvel::GetVertexWeights(obj, rig.slots, v, rec)) return 0;
+    const int written = std::min(quorvel::Count(rec), entries.Room());
+    WriteField<int32_t>(entry, 0, written);
+    for (int k = 0; k < written; ++k) {
+      WriteField<int32_t>(entry, PairBone(k), rec.entries[k].bone);
+      WriteField<float>(entry, PairWeight(k), rec.entries[k].weight);
+    }
+  }
+  return 1;
+}
+
+// ---------------------------------------------------------------- the table
+
+struct RIG_COMMAND {
+  const char* name;
+  int (*run)(const RIG_CONTEXT& rig, void* message);
+  // Changes weights or morph targets (the viewport's copies must follow,
+  // even after a partial write).
+  bool writes = false;
+};
+
+// Every command here reads or writes a record; a null message answers 0.
+constexpr RIG_COMMAND kRigCommands[] = {
+    {"GetMorphTargetMax", &GetMorphTargetMax},
+    {"HasAnyMorphTarget", &HasAnyMorphTarget},
+    {"HasMorphTarget", &HasMorphTarget},
+    {"SetMorphTarget", &SetMorphTarget, true},
+    {"GetMorphTarget", &GetMorphTarget},
+    {"SetMorphTargetPosArray", &SetMorphTargetPosArray, true},
+    {"GetMorphTargetPosArray", &GetMorphTargetPosArray},
+    {"GetBaseMorphTargetPosArray", &GetBaseMorphTargetPosArray},
+    {"GetCurrentMorphTargetIndex", &GetCurrentMorphTargetIndex},
+    {"GetVertexWeightMax", &GetVertexWeightMax},
+    {"HasVertexWeight", &HasVertexWeight},
+    {"SetVertexWeightArray", &SetVertexWeightArray, true},
+    {"GetVertexWeightArray", &GetVertexWeightArray},
+};
+
+}  // namespace
+
+// ---------------------------------------------------------------- RENDERING_MODEL_LOANS
+
+FLZMODEL* RENDERING_MODEL_LOANS::HandOut(std::unique_ptr<FLZMODEL> model) {
+  out.push_back(model.get());
+  return model.release();
+}
+
+bool RENDERING_MODEL_LOANS::Return(const void* model) {
+  if (model == nullptr) return false;
+  // Compared as addresses: nothing is read through a pointer until it is
+  // known to be one of ours.
+  const auto found = std::find_if(out.begin(), out.end(), [model](const FLZMODEL* lent) {
+    return static_cast<const void*>(lent) == model;
+  });
+  if (found == out.end()) return false;
+  // Ours again, and destroyed on leaving.
+  const std::unique_ptr<FLZMODEL> returned(*found);
+  out.erase(found);
+  return true;
+}
+
+// ---------------------------------------------------------------- UMESSAGE_HANDLER
+
+int UMESSAGE_HANDLER::Receive(DLMAIN& main, MQDocument doc, uint32_t src_product, uint32_t src_id,
+                              const char* description, void* message) {
+  LogPrintf("Quorvel::DLMAIN::OnReceiveUserMessage(%08x)", LogAddress(doc));
+  if (main.GetEnable() != 1 || description == nullptr) return 0;
+  // A model that was lent comes back whatever became of the document since:
+  // refusing it would leave it to nobody.
+  if (SameCommand(description, "DeleteRenderingModel")) return loans.Return(message) ? 1 : 0;
+  MQEXPDOC* model = main.GetModel();
+  if (model == nullptr || model->Document() == nullptr) return 0;
+
+  if (SameCommand(description, "GetRenderingModel")) {
+    return GetRenderingModel(main, doc, src_product, src_id);
+  }
+
+  for (const RIG_COMMAND& command : kRigCommands) {
+    if (!SameCommand(description, command.name)) continue;
+    if (message == nullptr) return 0;
+    const RIG_CONTEXT rig{model->Document(), model->Slots(), model->EditState()};
+    const int answer = command.run(rig, message);
+    if (command.writes) main.MarkRenderingRebuild();
+    return answer;
+  }
+  return 0;
+}
+
+// The model is frozen from the document the main object's model holds; the
+// reply goes out with the document the request came with, to the sender.
+int UMESSAGE_HANDLER::GetRenderingModel(DLMAIN& main, MQDocument doc, uint32_t src_product,
+                                        uint32_t src_id) {
+  LogPrintf("Quorvel::GetRenderingModel");
+  const MQEXPDOC& model = *main.GetModel();
+  auto frozen = std::make_unique<FLZMODEL>();
+  if (!quorvel::FreezeRenderingModel(*frozen, model.Document(), model.Slots(), model.EditState())) {
+    return 0;
+  }
+  LogPrintf("FreezeQuorvelModel::Freeze");
+  // Lent before it is sent: the receiver may hand it back while the reply
+  // is still being delivered.
+  FLZMODEL* reply = loans.HandOut(std::move(frozen));
+  main.SendUserMessage(doc, src_product, src_id, kRenderingModelReply, reply);
+  return 1;
+}

@@ -1,0 +1,133 @@
+#pragma once
+// The commands other plug-ins send the main object as user messages, and the
+// records they send with them.
+//
+// A record lies in the sender's memory, laid out as the structures below are
+// laid out by a 32-bit compiler (the offsets are asserted for that build; a
+// 64-bit build widens the pointers as its compiler does). The handler reads
+// and writes single fields at their offsets and never more than a command
+// uses, so a sender may hand over a record that ends after its last field.
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "sdk/mq_types.h"
+
+class DLMAIN;
+class FLZMODEL;
+
+// Name fields of the records: up to 255 bytes and a terminator.
+constexpr int UMSG_NAME_BYTES = 256;
+
+// "HasAnyMorphTarget", "HasVertexWeight" (the object alone), "HasMorphTarget"
+// (value: morph index -1..19, in) and "GetCurrentMorphTargetIndex" (value:
+// the index, out). The object is named by its host unique id.
+struct UMSG_OBJECT_INT {
+  int32_t object;
+  int32_t value;
+};
+
+// "SetMorphTarget": index receives the slot the target was made in.
+struct UMSG_SET_MORPH_TARGET {
+  int32_t object;
+  char name[UMSG_NAME_BYTES];
+  char group[UMSG_NAME_BYTES];
+  int32_t index;
+};
+
+// "GetMorphTarget": group receives the name of the target's group; the
+// bytes in between are the sender's and stay as they are.
+struct UMSG_GET_MORPH_TARGET {
+  int32_t object;
+  int32_t index;
+  char unused[UMSG_NAME_BYTES];
+  char group[UMSG_NAME_BYTES];
+};
+
+// "SetMorphTargetPosArray", "GetMorphTargetPosArray": three floats (x, y, z)
+// per vertex of the object, in vertex order.
+struct UMSG_MORPH_POSITIONS {
+  int32_t object;
+  int32_t index;
+  float* positions;
+};
+
+// "GetBaseMorphTargetPosArray".
+struct UMSG_BASE_POSITIONS {
+  int32_t object;
+  float* positions;
+};
+
+// The sender's weight array: `count` entries, entry i (the one of vertex i)
+// at entries + i × (8 × pairs + 4): an int32 number of bone pairs in use,
+// then room for `pairs` pairs of (bone unique id as int32, weight as float).
+struct UMSG_WEIGHT_ARRAY {
+  int32_t unused;
+  void* entries;
+  int32_t pairs;
+  int32_t count;
+};
+
+// "SetVertexWeightArray", "GetVertexWeightArray".
+struct UMSG_WEIGHT_COMMAND {
+  int32_t object;
+  UMSG_WEIGHT_ARRAY* weights;
+};
+
+// Bytes of one weight array entry with room for `pairs` (0 or more) pairs;
+// 64 bits wide, so that no room a sender can state wraps around.
+constexpr uint64_t UmsgWeightEntryBytes(int32_t pairs) {
+  return 4u + 8u * static_cast<uint64_t>(pairs);
+}
+
+#if defined(_WIN32) && !defined(_WIN64)
+static_assert(sizeof(UMSG_OBJECT_INT) == 8);
+static_assert(sizeof(UMSG_SET_MORPH_TARGET) == 520 && offsetof(UMSG_SET_MORPH_TARGET, name) == 4 &&
+              offsetof(UMSG_SET_MORPH_TARGET, group) == 260 &&
+              offsetof(UMSG_SET_MORPH_TARGET, index) == 516);
+static_assert(sizeof(UMSG_GET_MORPH_TARGET) == 520 && offsetof(UMSG_GET_MORPH_TARGET, index) == 4 &&
+              offsetof(UMSG_GET_MORPH_TARGET, group) == 264);
+static_assert(sizeof(UMSG_MORPH_POSITIONS) == 12 && offsetof(UMSG_MORPH_POSITIONS, positions) == 8);
+static_assert(sizeof(UMSG_BASE_POSITIONS) == 8 && offsetof(UMSG_BASE_POSITIONS, positions) == 4);
+static_assert(sizeof(UMSG_WEIGHT_ARRAY) == 16 && offsetof(UMSG_WEIGHT_ARRAY, entries) == 4 &&
+              offsetof(UMSG_WEIGHT_ARRAY, pairs) == 8 && offsetof(UMSG_WEIGHT_ARRAY, count) == 12);
+static_assert(sizeof(UMSG_WEIGHT_COMMAND) == 8 && offsetof(UMSG_WEIGHT_COMMAND, weights) == 4);
+#endif
+
+// Rendering models lent to other plug-ins. The message protocol passes
+// ownership to the receiver by raw pointer; this list only remembers which
+// pointers went out, so that a returned model can be told from anything else
+// before it is touched. Models still out when the list goes belong to their
+// receivers and are not destroyed.
+class RENDERING_MODEL_LOANS {
+ public:
+  RENDERING_MODEL_LOANS() = default;
+  RENDERING_MODEL_LOANS(const RENDERING_MODEL_LOANS&) = delete;
+  RENDERING_MODEL_LOANS& operator=(const RENDERING_MODEL_LOANS&) = delete;
+
+  // Gives up the model; from now on whoever receives the pointer owns it.
+  FLZMODEL* HandOut(std::unique_ptr<FLZMODEL> model);
+  // Destroys a model that was handed out and has not come back yet; false,
+  // touching nothing, for any other pointer.
+  bool Return(const void* model);
+
+ private:
+  std::vector<FLZMODEL*> out;
+};
+
+class UMESSAGE_HANDLER {
+ public:
+  UMESSAGE_HANDLER() = default;
+  UMESSAGE_HANDLER(const UMESSAGE_HANDLER&) = delete;
+  UMESSAGE_HANDLER& operator=(const UMESSAGE_HANDLER&) = delete;
+
+  // What the sender receives as the message's result.
+  int Receive(DLMAIN& main, MQDocument doc, uint32_t src_product, uint32_t src_id,
+              const char* description, void* message);
+
+ private:
+  int GetRenderingModel(DLMAIN& main, MQDocument doc, uint32_t src_product, uint32_t src_id);
+
+  RENDERING_MODEL_LOANS loans;
+};
