@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "host/core/api.h"
+#include "deform/rendering_copies.h"
 #include "host/core/host.h"
 #include "rig/slot_table.h"
 #include "sdk/host_api.h"
@@ -40,4 +41,25 @@ class BenchDocument {
   MQDocument doc_ = nullptr;
   quorvel::RigSlotTable slots_;
   bool ok_ = false;
+};
+
+// The rendering copies' drawing objects straight from the host document.
+class DocumentDrawingHost : public quorvel::MED_DRAWING_HOST {
+ public:
+  explicit DocumentDrawingHost(mqhost::Document& document) : document_(document) {}
+  MQObject CreateDrawingObject(MQDocument, int visibility, BOOL instant) override {
+    return mqhost::ToHandle(document_.CreateDrawingObject(visibility, instant != FALSE));
+  }
+  MQMaterial CreateDrawingMaterial(MQDocument, int& index, BOOL instant) override {
+    return mqhost::ToHandle(document_.CreateDrawingMaterial(instant != FALSE, &index));
+  }
+  void DeleteDrawingObject(MQDocument, MQObject object) override {
+    document_.DeleteDrawingObject(mqhost::ToObject(object));
+  }
+  void DeleteDrawingMaterial(MQDocument, MQMaterial material) override {
+    document_.DeleteDrawingMaterial(mqhost::ToMaterial(material));
+  }
+
+ private:
+  mqhost::Document& document_;
 };

@@ -8,6 +8,7 @@
 #include <random>
 #include <vector>
 
+#include "bench/bench_document.h"
 #include "deform/pose_evaluation.h"
 #include "deform/rendering_copies.h"
 #include "host/core/api.h"
@@ -22,26 +23,6 @@ namespace {
 
 constexpr int kBones = 64;
 
-// The copies' drawing objects straight from the host document.
-class DocumentDrawingHost : public quorvel::MED_DRAWING_HOST {
- public:
-  explicit DocumentDrawingHost(mqhost::Document& document) : document_(document) {}
-  MQObject CreateDrawingObject(MQDocument, int visibility, BOOL instant) override {
-    return mqhost::ToHandle(document_.CreateDrawingObject(visibility, instant != FALSE));
-  }
-  MQMaterial CreateDrawingMaterial(MQDocument, int& index, BOOL instant) override {
-    return mqhost::ToHandle(document_.CreateDrawingMaterial(instant != FALSE, &index));
-  }
-  void DeleteDrawingObject(MQDocument, MQObject object) override {
-    document_.DeleteDrawingObject(mqhost::ToObject(object));
-  }
-  void DeleteDrawingMaterial(MQDocument, MQMaterial material) override {
-    document_.DeleteDrawingMaterial(mqhost::ToMaterial(material));
-  }
-
- private:
-  mqhost::Document& document_;
-};
 
 struct Influences {
   int32_t bone[4];

@@ -56,6 +56,43 @@ BENCHMARK(BM_EvaluatePose_Chains10)->Arg(100)->Arg(1000)->Unit(benchmark::kMicro
 void BM_EvaluatePose_SingleChain(benchmark::State& state) { PoseEvaluation(state, 0); }
 BENCHMARK(BM_EvaluatePose_SingleChain)->Arg(100)->Arg(1000)->Unit(benchmark::kMicrosecond);
 
+// The reference: the same hierarchy held in arrays (parent index, pivot and
+// pose record per bone, parents first) evaluated by a plain loop.
+void PlainPoseEvaluation(benchmark::State& state, int chain) {
+  BenchDocument bench;
+  if (!bench.ok()) {
+    state.SkipWithError("substitute host not available");
+    return;
+  }
+  const int bones = static_cast<int>(state.range(0));
+  BuildRig(bench, bones, chain);
+  std::vector<int> parent(static_cast<size_t>(bones), -1);
+  std::vector<FVECTOR3> pivot(static_cast<size_t>(bones));
+  std::vector<quorvel::OPoseTSQ> pose(static_cast<size_t>(bones));
+  for (int i = 0; i < bones; ++i) {
+    MQObject obj = HostApi().MQDoc_GetObject(bench.doc(), i);
+    MQObject up = HostApi().MQDoc_GetParentObject(bench.doc(), obj);
+    parent[static_cast<size_t>(i)] = up != nullptr ? HostApi().MQDoc_GetObjectIndex(bench.doc(), up) : -1;
+    FMATRIX global;
+    HostApi().MQDoc_GetGlobalMatrix(bench.doc(), obj, global.m);
+    pivot[static_cast<size_t>(i)] = FVECTOR3(global(3, 0), global(3, 1), global(3, 2));
+    quorvel::GetPoseTSQ(obj, bench.slots(), 0, pose[static_cast<size_t>(i)]);
+  }
+  std::vector<FMATRIX> world(static_cast<size_t>(bones));
+  for (auto _ : state) {
+    for (size_t i = 0; i < static_cast<size_t>(bones); ++i) {
+      const FMATRIX local = quorvel::PoseLocalMatrix(pose[i], pivot[i]);
+      world[i] = parent[i] < 0 ? local : local * world[static_cast<size_t>(parent[i])];
+    }
+    benchmark::DoNotOptimize(world.data());
+    benchmark::ClobberMemory();
+  }
+  state.SetItemsProcessed(static_cast<int64_t>(state.iterations()) * bones);
+}
+
+void BM_PlainPoseEvaluation_Chains10(benchmark::State& state) { PlainPoseEvaluation(state, 10); }
+BENCHMARK(BM_PlainPoseEvaluation_Chains10)->Arg(100)->Arg(1000)->Unit(benchmark::kMicrosecond);
+
 // With working memory made for every call, as the document model evaluates.
 void BM_EvaluatePose_FreshBuffers(benchmark::State& state) {
   BenchDocument bench;

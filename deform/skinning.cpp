@@ -209,9 +209,8 @@ void SkinPositionsScalar(const SkinCache& cache, const std::vector<FMATRIX>& pal
 }
 
 template <typename Index, typename Emit>
-void SkinVerticesWith(const SkinCache& cache, const Index* index, const std::vector<FMATRIX>& palette,
-                      const FVECTOR3* positions, Emit&& emit) {
-  const int n = cache.vertex_count;
+void SkinVerticesWith(const SkinCache& cache, int n, const Index* index,
+                      const std::vector<FMATRIX>& palette, const FVECTOR3* positions, Emit&& emit) {
   const uint8_t* written = cache.written.data();
   const float* weight = cache.weight.data();
   const float* matrices = palette.data()->m;
@@ -254,13 +253,15 @@ void SkinVerticesWith(const SkinCache& cache, const Index* index, const std::vec
 #endif
 }
 
+// The first `n` vertices (at most the cache's).
 template <typename Emit>
-void SkinVertices(const SkinCache& cache, const std::vector<FMATRIX>& palette,
+void SkinVertices(const SkinCache& cache, int n, const std::vector<FMATRIX>& palette,
                   const FVECTOR3* positions, Emit&& emit) {
+  n = std::min(n, cache.vertex_count);
   if (cache.index16.empty()) {
-    SkinVerticesWith(cache, cache.index.data(), palette, positions, emit);
+    SkinVerticesWith(cache, n, cache.index.data(), palette, positions, emit);
   } else {
-    SkinVerticesWith(cache, cache.index16.data(), palette, positions, emit);
+    SkinVerticesWith(cache, n, cache.index16.data(), palette, positions, emit);
   }
 }
 
@@ -268,7 +269,7 @@ void SkinPositions(const SkinCache& cache, const std::vector<FMATRIX>& palette,
                    const std::vector<FVECTOR3>& positions, std::vector<FVECTOR3>& out) {
   out.resize(positions.size());
   if (positions.size() < static_cast<size_t>(cache.vertex_count) || palette.empty()) return;
-  SkinVertices(cache, palette, positions.data(), [&out](int v, const FVECTOR3& p) {
+  SkinVertices(cache, cache.vertex_count, palette, positions.data(), [&out](int v, const FVECTOR3& p) {
     out[static_cast<size_t>(v)] = p;
   });
 }
@@ -288,8 +289,7 @@ bool ApplySkin(const DeformInputs& in, MQObject target, MQObject source, const S
   }
   const FVECTOR3* positions = MorphedPositions(in, source, cache, scratch.positions);
   auto set_vertex = api.MQObj_SetVertex;
-  SkinVertices(cache, *palette, positions, [set_vertex, target, n](int v, const FVECTOR3& p) {
-    if (v >= n) return;
+  SkinVertices(cache, n, *palette, positions, [set_vertex, target](int v, const FVECTOR3& p) {
     const MQPoint point{p.x, p.y, p.z};
     set_vertex(target, v, &point);
   });

@@ -15,6 +15,7 @@ build_root=${QUORVEL_BUILD_ROOT:-$root/build}
 build="$build_root/native"
 log="$build_root/demo-build.log"
 out="$build_root/demo-out.mqd"
+posed="$build_root/demo-posed.obj"
 jobs=$(nproc 2>/dev/null || echo 2)
 mkdir -p "$build_root"
 
@@ -32,10 +33,10 @@ fi
 
 sample=examples/arm_rig.mqd
 echo "== running mqhost --plugin $build/bin/libquorvel.so $sample" \
-  "--script examples/demo.mqs --save $out"
-rm -f "$out"
+  "--script examples/demo.mqs --save $out --export-model $posed"
+rm -f "$out" "$posed"
 "$build/bin/mqhost" --plugin "$build/bin/libquorvel.so" "$sample" \
-  --script examples/demo.mqs --save "$out"
+  --script examples/demo.mqs --save "$out" --export-model "$posed"
 
 echo "== the saved document $out"
 echo "objects:$(grep -o '<Object name="[^"]*"' "$out" | sed 's/<Object name=/ /' | tr -d '\n')"
@@ -59,3 +60,9 @@ else
   echo "the rig element of $out differs from $sample" >&2
   exit 1
 fi
+
+# The posed, skinned model that the peer plug-in asked Quorvel for.
+echo "== the posed model $posed (from \"GetRenderingModel\", pose \"bend\")"
+echo "  $(grep -c '^o ' "$posed") objects, $(grep -c '^v ' "$posed") vertices, $(grep -c '^f ' "$posed") faces"
+echo "  the arm's tip ring, bent 45 degrees about the elbow (x, y of its four vertices):"
+awk '/^o /{o=$2} o=="model0" && /^v / && $2>95 {printf "    %.2f %.2f\n", $2, $3}' "$posed"

@@ -246,17 +246,32 @@ void Document::SetDepth(Object* object, int depth) {
   hierarchy_valid_ = false;
 }
 
+const FMATRIX& Object::LocalMatrix() const {
+  const LocalTransform& t = transform;
+  if (!local_valid_ || t.scale != local_of_.scale || t.rotation != local_of_.rotation ||
+      t.translation != local_of_.translation) {
+    local_ = ComposeTransform(t);
+    local_of_ = t;
+    local_valid_ = true;
+  }
+  return local_;
+}
+
 FMATRIX Document::LocalMatrix(const Object* object) const {
-  return object != nullptr ? ComposeTransform(object->transform) : FMATRIX();
+  return object != nullptr ? object->LocalMatrix() : FMATRIX();
 }
 
 FMATRIX Document::GlobalMatrix(const Object* object) const {
-  FMATRIX global = LocalMatrix(object);
-  // Bounded by the object count, so a corrupt depth can never loop forever.
-  const Object* parent = Parent(object);
-  for (int guard = 0; parent != nullptr && guard < ObjectCount(); ++guard) {
-    global = global * LocalMatrix(parent);
-    parent = Parent(parent);
+  if (object == nullptr) return FMATRIX();
+  FMATRIX global = object->LocalMatrix();
+  const int index = IndexOf(object);  // also brings the hierarchy up to date
+  if (index < 0) return global;       // not in the list: its own transform
+  // Up the parent indices; bounded by the object count, so a corrupt depth
+  // can never loop forever.
+  int parent = parent_[static_cast<size_t>(index)];
+  for (int guard = 0; parent >= 0 && guard < ObjectCount(); ++guard) {
+    global = global * objects_[static_cast<size_t>(parent)]->LocalMatrix();
+    parent = parent_[static_cast<size_t>(parent)];
   }
   return global;
 }

@@ -72,6 +72,10 @@ class Object {
   // The document that holds the object; null for a free object.
   Document* document() const { return document_; }
 
+  // The local matrix of `transform`, composed again only when the transform
+  // changed since the last call (anyone may write the field directly).
+  const FMATRIX& LocalMatrix() const;
+
   // Appends a vertex; every allocated vertex slot grows by one zeroed record.
   // Its unique id comes from the document (a free object's vertices get
   // theirs when the object joins one). Returns its index.
@@ -97,6 +101,10 @@ class Object {
  private:
   friend class Document;
   int RecordSize(int slot) const;
+
+  mutable bool local_valid_ = false;
+  mutable LocalTransform local_of_;
+  mutable FMATRIX local_;
   // Whether the slot is allocated, [first, first + count) are vertices of this
   // object and [offset, offset + bytes) lies in a record (bytes 0: to its end).
   bool VertexRangeValid(int slot, int first, int count, int offset, int* bytes) const;

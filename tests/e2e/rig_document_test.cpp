@@ -6,9 +6,11 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <fstream>
 #include <iterator>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -16,6 +18,7 @@
 #include "host/core/api.h"
 #include "host/core/host.h"
 #include "host/core/plugin_module.h"
+#include "host/driver/driver.h"
 #include "host/events/events.h"
 #include "host/files/document_file.h"
 #include "host/files/xml_tree.h"
@@ -196,6 +199,46 @@ TEST_F(RigDocument, AModelOfVersion9999LoadsNothing) {
   EXPECT_FALSE(quorvel::HasMorphTargetRecord(Object(0), slots_, 0));
   quorvel::OPoseTSQ tsq;
   EXPECT_FALSE(quorvel::GetPoseTSQ(Object(3), slots_, 0, tsq));
+}
+
+// What the demo shows: another plug-in asks for the posed, skinned model of
+// the sample, the driver writes it as OBJ, and the model goes back.
+TEST(SampleRig, ThePeerTakesAwayThePosedModel) {
+  quorvel_test::ScratchSettings settings;
+  const std::string script = QUORVEL_TEST_OUTPUT_DIR "/take_model.mqs";
+  const std::string obj = QUORVEL_TEST_OUTPUT_DIR "/posed.obj";
+  std::ofstream(script, std::ios::binary) << "activate\nmessage 0x5A3C9E17 0xC4172B86 GetRenderingModel\n";
+  std::remove(obj.c_str());
+  mqhost::DriverOptions options;
+  options.plugins.push_back(QUORVEL_PLUGIN_PATH);
+  options.input = QUORVEL_EXAMPLES_DIR "/arm_rig.mqd";
+  options.script = script;
+  options.export_model = obj;
+  std::ostringstream out, err;
+  ASSERT_EQ(mqhost::RunDriver(options, out, err), mqhost::kDriverOk) << err.str();
+  EXPECT_NE(out.str().find("answer 1"), std::string::npos) << out.str();
+  EXPECT_NE(out.str().find("the peer handed back 1 model"), std::string::npos) << out.str();
+
+  // The arm's tip ring (x = 120, y = ±8 at rest) turned 45 degrees about the
+  // elbow at (60, 0, 0) by the first pose.
+  std::ifstream in(obj);
+  std::string line;
+  std::vector<FVECTOR3> tip;
+  bool arm = false;
+  while (std::getline(in, line)) {
+    if (line.rfind("o ", 0) == 0) arm = line == "o model0";
+    float x, y, z;
+    if (arm && std::sscanf(line.c_str(), "v %f %f %f", &x, &y, &z) == 3 && x > 95.0f) {
+      tip.push_back(FVECTOR3(x, y, z));
+    }
+  }
+  ASSERT_EQ(tip.size(), 4u);
+  const float c = std::sqrt(0.5f);
+  for (const FVECTOR3& p : tip) {
+    const bool upper = p.y > 45.0f;
+    EXPECT_NEAR(p.x, 60.0f + 60.0f * c + (upper ? -8.0f : 8.0f) * c, 1e-3f);
+    EXPECT_NEAR(p.y, 60.0f * c + (upper ? 8.0f : -8.0f) * c, 1e-3f);
+  }
 }
 
 // The committed sample is exactly what the generator makes.

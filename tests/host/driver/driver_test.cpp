@@ -31,7 +31,7 @@ TEST(DriverOptions, CommandLinesAreReadOrRefused) {
   const Case cases[] = {
       {{}, ""},
       {{"--plugin", "a.so", "--plugin", "b.so", "doc.mqd", "--script", "s.mqs", "--save", "o.mqd",
-        "--export-obj", "o.obj", "--peer", "p.so"},
+        "--export-obj", "o.obj", "--peer", "p.so", "--export-model", "m.obj"},
        ""},
       {{"--help"}, ""},
       {{"--plugin"}, "--plugin needs a path"},
@@ -60,13 +60,15 @@ TEST(DriverOptions, CommandLinesAreReadOrRefused) {
   EXPECT_EQ(options.save, "o.mqd");
   EXPECT_EQ(options.export_obj, "o.obj");
   EXPECT_EQ(options.peer, "p.so");
+  EXPECT_EQ(options.export_model, "m.obj");
   EXPECT_FALSE(options.help);
 }
 
 TEST(DriverOptions, HelpExplainsEveryOption) {
   const std::string help = mqhost::DriverHelp();
   for (const char* option : {"--plugin PATH", "--peer PATH", "FILE", "--script FILE", "--save FILE",
-                             "--export-obj FILE", "--help", "message PRODUCT ID DESCRIPTION"}) {
+                             "--export-obj FILE", "--export-model FILE", "--help",
+                             "message PRODUCT ID DESCRIPTION"}) {
     EXPECT_NE(help.find(option), std::string::npos) << option;
   }
 }
@@ -202,6 +204,17 @@ TEST_F(DriverRun, AFailedRunWritesNoOutputFile) {
       EXPECT_EQ(state_->event_count, 0) << "a bad script stops the run before any plug-in is loaded";
     }
   }
+}
+
+TEST_F(DriverRun, ExportingAModelNeedsOneThePeerHolds) {
+  DriverOptions options;
+  options.script = WriteScript("activate\n");
+  options.save = PathOf("saved.mqd");
+  options.export_model = PathOf("model.obj");
+  EXPECT_EQ(Run(options), mqhost::kDriverFailed);
+  EXPECT_NE(err_.find("--export-model: the peer holds no rendering model"), std::string::npos) << err_;
+  EXPECT_FALSE(fs::exists(options.export_model));
+  EXPECT_FALSE(fs::exists(options.save)) << "nothing is written when the run fails";
 }
 
 TEST_F(DriverRun, APluginThatCannotBeLoadedIsNamed) {
