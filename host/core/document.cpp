@@ -253,6 +253,7 @@ const FMATRIX& Object::LocalMatrix() const {
     local_ = ComposeTransform(t);
     local_of_ = t;
     local_valid_ = true;
+    ++local_stamp_;
   }
   return local_;
 }
@@ -263,17 +264,34 @@ FMATRIX Document::LocalMatrix(const Object* object) const {
 
 FMATRIX Document::GlobalMatrix(const Object* object) const {
   if (object == nullptr) return FMATRIX();
-  FMATRIX global = object->LocalMatrix();
   const int index = IndexOf(object);  // also brings the hierarchy up to date
-  if (index < 0) return global;       // not in the list: its own transform
-  // Up the parent indices; bounded by the object count, so a corrupt depth
-  // can never loop forever.
-  int parent = parent_[static_cast<size_t>(index)];
-  for (int guard = 0; parent >= 0 && guard < ObjectCount(); ++guard) {
-    global = global * objects_[static_cast<size_t>(parent)]->LocalMatrix();
-    parent = parent_[static_cast<size_t>(parent)];
+  if (index < 0) return object->LocalMatrix();  // not in the list: its own transform
+  // The chain up to the root (bounded by the object count, so a corrupt
+  // depth can never loop forever), then down again: each global matrix is
+  // kept until its own transform, its parent or the parent's global matrix
+  // changes, so siblings and children reuse what their ancestors computed.
+  ancestry_.clear();
+  for (int i = index; i >= 0 && static_cast<int>(ancestry_.size()) <= ObjectCount();
+       i = parent_[static_cast<size_t>(i)]) {
+    ancestry_.push_back(i);
   }
-  return global;
+  const Object* parent = nullptr;
+  for (auto it = ancestry_.rbegin(); it != ancestry_.rend(); ++it) {
+    const Object* o = objects_[static_cast<size_t>(*it)].get();
+    const FMATRIX& local = o->LocalMatrix();
+    const uint64_t parent_stamp = parent != nullptr ? parent->global_stamp_ : 0;
+    if (!o->global_valid_ || o->global_local_stamp_ != o->local_stamp_ ||
+        o->global_parent_ != parent || o->global_parent_stamp_ != parent_stamp) {
+      o->global_ = parent != nullptr ? local * parent->global_ : local;
+      o->global_valid_ = true;
+      o->global_stamp_ = ++matrix_stamps_;
+      o->global_local_stamp_ = o->local_stamp_;
+      o->global_parent_ = parent;
+      o->global_parent_stamp_ = parent_stamp;
+    }
+    parent = o;
+  }
+  return object->global_;
 }
 
 bool Document::IsSelected(int object_index, int vertex_index) const {

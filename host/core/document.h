@@ -105,6 +105,14 @@ class Object {
   mutable bool local_valid_ = false;
   mutable LocalTransform local_of_;
   mutable FMATRIX local_;
+  mutable uint64_t local_stamp_ = 0;  // changes whenever local_ is composed again
+  // The global matrix as last computed, and what it was computed from.
+  mutable bool global_valid_ = false;
+  mutable FMATRIX global_;
+  mutable uint64_t global_stamp_ = 0;
+  mutable uint64_t global_local_stamp_ = 0;
+  mutable const Object* global_parent_ = nullptr;
+  mutable uint64_t global_parent_stamp_ = 0;
   // Whether the slot is allocated, [first, first + count) are vertices of this
   // object and [offset, offset + bytes) lies in a record (bytes 0: to its end).
   bool VertexRangeValid(int slot, int first, int count, int offset, int* bytes) const;
@@ -233,6 +241,10 @@ class Document {
 
   mutable bool hierarchy_valid_ = false;
   mutable std::unordered_map<const Object*, int> index_of_;
+  // Stamps of composed matrices: never reused, so a cached matrix can tell
+  // whether what it was made from is still the same.
+  mutable uint64_t matrix_stamps_ = 0;
+  mutable std::vector<int> ancestry_;
   mutable std::vector<int> parent_;
   mutable std::vector<std::vector<int>> children_;
 };

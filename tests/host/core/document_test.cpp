@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -195,6 +196,49 @@ TEST_F(HostDocument, GlobalMatrixIsLocalTimesParentGlobal) {
   MQMatrix_FloatValue(child_global.m, MQMATRIX_GET_TRANSLATION, translation);
   EXPECT_NEAR(translation[0], 5.0f, 1e-4f);
   EXPECT_NEAR(translation[1], 0.0f, 1e-4f);
+}
+
+// Global matrices are kept between queries; every way an ancestor can change
+// must show in the next one.
+TEST_F(HostDocument, GlobalMatricesFollowEveryChangeOfTheirAncestors) {
+  MQObject root = Add("root");
+  MQObject middle = Add("middle", 1);
+  MQObject leaf = Add("leaf", 2);
+  auto origin_of = [this](MQObject obj) {
+    FMATRIX global;
+    MQDoc_GetGlobalMatrix(doc_, obj, global.m);
+    return global.TransformPoint(FVECTOR3(0, 0, 0));
+  };
+  const float one_x[3] = {1, 0, 0};
+  for (MQObject obj : {root, middle, leaf}) MQObj_SetFloatArray(obj, MQOBJ_ID_TRANSLATION, one_x);
+  EXPECT_VEC3_NEAR(origin_of(leaf), FVECTOR3(3, 0, 0), 1e-6f);
+
+  struct Step {
+    const char* what;
+    std::function<void()> change;
+    FVECTOR3 leaf;
+  };
+  mqhost::Object* root_object = mqhost::ToObject(root);
+  mqhost::Document* document = mqhost::Host::Instance().FindDocument(doc_);
+  const Step steps[] = {
+      {"the root's field written directly", [&] { root_object->transform.translation.y = 4; },
+       FVECTOR3(3, 4, 0)},
+      {"the middle scaled through the API",
+       [&] {
+         const float two[3] = {2, 2, 2};
+         MQObj_SetFloatArray(middle, MQOBJ_ID_SCALING, two);
+       },
+       FVECTOR3(4, 4, 0)},
+      {"the leaf moved to the root's level", [&] { document->SetDepth(mqhost::ToObject(leaf), 1); },
+       FVECTOR3(2, 4, 0)},
+      {"the middle deleted", [&] { MQDoc_DeleteObject(doc_, 1); }, FVECTOR3(2, 4, 0)},
+      {"the root turned", [&] { root_object->transform.rotation.z = 90; }, FVECTOR3(1, 5, 0)},
+  };
+  for (const Step& step : steps) {
+    SCOPED_TRACE(step.what);
+    step.change();
+    EXPECT_VEC3_NEAR(origin_of(leaf), step.leaf, 1e-5f);
+  }
 }
 
 TEST_F(HostDocument, GeometryAndFaceAttributes) {
