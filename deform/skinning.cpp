@@ -31,8 +31,14 @@ void SetPair(SkinCache& cache, int v, int j, int32_t index, float weight) {
 }  // namespace
 
 void SkinCache::Compact() {
-  if (identity_index >= 0xFFFF || index.empty()) return;
-  index16.assign(index.begin(), index.end());
+  if (index.empty()) return;
+  if (identity_index <= 0xFF) {
+    index8.assign(index.begin(), index.end());
+  } else if (identity_index <= 0xFFFF) {
+    index16.assign(index.begin(), index.end());
+  } else {
+    return;
+  }
   std::vector<int32_t>().swap(index);
 }
 
@@ -258,10 +264,12 @@ template <typename Emit>
 void SkinVertices(const SkinCache& cache, int n, const std::vector<FMATRIX>& palette,
                   const FVECTOR3* positions, Emit&& emit) {
   n = std::min(n, cache.vertex_count);
-  if (cache.index16.empty()) {
-    SkinVerticesWith(cache, n, cache.index.data(), palette, positions, emit);
-  } else {
+  if (!cache.index8.empty()) {
+    SkinVerticesWith(cache, n, cache.index8.data(), palette, positions, emit);
+  } else if (!cache.index16.empty()) {
     SkinVerticesWith(cache, n, cache.index16.data(), palette, positions, emit);
+  } else {
+    SkinVerticesWith(cache, n, cache.index.data(), palette, positions, emit);
   }
 }
 

@@ -33,14 +33,16 @@ struct SkinCache {
   std::vector<int32_t> index;
   std::vector<float> weight;
   int identity_index = 0;
-  // The same indices in 16 bits, when the palette is small enough: a frame
-  // reads a quarter less memory per vertex. Made by Compact, which empties
-  // `index`.
+  // The same indices in 8 or 16 bits, when the palette is small enough: a
+  // frame reads less memory per vertex. Made by Compact, which empties
+  // `index`; at most one of the three is in use.
+  std::vector<uint8_t> index8;
   std::vector<uint16_t> index16;
 
   void Compact();
   int32_t IndexAt(size_t v, int j) const {
     const size_t at = v * kInfluences + static_cast<size_t>(j);
+    if (!index8.empty()) return index8[at];
     return index16.empty() ? index[at] : index16[at];
   }
   // The shape morphing starts from, and per morph slot with a stored shape

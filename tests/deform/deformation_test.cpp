@@ -317,51 +317,63 @@ TEST_F(DeformationTest, WithoutMatricesTheCopyKeepsItsBuiltPositions) {
 // ---------------------------------------------------------------- the kernel
 
 TEST_F(DeformationTest, TheSimdKernelMatchesThePlainLoop) {
-  std::mt19937 random(7);
-  std::uniform_real_distribution<float> unit(-1.0f, 1.0f);
-  const int bones = 64, vertices = 1001;  // an odd count leaves a remainder
-  std::vector<FMATRIX> palette(bones + 1, FMATRIX::kIdentity);
-  for (int i = 0; i < bones; ++i) {
-    FMATRIX& m = palette[static_cast<size_t>(i)];
-    for (float& x : m.m) x = unit(random);
-    m(0, 3) = m(1, 3) = m(2, 3) = 0.0f;
-    m(3, 3) = 1.0f;
-  }
-  SkinCache cache;
-  cache.vertex_count = vertices;
-  cache.identity_index = bones;
-  cache.written.assign(vertices, 1);
-  cache.written[5] = 0;
-  cache.index.resize(static_cast<size_t>(vertices) * 4);
-  cache.weight.resize(static_cast<size_t>(vertices) * 4);
-  std::vector<FVECTOR3> positions(vertices);
-  for (int v = 0; v < vertices; ++v) {
-    positions[static_cast<size_t>(v)] = FVECTOR3(100 * unit(random), 100 * unit(random), 100 * unit(random));
-    for (int j = 0; j < 4; ++j) {
-      cache.index[static_cast<size_t>(v) * 4 + j] = static_cast<int32_t>(random() % (bones + 1));
-      cache.weight[static_cast<size_t>(v) * 4 + j] = j == 3 ? 0.0f : 0.5f + 0.5f * unit(random);
+  // Palettes whose indices compact to 8 bits, to 16 bits, and not at all.
+  struct Case {
+    int bones;
+    bool bytes;
+    bool shorts;
+  };
+  for (const Case& c : {Case{64, true, false}, Case{300, false, true}, Case{70000, false, false}}) {
+    SCOPED_TRACE(c.bones);
+    std::mt19937 random(7);
+    std::uniform_real_distribution<float> unit(-1.0f, 1.0f);
+    const int bones = c.bones, vertices = 1001;  // an odd count leaves a remainder
+    std::vector<FMATRIX> palette(static_cast<size_t>(bones) + 1, FMATRIX::kIdentity);
+    for (int i = 0; i < bones; ++i) {
+      FMATRIX& m = palette[static_cast<size_t>(i)];
+      for (float& x : m.m) x = unit(random);
+      m(0, 3) = m(1, 3) = m(2, 3) = 0.0f;
+      m(3, 3) = 1.0f;
     }
+    SkinCache cache;
+    cache.vertex_count = vertices;
+    cache.identity_index = bones;
+    cache.written.assign(vertices, 1);
+    cache.written[5] = 0;
+    cache.index.resize(static_cast<size_t>(vertices) * 4);
+    cache.weight.resize(static_cast<size_t>(vertices) * 4);
+    std::vector<FVECTOR3> positions(vertices);
+    for (int v = 0; v < vertices; ++v) {
+      positions[static_cast<size_t>(v)] =
+          FVECTOR3(100 * unit(random), 100 * unit(random), 100 * unit(random));
+      for (int j = 0; j < 4; ++j) {
+        // The last index of the palette (the identity) appears too.
+        cache.index[static_cast<size_t>(v) * 4 + j] =
+            v == 7 ? bones : static_cast<int32_t>(random() % (static_cast<uint32_t>(bones) + 1));
+        cache.weight[static_cast<size_t>(v) * 4 + j] = j == 3 ? 0.0f : 0.5f + 0.5f * unit(random);
+      }
+    }
+    std::vector<FVECTOR3> plain(vertices, FVECTOR3(-7, -7, -7));
+    SkinPositionsScalar(cache, palette, positions, plain);
+    std::vector<FVECTOR3> wide(vertices, FVECTOR3(-7, -7, -7));
+    SkinPositions(cache, palette, positions, wide);
+    cache.Compact();
+    EXPECT_EQ(!cache.index8.empty(), c.bytes);
+    EXPECT_EQ(!cache.index16.empty(), c.shorts);
+    EXPECT_EQ(cache.IndexAt(7, 2), bones);
+    std::vector<FVECTOR3> fast(vertices, FVECTOR3(-7, -7, -7));
+    SkinPositions(cache, palette, positions, fast);
+    for (int v = 0; v < vertices; ++v) {
+      ASSERT_EQ(wide[static_cast<size_t>(v)], fast[static_cast<size_t>(v)]) << "compacted, vertex " << v;
+      const FVECTOR3& f = fast[static_cast<size_t>(v)];
+      const FVECTOR3& s = plain[static_cast<size_t>(v)];
+      const float scale = 1e-4f * (1.0f + s.Length());
+      ASSERT_NEAR(f.x, s.x, scale) << v;
+      ASSERT_NEAR(f.y, s.y, scale) << v;
+      ASSERT_NEAR(f.z, s.z, scale) << v;
+    }
+    EXPECT_EQ(fast[5], FVECTOR3(-7, -7, -7)) << "an unwritten vertex is left alone";
   }
-  std::vector<FVECTOR3> plain(vertices, FVECTOR3(-7, -7, -7));
-  SkinPositionsScalar(cache, palette, positions, plain);
-  std::vector<FVECTOR3> wide(vertices, FVECTOR3(-7, -7, -7));
-  SkinPositions(cache, palette, positions, wide);
-  cache.Compact();
-  ASSERT_FALSE(cache.index16.empty());
-  std::vector<FVECTOR3> fast(vertices, FVECTOR3(-7, -7, -7));
-  SkinPositions(cache, palette, positions, fast);
-  for (int v = 0; v < vertices; ++v) {
-    ASSERT_EQ(wide[static_cast<size_t>(v)], fast[static_cast<size_t>(v)]) << "16-bit indices, vertex " << v;
-  }
-  for (int v = 0; v < vertices; ++v) {
-    const FVECTOR3& f = fast[static_cast<size_t>(v)];
-    const FVECTOR3& s = plain[static_cast<size_t>(v)];
-    const float scale = 1e-4f * (1.0f + s.Length());
-    ASSERT_NEAR(f.x, s.x, scale) << v;
-    ASSERT_NEAR(f.y, s.y, scale) << v;
-    ASSERT_NEAR(f.z, s.z, scale) << v;
-  }
-  EXPECT_EQ(fast[5], FVECTOR3(-7, -7, -7)) << "an unwritten vertex is left alone";
 }
 
 // ---------------------------------------------------------------- weight colours
