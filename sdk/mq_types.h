@@ -16,7 +16,7 @@
 
 // The module's exported entry points: C linkage, undecorated cdecl names.
 #if defined(_WIN32)
-#define MQPLUGIN_EXPORT extern "C" __declspec(dllexport)
+#define MQPLUGIN_EXPORT extern "C" __attribute__((dllexport))
 #else
 #define MQPLUGIN_EXPORT extern "C" __attribute__((visibility("default")))
 #endif

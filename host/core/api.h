@@ -6,7 +6,7 @@
 #include "sdk/host_codes.h"
 
 #if defined(_WIN32)
-#define MQHOST_EXPORT extern "C" __declspec(dllexport)
+#define MQHOST_EXPORT extern "C" __attribute__((dllexport))
 #else
 #define MQHOST_EXPORT extern "C" __attribute__((visibility("default")))
 #endif

@@ -177,7 +177,7 @@ TEST_F(DeformationTest, WeightedVerticesFollowTheirNormalisedBones) {
 }
 
 TEST_F(DeformationTest, AnObjectWithoutWeightsFollowsItsOwnBoneRigidly) {
-  MQObject other = AddObject("other");
+  AddObject("other");  // index 0: the box is object 1
   MQObject box = AddObject("box");
   const int v0 = AddVertex(box, 1, 0, 0), v1 = AddVertex(box, 0, 1, 0), v2 = AddVertex(box, 0, 0, 1);
   ASSERT_GE(Host(box)->AddFace({v0, v1, v2}), 0);
@@ -187,7 +187,6 @@ TEST_F(DeformationTest, AnObjectWithoutWeightsFollowsItsOwnBoneRigidly) {
   // A quarter turn about Z (+X to +Y), then (5, 0, -2).
   matrices[1] = FMATRIX{0, 1, 0, 0, -1, 0, 0, 0, 0, 0, 1, 0, 5, 0, -2, 1};
   matrices[0] = FMATRIX::Translation({100, 0, 0});  // another object's matrix is not used
-  (void)other;
   MQObject copy = Deformed(in, box);
   EXPECT_VEC3_NEAR(Vertex(copy, v0), FVECTOR3(5, 1, -2), 1e-5f);
   EXPECT_VEC3_NEAR(Vertex(copy, v1), FVECTOR3(4, 0, -2), 1e-5f);
@@ -413,7 +412,7 @@ TEST_F(DeformationTest, TheRenderingModelHoldsTheVisibleObjectsDeformed) {
   std::vector<std::string> log;
   LogSetSink([](const char* line, void* user) { static_cast<std::vector<std::string>*>(user)->push_back(line); },
              &log);
-  MQObject bone = AddObject("bone");
+  AddObject("bone");
   MQObject hidden = AddObject("hidden");
   MQObject skin = AddObject("skin");
   for (MQObject obj : {hidden, skin}) {
@@ -425,7 +424,6 @@ TEST_F(DeformationTest, TheRenderingModelHoldsTheVisibleObjectsDeformed) {
   ASSERT_TRUE(SetSavedVisibility(hidden, slots_, 0));
   FMATRIX moved = FMATRIX::Translation({0, 0, 50});
   ASSERT_TRUE(SetWorldMatrix(skin, slots_, moved));
-  (void)bone;
 
   RigEditState state;
   FLZMODEL model;

@@ -139,11 +139,10 @@ TEST_F(RenderingTest, EveryChangeTheSkinDependsOnReachesTheCopy) {
   EXPECT_VEC3_NEAR(CopyVertex(0), FVECTOR3(0, 7, 0), 1e-5f) << "weights changed by a message";
 
   // Undo: the host puts the weights back as they were at its undo state.
-  const int before = host_.RecordUndo(document_);
+  host_.RecordUndo(document_);
   Weigh(0, bone_);
   host_.RecordUndo(document_);
   ASSERT_TRUE(host_.Undo(document_));
-  (void)before;
   Draw();
   EXPECT_VEC3_NEAR(CopyVertex(0), FVECTOR3(0, 7, 0), 1e-5f) << "after undo";
   ASSERT_TRUE(host_.Redo(document_));
