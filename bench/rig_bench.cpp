@@ -21,19 +21,39 @@ namespace {
 
 
 // `bones` objects: one root and chains of `chain` bones below it (chain 0:
-// a single chain), each bone posed in pose 0 with a turn and a small move.
+// a single chain). Pose 0 gives each bone a turn and a small move, pose 1 a
+// different one, so that switching poses changes every record.
 void BuildRig(BenchDocument& bench, int bones, int chain) {
   for (int i = 0; i < bones; ++i) {
     const int depth = i == 0 ? 0 : (chain > 0 ? 1 + (i - 1) % chain : i);
     MQObject obj = bench.Append(depth, FVECTOR3(0.0f, 1.0f, 0.0f));
-    quorvel::OPoseTSQ pose;
-    pose.trs = FVECTOR3(0.01f * static_cast<float>(i % 7), 0.0f, 0.0f);
-    pose.rot = FQUAT::FromAxisAngle({0.3f, 1.0f, 0.2f}, 0.05f * static_cast<float>(i % 11));
-    quorvel::SetPoseTSQ(obj, bench.slots(), 0, pose);
+    for (int pose_id : {0, 1}) {
+      quorvel::OPoseTSQ pose;
+      pose.trs = FVECTOR3(0.01f * static_cast<float>(i % 7 + pose_id), 0.0f, 0.0f);
+      pose.rot = FQUAT::FromAxisAngle({0.3f, 1.0f, 0.2f},
+                                      0.05f * static_cast<float>(i % 11) + 0.1f * static_cast<float>(pose_id));
+      quorvel::SetPoseTSQ(obj, bench.slots(), pose_id, pose);
+    }
   }
 }
 
-void PoseEvaluation(benchmark::State& state, int chain) {
+// How the pose changes between two evaluations.
+enum class PoseChange {
+  kNone,    // evaluated again as it is (a panel refresh, a redraw)
+  kOneBone, // one bone's record turned a little, as a drag step writes it
+  kSwitch,  // the current pose alternates between 0 and 1: every record differs
+};
+
+// The bone a drag step turns: every bone in turn, so the work below it
+// ranges from the whole rig (the root) to nothing (a chain's end).
+int DraggedBone(int64_t step, int bones) { return static_cast<int>((step * 7919) % bones); }
+
+quorvel::OPoseTSQ Turned(quorvel::OPoseTSQ pose, int64_t step) {
+  pose.rot = pose.rot * FQUAT::FromAxisAngle({0.0f, 0.0f, 1.0f}, (step % 2 == 0 ? 0.01f : -0.01f));
+  return pose;
+}
+
+void PoseEvaluation(benchmark::State& state, int chain, PoseChange change) {
   BenchDocument bench;
   if (!bench.ok()) {
     state.SkipWithError("substitute host not available");
@@ -41,24 +61,31 @@ void PoseEvaluation(benchmark::State& state, int chain) {
   }
   const int bones = static_cast<int>(state.range(0));
   BuildRig(bench, bones, chain);
-  // Buffers kept across calls, as the pose drag keeps them.
-  quorvel::PoseEvaluationBuffers buffers;
+  // Kept across calls, as the document model keeps it.
+  quorvel::PoseEvaluator evaluator;
+  evaluator.Evaluate(bench.doc(), bench.slots(), 0);
+  int64_t step = 0;
   for (auto _ : state) {
-    quorvel::EvaluatePose(bench.doc(), bench.slots(), 0, buffers);
-    benchmark::DoNotOptimize(buffers.world.data());
+    int pose_id = 0;
+    if (change == PoseChange::kOneBone) {
+      MQObject obj = HostApi().MQDoc_GetObject(bench.doc(), DraggedBone(step, bones));
+      quorvel::OPoseTSQ pose;
+      quorvel::GetPoseTSQ(obj, bench.slots(), 0, pose);
+      quorvel::SetPoseTSQ(obj, bench.slots(), 0, Turned(pose, step));
+    } else if (change == PoseChange::kSwitch) {
+      pose_id = static_cast<int>(step % 2);
+    }
+    ++step;
+    evaluator.Evaluate(bench.doc(), bench.slots(), pose_id);
+    benchmark::DoNotOptimize(evaluator.World().data());
   }
   state.SetItemsProcessed(static_cast<int64_t>(state.iterations()) * bones);
 }
 
-void BM_EvaluatePose_Chains10(benchmark::State& state) { PoseEvaluation(state, 10); }
-BENCHMARK(BM_EvaluatePose_Chains10)->Arg(100)->Arg(1000)->Unit(benchmark::kMicrosecond);
-
-void BM_EvaluatePose_SingleChain(benchmark::State& state) { PoseEvaluation(state, 0); }
-BENCHMARK(BM_EvaluatePose_SingleChain)->Arg(100)->Arg(1000)->Unit(benchmark::kMicrosecond);
-
 // The reference: the same hierarchy held in arrays (parent index, pivot and
-// pose record per bone, parents first) evaluated by a plain loop.
-void PlainPoseEvaluation(benchmark::State& state, int chain) {
+// the pose records per bone, parents first) evaluated by a plain loop, with
+// the same change made to the arrays before each evaluation.
+void PlainPoseEvaluation(benchmark::State& state, int chain, PoseChange change) {
   BenchDocument bench;
   if (!bench.ok()) {
     state.SkipWithError("substitute host not available");
@@ -66,22 +93,36 @@ void PlainPoseEvaluation(benchmark::State& state, int chain) {
   }
   const int bones = static_cast<int>(state.range(0));
   BuildRig(bench, bones, chain);
-  std::vector<int> parent(static_cast<size_t>(bones), -1);
-  std::vector<FVECTOR3> pivot(static_cast<size_t>(bones));
-  std::vector<quorvel::OPoseTSQ> pose(static_cast<size_t>(bones));
+  const size_t n = static_cast<size_t>(bones);
+  std::vector<int> parent(n, -1);
+  std::vector<FVECTOR3> pivot(n);
+  std::vector<quorvel::OPoseTSQ> pose[2] = {std::vector<quorvel::OPoseTSQ>(n),
+                                            std::vector<quorvel::OPoseTSQ>(n)};
   for (int i = 0; i < bones; ++i) {
+    const size_t k = static_cast<size_t>(i);
     MQObject obj = HostApi().MQDoc_GetObject(bench.doc(), i);
     MQObject up = HostApi().MQDoc_GetParentObject(bench.doc(), obj);
-    parent[static_cast<size_t>(i)] = up != nullptr ? HostApi().MQDoc_GetObjectIndex(bench.doc(), up) : -1;
+    parent[k] = up != nullptr ? HostApi().MQDoc_GetObjectIndex(bench.doc(), up) : -1;
     FMATRIX global;
     HostApi().MQDoc_GetGlobalMatrix(bench.doc(), obj, global.m);
-    pivot[static_cast<size_t>(i)] = FVECTOR3(global(3, 0), global(3, 1), global(3, 2));
-    quorvel::GetPoseTSQ(obj, bench.slots(), 0, pose[static_cast<size_t>(i)]);
+    pivot[k] = FVECTOR3(global(3, 0), global(3, 1), global(3, 2));
+    quorvel::GetPoseTSQ(obj, bench.slots(), 0, pose[0][k]);
+    quorvel::GetPoseTSQ(obj, bench.slots(), 1, pose[1][k]);
   }
-  std::vector<FMATRIX> world(static_cast<size_t>(bones));
+  std::vector<FMATRIX> world(n);
+  int64_t step = 0;
   for (auto _ : state) {
-    for (size_t i = 0; i < static_cast<size_t>(bones); ++i) {
-      const FMATRIX local = quorvel::PoseLocalMatrix(pose[i], pivot[i]);
+    size_t pose_id = 0;
+    if (change == PoseChange::kOneBone) {
+      quorvel::OPoseTSQ& dragged = pose[0][static_cast<size_t>(DraggedBone(step, bones))];
+      dragged = Turned(dragged, step);
+    } else if (change == PoseChange::kSwitch) {
+      pose_id = static_cast<size_t>(step % 2);
+    }
+    ++step;
+    const std::vector<quorvel::OPoseTSQ>& records = pose[pose_id];
+    for (size_t i = 0; i < n; ++i) {
+      const FMATRIX local = quorvel::PoseLocalMatrix(records[i], pivot[i]);
       world[i] = parent[i] < 0 ? local : local * world[static_cast<size_t>(parent[i])];
     }
     benchmark::DoNotOptimize(world.data());
@@ -90,11 +131,29 @@ void PlainPoseEvaluation(benchmark::State& state, int chain) {
   state.SetItemsProcessed(static_cast<int64_t>(state.iterations()) * bones);
 }
 
-void BM_PlainPoseEvaluation_Chains10(benchmark::State& state) { PlainPoseEvaluation(state, 10); }
-BENCHMARK(BM_PlainPoseEvaluation_Chains10)->Arg(100)->Arg(1000)->Unit(benchmark::kMicrosecond);
+// Chains of ten bones below one root.
+void BM_EvaluatePose_Chains10_Unchanged(benchmark::State& s) { PoseEvaluation(s, 10, PoseChange::kNone); }
+void BM_PlainPose_Chains10_Unchanged(benchmark::State& s) { PlainPoseEvaluation(s, 10, PoseChange::kNone); }
+void BM_EvaluatePose_Chains10_DragStep(benchmark::State& s) { PoseEvaluation(s, 10, PoseChange::kOneBone); }
+void BM_PlainPose_Chains10_DragStep(benchmark::State& s) { PlainPoseEvaluation(s, 10, PoseChange::kOneBone); }
+void BM_EvaluatePose_Chains10_PoseSwitch(benchmark::State& s) { PoseEvaluation(s, 10, PoseChange::kSwitch); }
+void BM_PlainPose_Chains10_PoseSwitch(benchmark::State& s) { PlainPoseEvaluation(s, 10, PoseChange::kSwitch); }
+BENCHMARK(BM_EvaluatePose_Chains10_Unchanged)->Arg(100)->Arg(1000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_PlainPose_Chains10_Unchanged)->Arg(100)->Arg(1000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_EvaluatePose_Chains10_DragStep)->Arg(100)->Arg(1000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_PlainPose_Chains10_DragStep)->Arg(100)->Arg(1000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_EvaluatePose_Chains10_PoseSwitch)->Arg(100)->Arg(1000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_PlainPose_Chains10_PoseSwitch)->Arg(100)->Arg(1000)->Unit(benchmark::kMicrosecond);
 
-// With working memory made for every call, as the document model evaluates.
-void BM_EvaluatePose_FreshBuffers(benchmark::State& state) {
+// One chain as deep as the rig.
+void BM_EvaluatePose_SingleChain_DragStep(benchmark::State& s) { PoseEvaluation(s, 0, PoseChange::kOneBone); }
+void BM_PlainPose_SingleChain_DragStep(benchmark::State& s) { PlainPoseEvaluation(s, 0, PoseChange::kOneBone); }
+BENCHMARK(BM_EvaluatePose_SingleChain_DragStep)->Arg(100)->Arg(1000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_PlainPose_SingleChain_DragStep)->Arg(100)->Arg(1000)->Unit(benchmark::kMicrosecond);
+
+// Nothing kept: the hierarchy walked and every matrix written on every call,
+// what an evaluation after the document changed behind the model costs.
+void BM_EvaluatePose_Chains10_FromScratch(benchmark::State& state) {
   BenchDocument bench;
   if (!bench.ok()) {
     state.SkipWithError("substitute host not available");
@@ -105,7 +164,7 @@ void BM_EvaluatePose_FreshBuffers(benchmark::State& state) {
   for (auto _ : state) quorvel::EvaluatePose(bench.doc(), bench.slots(), 0);
   state.SetItemsProcessed(static_cast<int64_t>(state.iterations()) * bones);
 }
-BENCHMARK(BM_EvaluatePose_FreshBuffers)->Arg(100)->Arg(1000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_EvaluatePose_Chains10_FromScratch)->Arg(100)->Arg(1000)->Unit(benchmark::kMicrosecond);
 
 void BM_BuildIdTable(benchmark::State& state) {
   BenchDocument bench;

@@ -526,7 +526,7 @@ void UBONEIK_MODEL::Restore(UBONEIK_BONE& bone) {
 // ---------------------------------------------------------------- write back
 
 bool WriteBack(MQDocument doc, const RigSlotTable& slots, RigEditState& state,
-               const UBONEIK_MODEL& model) {
+               const UBONEIK_MODEL& model, MQEXPDOC::PoseEvaluator* evaluator) {
   if (doc == nullptr || !model.AnyChange()) return false;
   if (PoseCount(state) == 0) CreatePose(state);
   const int pose_id = state.current_pose_id;
@@ -548,7 +548,13 @@ bool WriteBack(MQDocument doc, const RigSlotTable& slots, RigEditState& state,
     if (node->Has(UBONEIK_BONE::kScaleChanged)) rec.scl = node->pose.scl;
     if (SetPoseTSQ(obj, slots, pose_id, rec)) stored = true;
   }
-  if (stored) EvaluateCurrentPose(doc, slots, state);
+  if (stored) {
+    if (evaluator != nullptr) {
+      evaluator->Evaluate(doc, slots, state);
+    } else {
+      EvaluateCurrentPose(doc, slots, state);
+    }
+  }
   return stored;
 }
 

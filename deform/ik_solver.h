@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "math/fmath.h"
+#include "rig/document_model.h"
 #include "rig/edit_state.h"
 #include "rig/records.h"
 #include "rig/slot_table.h"
@@ -173,9 +174,10 @@ class UBONEIK_MODEL {
 
 // Copies the changed rotation, translation and scale of every node into the
 // objects' records of the current pose (making a pose first when the list is
-// empty), then evaluates the pose. Nodes whose object is gone are skipped.
-// True when a record was stored.
+// empty), then evaluates the pose, through `evaluator` when given (a drag
+// passes the document model's, which keeps what it knows between steps).
+// Nodes whose object is gone are skipped. True when a record was stored.
 bool WriteBack(MQDocument doc, const RigSlotTable& slots, RigEditState& state,
-               const UBONEIK_MODEL& model);
+               const UBONEIK_MODEL& model, MQEXPDOC::PoseEvaluator* evaluator = nullptr);
 
 }  // namespace quorvel

@@ -1,8 +1,10 @@
 #include "deform/pose_evaluation.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "rig/hierarchy.h"
+#include "rig/host_records.h"
 #include "rig/rig_access.h"
 #include "sdk/host_api.h"
 
@@ -26,96 +28,160 @@ PoseDescentFrame Frame(MQDocument doc, MQObject obj, int index) {
   return frame;
 }
 
+// Bitwise: a record read back unchanged must count as unchanged, NaNs included.
+bool SameBits(const OPoseTSQ& a, const OPoseTSQ& b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+bool SameBits(const FMATRIX& a, const FMATRIX& b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+
 }  // namespace
 
 FMATRIX PoseLocalMatrix(const OPoseTSQ& pose, const FVECTOR3& pivot) {
-  FMATRIX m = FMATRIX::Scaling(pose.scl) * FMATRIX::FromQuat(pose.rot);
-  m.SetTranslation(pose.trs);
-  return FMATRIX::AboutPivot(m, pivot);
+  // T(-p)·S·R·T(t)·T(p) composed directly: rows s_i·R_i, then the
+  // translation row t + p - p·(S·R). Same products and sums as multiplying
+  // the four matrices out, without the terms that are zero. Written out
+  // element by element: small arrays here made the compiler pack values
+  // through the stack and stall on the reloads.
+  const float x = pose.rot.x, y = pose.rot.y, z = pose.rot.z, w = pose.rot.w;
+  const float sx = pose.scl.x, sy = pose.scl.y, sz = pose.scl.z;
+  const float m00 = sx * (1.0f - 2.0f * (y * y + z * z));
+  const float m01 = sx * (2.0f * (x * y + z * w));
+  const float m02 = sx * (2.0f * (x * z - y * w));
+  const float m10 = sy * (2.0f * (x * y - z * w));
+  const float m11 = sy * (1.0f - 2.0f * (x * x + z * z));
+  const float m12 = sy * (2.0f * (y * z + x * w));
+  const float m20 = sz * (2.0f * (x * z + y * w));
+  const float m21 = sz * (2.0f * (y * z - x * w));
+  const float m22 = sz * (1.0f - 2.0f * (x * x + y * y));
+  const float px = -pivot.x, py = -pivot.y, pz = -pivot.z;
+  const float tx = px * m00 + py * m10 + pz * m20 + pose.trs.x - px;
+  const float ty = px * m01 + py * m11 + pz * m21 + pose.trs.y - py;
+  const float tz = px * m02 + py * m12 + pz * m22 + pose.trs.z - pz;
+  return {m00, m01, m02, 0.0f, m10, m11, m12, 0.0f, m20, m21, m22, 0.0f, tx, ty, tz, 1.0f};
 }
 
 FMATRIX PoseLocalMatrix(MQDocument doc, MQObject obj, const OPoseTSQ& pose) {
   return PoseLocalMatrix(pose, ObjectPivot(doc, obj));
 }
 
-bool PoseEvaluationJob::Validate() const {
-  return document != nullptr && slots != nullptr && buffers != nullptr;
-}
+void PoseEvaluator::Forget() { known_ = false; }
 
-bool PoseEvaluationJob::Run() const {
-  if (!Validate()) return false;
+void PoseEvaluator::Walk(MQDocument doc) {
   const MQHostApi& api = HostApi();
-  const int n = ObjectCount(document);
-  std::vector<FMATRIX>& local = buffers->local;
-  std::vector<FMATRIX>& world = buffers->world;
-  std::vector<PoseDescentFrame>& descent = buffers->descent;
-  local.assign(static_cast<std::size_t>(n), FMATRIX::kIdentity);
-  world.assign(static_cast<std::size_t>(n), FMATRIX::kIdentity);
-  descent.clear();
+  const int n = ObjectCount(doc);
+  const std::size_t size = static_cast<std::size_t>(n);
+  objects_.assign(size, nullptr);
+  pivots_.assign(size, FVECTOR3());
+  poses_.assign(size, OPoseTSQ());
+  local_.assign(size, FMATRIX::kIdentity);
+  world_.assign(size, FMATRIX::kIdentity);
+  computed_.assign(size, 0);
+  stored_.assign(size, 0);
+  changed_.assign(size, 0);
+  visits_.clear();
+  descent_.clear();
+  incremental_ = true;
 
-  const bool posed = pose_id >= 0 && pose_id < kMaxPoses;
+  std::vector<uint8_t>& seen = changed_;  // free until the first evaluation
   for (int i = 0; i < n; ++i) {
-    MQObject obj = api.MQDoc_GetObject(document, i);
-    if (obj == nullptr) continue;
-    OPoseTSQ pose;  // the rest record unless the object has one for the pose
-    if (posed) GetPoseTSQ(obj, *slots, pose_id, pose);
-    local[static_cast<std::size_t>(i)] = PoseLocalMatrix(document, obj, pose);
+    MQObject obj = api.MQDoc_GetObject(doc, i);
+    objects_[static_cast<std::size_t>(i)] = obj;
+    if (obj != nullptr) pivots_[static_cast<std::size_t>(i)] = ObjectPivot(doc, obj);
   }
-
+  auto visit = [&](int index, int parent) {
+    visits_.push_back({index, parent});
+    uint8_t& mark = seen[static_cast<std::size_t>(index)];
+    if (mark != 0) incremental_ = false;
+    mark = 1;
+  };
   int visits = 0;
   for (int root = 0; root < n && visits < n; ++root) {
-    MQObject obj = api.MQDoc_GetObject(document, root);
+    MQObject obj = objects_[static_cast<std::size_t>(root)];
     if (obj == nullptr || Depth(obj) != 0) continue;
     ++visits;
-    world[static_cast<std::size_t>(root)] = local[static_cast<std::size_t>(root)];
-    descent.push_back(Frame(document, obj, root));
-    while (!descent.empty()) {
-      PoseDescentFrame& top = descent.back();
+    visit(root, -1);
+    descent_.push_back(Frame(doc, obj, root));
+    while (!descent_.empty()) {
+      PoseDescentFrame& top = descent_.back();
       if (top.next_child >= top.child_count) {
-        descent.pop_back();
+        descent_.pop_back();
         continue;
       }
       const int parent = top.index;
-      MQObject child = api.MQDoc_GetChildObject(document, top.object, top.next_child++);
+      MQObject child = api.MQDoc_GetChildObject(doc, top.object, top.next_child++);
       if (child == nullptr) continue;
-      const int c = api.MQDoc_GetObjectIndex(document, child);
+      const int c = api.MQDoc_GetObjectIndex(doc, child);
       if (c < 0 || c >= n) continue;
       if (++visits > n) {  // the host's hierarchy loops: stop rather than spin
-        descent.clear();
+        descent_.clear();
         break;
       }
-      world[static_cast<std::size_t>(c)] =
-          local[static_cast<std::size_t>(c)] * world[static_cast<std::size_t>(parent)];
-      descent.push_back(Frame(document, child, c));  // `top` is not used past this point
+      visit(c, parent);
+      descent_.push_back(Frame(doc, child, c));  // `top` is not used past this point
     }
   }
-  return true;
+  std::fill(changed_.begin(), changed_.end(), 0);
+  known_ = true;
 }
 
-void StoreSkinningMatrices(MQDocument doc, const RigSlotTable& slots,
-                           const std::vector<FMATRIX>& world) {
-  if (doc == nullptr) return;
-  const int n = std::min(ObjectCount(doc), static_cast<int>(world.size()));
+bool PoseEvaluator::Moved(MQDocument doc) const {
+  const MQHostApi& api = HostApi();
+  const int n = static_cast<int>(objects_.size());
+  if (ObjectCount(doc) != n) return true;
   for (int i = 0; i < n; ++i) {
-    if (MQObject obj = HostApi().MQDoc_GetObject(doc, i)) {
-      SetWorldMatrix(obj, slots, world[static_cast<std::size_t>(i)]);
-    }
+    if (api.MQDoc_GetObject(doc, i) != objects_[static_cast<std::size_t>(i)]) return true;
   }
+  return false;
 }
 
-void EvaluatePose(MQDocument doc, const RigSlotTable& slots, int pose_id,
-                  PoseEvaluationBuffers& buffers) {
-  PoseEvaluationJob job;
-  job.document = doc;
-  job.slots = &slots;
-  job.pose_id = pose_id;
-  job.buffers = &buffers;
-  if (job.Run()) StoreSkinningMatrices(doc, slots, buffers.world);
+void PoseEvaluator::Evaluate(MQDocument doc, const RigSlotTable& slots, int pose_id) {
+  if (doc == nullptr) return;
+  if (!known_ || doc != document_ || slots.OWMT() != world_slot_ || Moved(doc)) Walk(doc);
+  document_ = doc;
+  world_slot_ = slots.OWMT();
+
+  // No slot (-1) for ids outside 0..19: every object reads the rest record.
+  const int32_t pose_slot = slots.PoseTSQ(pose_id);
+  const OPoseTSQ rest;
+  for (const Visit& v : visits_) {
+    const std::size_t i = static_cast<std::size_t>(v.index);
+    MQObject obj = objects_[i];
+    const OPoseTSQ pose = host_records::ReadObjectOr(obj, pose_slot, rest);
+    bool dirty = !incremental_ || computed_[i] == 0 || !SameBits(pose, poses_[i]);
+    if (dirty) {
+      poses_[i] = pose;
+      local_[i] = PoseLocalMatrix(pose, pivots_[i]);
+      computed_[i] = 1;
+    }
+    if (v.parent >= 0 && changed_[static_cast<std::size_t>(v.parent)] != 0) dirty = true;
+    if (dirty) {
+      const FMATRIX world =
+          v.parent < 0 ? local_[i] : local_[i] * world_[static_cast<std::size_t>(v.parent)];
+      if (!SameBits(world, world_[i])) {
+        world_[i] = world;
+        changed_[i] = 1;
+      }
+    }
+    if (changed_[i] != 0 || stored_[i] == 0) {
+      SetWorldMatrix(obj, slots, world_[i]);
+      stored_[i] = 1;
+    }
+  }
+  // Objects no root reached keep the identity; their records are written once.
+  for (std::size_t i = 0; i < objects_.size(); ++i) {
+    if (objects_[i] != nullptr && stored_[i] == 0) {
+      SetWorldMatrix(objects_[i], slots, world_[i]);
+      stored_[i] = 1;
+    }
+  }
+  std::fill(changed_.begin(), changed_.end(), 0);
+}
+
+void PoseEvaluator::Evaluate(MQDocument doc, const RigSlotTable& slots, const RigEditState& state) {
+  Evaluate(doc, slots, state.current_pose_id);
 }
 
 void EvaluatePose(MQDocument doc, const RigSlotTable& slots, int pose_id) {
-  PoseEvaluationBuffers buffers;
-  EvaluatePose(doc, slots, pose_id, buffers);
+  PoseEvaluator evaluator;
+  evaluator.Evaluate(doc, slots, pose_id);
 }
 
 void EvaluateCurrentPose(MQDocument doc, const RigSlotTable& slots, const RigEditState& state) {

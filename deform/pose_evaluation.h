@@ -16,9 +16,11 @@
 //    first, then its parent's, up to the root). There is no bind-pose inverse.
 // Arrays are indexed by document index; their size is the host's object count,
 // empty positions included (those entries stay the identity).
+#include <cstdint>
 #include <vector>
 
 #include "math/fmath.h"
+#include "rig/document_model.h"
 #include "rig/edit_state.h"
 #include "rig/records.h"
 #include "rig/slot_table.h"
@@ -39,48 +41,73 @@ struct PoseDescentFrame {
   int next_child = 0;
 };
 
-// Working memory of one evaluation. A caller that evaluates often (a pose
-// drag) keeps one alive, and after the first call nothing is allocated.
-struct PoseEvaluationBuffers {
-  std::vector<FMATRIX> local;              // local_i, by document index
-  std::vector<FMATRIX> world;              // world_i (skinning matrix), by document index
-  std::vector<PoseDescentFrame> descent;   // at most as deep as the hierarchy
+// Evaluates poses and stores the skinning matrices, keeping between calls
+// what a pose change leaves alone: the hierarchy walk, the pivots, every
+// object's last pose record, local and world matrix, and which stored
+// matrices already hold their world matrix.
+//
+// Each call reads every object's pose record from the host (the records stay
+// the truth, whoever wrote them); only objects whose record or parent changed
+// are recomputed, and only matrices that changed are written. So a drag step
+// costs one record read per object plus the work below the moved bones.
+//
+// What the cache cannot see by itself, its owner reports with Forget: a moved
+// pivot, a changed parent, and anything else that writes skinning records
+// (host undo and redo, loading). Every call checks the object count and that
+// each index still holds the object it held, so added, deleted and reordered
+// objects are noticed without it, and so are another document or slot table.
+//
+// Walk: from every object of host depth 0, depth-first in the host's child
+// order; world_child = local_child·world_parent. An object that no root
+// reaches keeps the identity. The walk visits at most as many objects as the
+// document holds, so a looping host hierarchy ends.
+class PoseEvaluator final : public MQEXPDOC::PoseEvaluator {
+ public:
+  // Evaluates `pose_id` (the rest record for ids outside 0..19 and for
+  // objects without a record) into World() and every existing object's
+  // skinning record, allocating records that are missing. A null document
+  // does nothing.
+  void Evaluate(MQDocument doc, const RigSlotTable& slots, int pose_id);
+  // For the edit state's current pose.
+  void Evaluate(MQDocument doc, const RigSlotTable& slots, const RigEditState& state) override;
+  // Everything kept is dropped: the next call walks the host again and writes
+  // every matrix.
+  void Forget() override;
+
+  // The last evaluated world matrices, by document index.
+  const std::vector<FMATRIX>& World() const { return world_; }
+
+ private:
+  struct Visit {
+    int index;
+    int parent;  // -1 for a root
+  };
+
+  void Walk(MQDocument doc);
+  // Some index no longer holds the object the walk found there.
+  bool Moved(MQDocument doc) const;
+
+  bool known_ = false;
+  MQDocument document_ = nullptr;  // what the kept state belongs to
+  int32_t world_slot_ = 0;
+  // Parents before children. Not incremental when the host reported an
+  // object twice: then every matrix is recomputed on every call.
+  std::vector<Visit> visits_;
+  bool incremental_ = true;
+  // By document index.
+  std::vector<MQObject> objects_;
+  std::vector<FVECTOR3> pivots_;
+  std::vector<OPoseTSQ> poses_;
+  std::vector<FMATRIX> local_;
+  std::vector<FMATRIX> world_;
+  std::vector<uint8_t> computed_;  // local_ was made from poses_
+  std::vector<uint8_t> stored_;    // the host's record holds world_
+  std::vector<uint8_t> changed_;   // world_ changed in this call
+  std::vector<PoseDescentFrame> descent_;
 };
 
-// Evaluates a pose into `buffers` without writing anything to the host.
-//  1. local and world are resized to the object count and set to the identity;
-//  2. local_i of every existing object from its record for `pose_id` (the rest
-//     record when pose_id is outside 0..19 or the object has none);
-//  3. from every object of host depth 0, depth-first in the host's child
-//     order: world_child = local_child·world_parent.
-// An object that no root reaches keeps the identity. The walk visits at most
-// as many objects as the document holds, so a looping host hierarchy ends.
-struct PoseEvaluationJob {
-  // Inputs.
-  MQDocument document = nullptr;
-  const RigSlotTable* slots = nullptr;
-  int pose_id = -1;
-  // Output and scratch.
-  PoseEvaluationBuffers* buffers = nullptr;
-
-  // Document, slots and buffers are given.
-  bool Validate() const;
-  // False (and nothing touched) when Validate fails.
-  bool Run() const;
-};
-
-// Writes world[i] into the skinning record of every existing object i
-// (allocating the record when missing). Empty positions and objects beyond
-// the array are skipped.
-void StoreSkinningMatrices(MQDocument doc, const RigSlotTable& slots,
-                           const std::vector<FMATRIX>& world);
-
-// Evaluate pose: the job, then StoreSkinningMatrices.
-void EvaluatePose(MQDocument doc, const RigSlotTable& slots, int pose_id,
-                  PoseEvaluationBuffers& buffers);
-// The same with working memory made for this call.
+// One evaluation with nothing kept (for callers outside a document model).
 void EvaluatePose(MQDocument doc, const RigSlotTable& slots, int pose_id);
-// For the edit state's current pose (the document model's evaluator).
 void EvaluateCurrentPose(MQDocument doc, const RigSlotTable& slots, const RigEditState& state);
 
 // One stored skinning matrix per document index, `out` resized to the object

@@ -233,7 +233,7 @@ void DLMAIN::OnNewDocument(MQDocument document, const char* /*filename*/, NEW_DO
   // A document that was never ended: its model goes first.
   processor.reset();
   ReleaseModel();
-  model = std::make_unique<MQEXPDOC>(&quorvel::EvaluateCurrentPose);
+  model = std::make_unique<MQEXPDOC>(std::make_unique<quorvel::PoseEvaluator>());
   rendering = std::make_unique<quorvel::RENDERING_COPIES>(static_cast<quorvel::MED_DRAWING_HOST&>(*this));
   model->SetService(service.get());
   model->SetSlots(slots);
@@ -294,10 +294,13 @@ void DLMAIN::OnSaveDocument(MQDocument document, const char* /*filename*/, SAVE_
 }
 
 BOOL DLMAIN::OnUndo(MQDocument document, int undo_state) {
+  // The host has put objects and their records back; pivots may differ.
+  if (model) model->ForgetPoseCache();
   return UndoOnUndo(*this, undobuff, model.get(), document, undo_state);
 }
 
 BOOL DLMAIN::OnRedo(MQDocument document, int redo_state) {
+  if (model) model->ForgetPoseCache();
   return UndoOnRedo(*this, undobuff, model.get(), document, redo_state);
 }
 
@@ -307,6 +310,8 @@ void DLMAIN::OnUpdateUndo(MQDocument document, int undo_state, int undo_size) {
 
 void DLMAIN::OnObjectModified(MQDocument document) {
   LogPrintf("DLMAIN::OnObjectModified(%08x)", LogAddress(document));
+  // A moved or re-parented object moves pivots, whether or not the command is active.
+  if (model) model->ForgetPoseCache();
   if (enable != 0 && active != 0) {
     SetDocument(document);
     // The copies keep what skinning a source needs; an edited source needs it anew.
@@ -316,6 +321,7 @@ void DLMAIN::OnObjectModified(MQDocument document) {
 
 void DLMAIN::OnUpdateObjectList(MQDocument document) {
   LogPrintf("DLMAIN::OnUpdateObjectList(%08x)", LogAddress(document));
+  if (model) model->ForgetPoseCache();
   if (!IsWorking()) return;
   SetDocument(document);
   model->Refresh();

@@ -14,9 +14,15 @@ void SetBit(uint32_t& word, uint32_t bit, bool on) {
 
 }  // namespace
 
-MQEXPDOC::MQEXPDOC(PoseEvaluator evaluate_pose) : evaluate_pose_(evaluate_pose) {}
+MQEXPDOC::MQEXPDOC(std::unique_ptr<PoseEvaluator> evaluate_pose)
+    : evaluate_pose_(std::move(evaluate_pose)) {}
 
 MQEXPDOC::~MQEXPDOC() = default;
+
+void MQEXPDOC::SetDocument(MQDocument doc) {
+  document_ = doc;
+  ForgetPoseCache();
+}
 
 void MQEXPDOC::SetOption(Option bit, bool on) {
   SetBit(options_, bit, on);
@@ -43,6 +49,7 @@ void MQEXPDOC::Refresh() {
 
 void MQEXPDOC::Reset() {
   screen_converter_.reset();
+  ForgetPoseCache();
   state_.Reset();
 }
 
@@ -52,17 +59,27 @@ void MQEXPDOC::WriteSnapshot(quorvel::ChunkWriter& stream) const {
 
 bool MQEXPDOC::ReadSnapshot(quorvel::ChunkReader stream) {
   if (!quorvel::ReadSnapshot(stream, document_, slots_, state_)) return false;
+  // A snapshot comes back with host undo and redo, which may have restored
+  // objects and their records as well.
+  ForgetPoseCache();
   Refresh();
   UpdatePoseMatrices();
   return true;
 }
 
 void MQEXPDOC::UpdatePoseMatrices() {
-  if (document_ != nullptr && evaluate_pose_ != nullptr) evaluate_pose_(document_, slots_, state_);
+  if (document_ != nullptr && evaluate_pose_ != nullptr) {
+    evaluate_pose_->Evaluate(document_, slots_, state_);
+  }
+}
+
+void MQEXPDOC::ForgetPoseCache() {
+  if (evaluate_pose_ != nullptr) evaluate_pose_->Forget();
 }
 
 MQObject MQEXPDOC::MakeBone(MQObject base, int mode, const FVECTOR3& head, const FVECTOR3& tail) {
   MQObject made = quorvel::MakeBone(document_, base, mode, head, tail);
+  ForgetPoseCache();
   Refresh();
   return made;
 }

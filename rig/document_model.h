@@ -44,11 +44,19 @@ class MQEXPDOC {
 
   // Recomputes every object's posed world matrix for the edit state's current
   // pose. Pose evaluation sits above the rig library, so the owner hands it in.
-  using PoseEvaluator = void (*)(MQDocument doc, const quorvel::RigSlotTable& slots,
-                                 const quorvel::RigEditState& state);
+  // An evaluator may keep what it learnt of the document between calls.
+  class PoseEvaluator {
+   public:
+    virtual ~PoseEvaluator() = default;
+    virtual void Evaluate(MQDocument doc, const quorvel::RigSlotTable& slots,
+                          const quorvel::RigEditState& state) = 0;
+    // Pivots, the hierarchy or the stored matrices may have changed behind
+    // the evaluator's back: the next evaluation starts afresh.
+    virtual void Forget() = 0;
+  };
 
   // A null evaluator makes UpdatePoseMatrices do nothing.
-  explicit MQEXPDOC(PoseEvaluator evaluate_pose);
+  explicit MQEXPDOC(std::unique_ptr<PoseEvaluator> evaluate_pose);
   virtual ~MQEXPDOC();
 
   MQEXPDOC(const MQEXPDOC&) = delete;
@@ -57,7 +65,8 @@ class MQEXPDOC {
   // ---------------------------------------------------------------- fields
   void SetService(MED_DOCMODEL_SERVICE* service) { service_ = service; }
   MED_DOCMODEL_SERVICE* Service() const { return service_; }
-  void SetDocument(MQDocument doc) { document_ = doc; }
+  // A new document also drops what the pose evaluator kept.
+  void SetDocument(MQDocument doc);
   MQDocument Document() const { return document_; }
   void SetSlots(const quorvel::RigSlotTable& slots) { slots_ = slots; }
   const quorvel::RigSlotTable& Slots() const { return slots_; }
@@ -118,6 +127,9 @@ class MQEXPDOC {
 
   // The posed world matrices of the document for the current pose.
   void UpdatePoseMatrices();
+  // Objects moved, were re-parented, or host undo rewrote the document: the
+  // next UpdatePoseMatrices learns the document again.
+  void ForgetPoseCache();
   // (Making, deleting and copying poses and putting bones back to rest are
   // the pose list's operations on a model, rig/pose_list.h; they recompute
   // through UpdatePoseMatrices.)
@@ -135,5 +147,5 @@ class MQEXPDOC {
   std::unique_ptr<MED_SCREENCONVBASE> screen_converter_;
   quorvel::RigEditState state_;
   quorvel::RigSlotTable slots_;
-  PoseEvaluator evaluate_pose_ = nullptr;
+  std::unique_ptr<PoseEvaluator> evaluate_pose_;
 };

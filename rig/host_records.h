@@ -21,19 +21,36 @@ bool ReadObject(MQObject obj, int32_t slot, T& out) {
   return true;
 }
 
+// The record read straight into the result, or `fallback` when it cannot be
+// read. For reads made per object on every evaluation: copying out of a
+// scratch record that the host has just written stalls on the reload.
+template <typename T>
+T ReadObjectOr(MQObject obj, int32_t slot, const T& fallback) {
+  static_assert(kIsStoredRecord<T>);
+  T rec;
+  if (obj == nullptr || slot <= 0 ||
+      !HostApi().MQObj_GetUserData(obj, slot, 0, static_cast<int>(sizeof(T)), &rec)) {
+    rec = fallback;  // whatever a failed read left behind goes
+  }
+  return rec;
+}
+
 template <typename T>
 bool HasObject(MQObject obj, int32_t slot) {
   T tmp;
   return ReadObject(obj, slot, tmp);
 }
 
-// Allocates first: allocating an allocated slot keeps its data.
+// Allocates the record when it is missing. Writing is tried first: most
+// writes find the record there, and then one host call does.
 template <typename T>
 bool WriteObject(MQObject obj, int32_t slot, const T& rec) {
   static_assert(kIsStoredRecord<T>);
   if (obj == nullptr || slot <= 0) return false;
+  const int size = static_cast<int>(sizeof(T));
+  if (HostApi().MQObj_SetUserData(obj, slot, 0, size, &rec)) return true;
   if (!HostApi().MQObj_AllocUserData(obj, slot)) return false;
-  return HostApi().MQObj_SetUserData(obj, slot, 0, static_cast<int>(sizeof(T)), &rec) != FALSE;
+  return HostApi().MQObj_SetUserData(obj, slot, 0, size, &rec) != FALSE;
 }
 
 // Writes only a record that already exists.

@@ -76,7 +76,7 @@ bool BuildSampleRig(mqhost::Host& host, mqhost::Document* document, std::string*
   MQDocument doc = ToHandle(document);
   RigSlotTable slots;
   if (!quorvel::RegisterRigSlots(doc, slots)) return fail("the rig's user data cannot be registered");
-  MQEXPDOC model(&quorvel::EvaluateCurrentPose);
+  MQEXPDOC model(std::make_unique<quorvel::PoseEvaluator>());
   model.SetSlots(slots);
   model.SetDocument(doc);
   model.Refresh();

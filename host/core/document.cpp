@@ -137,11 +137,6 @@ std::unique_ptr<Object> Object::Clone() const {
 
 Document::Document() = default;
 
-Object* Document::ObjectAt(int index) const {
-  if (index < 0 || index >= ObjectCount()) return nullptr;
-  return objects_[static_cast<size_t>(index)].get();
-}
-
 int Document::IndexOf(const Object* object) const {
   if (object == nullptr) return -1;
   RebuildHierarchy();

@@ -152,7 +152,9 @@ class Document {
 
   // --- objects; every count includes empty positions
   int ObjectCount() const { return static_cast<int>(objects_.size()); }
-  Object* ObjectAt(int index) const;
+  Object* ObjectAt(int index) const {
+    return index >= 0 && index < ObjectCount() ? objects_[static_cast<size_t>(index)].get() : nullptr;
+  }
   int IndexOf(const Object* object) const;  // -1 when not in the list
   // Takes a free object into the list (at the end, or right after `after`).
   int AddObject(std::unique_ptr<Object> object);

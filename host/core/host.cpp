@@ -59,13 +59,6 @@ void Host::CloseDocument(Document* document) {
                    documents_.end());
 }
 
-Document* Host::FindDocument(MQDocument handle) const {
-  for (const auto& document : documents_) {
-    if (ToHandle(document.get()) == handle) return document.get();
-  }
-  return nullptr;
-}
-
 XmlElement* Host::PluginElement(Document* document, uint32_t product, uint32_t id) {
   auto& element = plugin_elements_[document][{product, id}];
   if (!element) element = XmlElement::Create("Plugin");

@@ -40,7 +40,13 @@ class Host {
   // The document that events are delivered for; the host keeps it.
   Document* NewDocument();
   void CloseDocument(Document* document);
-  Document* FindDocument(MQDocument handle) const;
+  // Null for a handle that is no open document of this host.
+  Document* FindDocument(MQDocument handle) const {
+    for (const auto& document : documents_) {
+      if (reinterpret_cast<MQDocument>(document.get()) == handle) return document.get();
+    }
+    return nullptr;
+  }
   const std::vector<std::unique_ptr<Document>>& documents() const { return documents_; }
 
   // Each plug-in's XML element of a document, made on first use.

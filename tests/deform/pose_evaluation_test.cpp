@@ -3,9 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 #include <vector>
 
 #include "deform/pose_evaluation.h"
+#include "host/core/api.h"
+#include "host/core/host.h"
 #include "rig/rig_access.h"
 #include "tests/rig/rig_fixture.h"
 #include "tests/support/float_checks.h"
@@ -177,63 +180,158 @@ TEST_F(PoseEvaluationTest, EmptyPositionsAreSkippedAndRecordsAreMadeWhenMissing)
   ASSERT_FALSE(HasObjectSlot(a, slots_.OWMT()));
   ASSERT_TRUE(SetPoseTSQ(b, slots_, 0, Pose({0, 4, 0})));
 
-  PoseEvaluationBuffers buffers;
-  EvaluatePose(doc_, slots_, 0, buffers);
+  PoseEvaluator evaluator;
+  evaluator.Evaluate(doc_, slots_, 0);
 
-  ASSERT_EQ(buffers.world.size(), 3u) << "indexed by document index, empty positions included";
-  ASSERT_EQ(buffers.local.size(), 3u);
-  EXPECT_EQ(buffers.world[1], FMATRIX::kIdentity);
-  EXPECT_EQ(buffers.world[2], FMATRIX::Translation({0, 4, 0}));
+  ASSERT_EQ(evaluator.World().size(), 3u) << "indexed by document index, empty positions included";
+  EXPECT_EQ(evaluator.World()[1], FMATRIX::kIdentity);
+  EXPECT_EQ(evaluator.World()[2], FMATRIX::Translation({0, 4, 0}));
   EXPECT_TRUE(HasObjectSlot(a, slots_.OWMT())) << "a missing record is allocated";
   EXPECT_EQ(World(a), FMATRIX::kIdentity);
   EXPECT_EQ(World(b), FMATRIX::Translation({0, 4, 0}));
+
+  evaluator.Evaluate(nullptr, slots_, -1);
+  EXPECT_EQ(evaluator.World()[2], FMATRIX::Translation({0, 4, 0})) << "no document: nothing done";
 }
 
-TEST_F(PoseEvaluationTest, BuffersAreReusedAcrossDocumentsOfAnySize) {
-  MQObject a = AddObject("a");
-  ASSERT_TRUE(SetPoseTSQ(a, slots_, 0, Pose({1, 0, 0})));
-  PoseEvaluationBuffers buffers;
-  EvaluatePose(doc_, slots_, 0, buffers);
-  ASSERT_EQ(buffers.world.size(), 1u);
-  EXPECT_EQ(buffers.world[0], FMATRIX::Translation({1, 0, 0}));
+// A kept evaluator against a fresh one after each kind of change: every
+// stored matrix must be what evaluating from nothing gives.
+class KeptEvaluatorTest : public PoseEvaluationTest {
+ protected:
+  void SetUp() override {
+    PoseEvaluationTest::SetUp();
+    // root ─ arm ─ hand, root ─ leg, and a second root with a child.
+    root_ = AddObject("root", 0);
+    arm_ = AddObject("arm", 1);
+    hand_ = AddObject("hand", 2);
+    leg_ = AddObject("leg", 1);
+    other_ = AddObject("other", 0);
+    other_child_ = AddObject("other child", 1);
+    int k = 0;
+    for (MQObject obj : {root_, arm_, hand_, leg_, other_, other_child_}) {
+      const float f = static_cast<float>(++k);
+      Place(obj, {0.5f * f, 1.0f, 0.0f});
+      const FQUAT turn = FQUAT::FromAxisAngle({0.2f, 1.0f, 0.3f}, 0.1f * f);
+      ASSERT_TRUE(SetPoseTSQ(obj, slots_, 0, Pose({0.1f * f, 0, 0}, {1, 1, 1}, turn)));
+      ASSERT_TRUE(SetPoseTSQ(obj, slots_, 1, Pose({0, 0.2f * f, 0}, {1, 1.5f, 1}, turn * turn)));
+    }
+  }
 
-  AddObject("b");
-  AddObject("c", 1);
-  EvaluatePose(doc_, slots_, -1, buffers);
-  ASSERT_EQ(buffers.world.size(), 3u);
-  for (const FMATRIX& m : buffers.world) EXPECT_EQ(m, FMATRIX::kIdentity) << "nothing stale";
-  EXPECT_TRUE(buffers.descent.empty());
-}
+  void SpoilAll() {
+    for (int i = 0; i < HostApi().MQDoc_GetObjectCount(doc_); ++i) {
+      if (MQObject obj = HostApi().MQDoc_GetObject(doc_, i)) Spoil({obj});
+    }
+  }
+  // Every object's stored matrix, by document index.
+  std::vector<FMATRIX> Stored() {
+    std::vector<FMATRIX> out;
+    ReadSkinningMatrices(doc_, slots_, out);
+    return out;
+  }
 
-TEST_F(PoseEvaluationTest, JobRefusesMissingInputs) {
-  AddObject("a");
-  PoseEvaluationBuffers buffers;
-  buffers.world.assign(5, FMATRIX::kZero);
+  MQObject root_, arm_, hand_, leg_, other_, other_child_;
+};
+
+TEST_F(KeptEvaluatorTest, MatchesAFreshEvaluationAfterEveryChange) {
   struct Case {
     const char* what;
-    MQDocument doc;
-    const RigSlotTable* slots;
-    PoseEvaluationBuffers* buffers;
-    bool valid;
+    std::function<void()> change;
+    int pose_id;
+    bool forget;  // what the document model is told by the host's events
   };
   const Case cases[] = {
-      {"complete", doc_, &slots_, &buffers, true},
-      {"no document", nullptr, &slots_, &buffers, false},
-      {"no slots", doc_, nullptr, &buffers, false},
-      {"no buffers", doc_, &slots_, nullptr, false},
+      {"nothing changed", [] {}, 0, false},
+      {"a middle bone's record turned",
+       [this] {
+         ASSERT_TRUE(SetPoseTSQ(arm_, slots_, 0, Pose({0, 0, 1}, {2, 2, 2}, kTurnZ90)));
+       }, 0, false},
+      {"a root's record moved",
+       [this] { ASSERT_TRUE(SetPoseTSQ(root_, slots_, 0, Pose({3, 0, 0}))); },
+       0, false},
+      {"a record written by another hand, straight into the host",
+       [this] {
+         const OPoseTSQ pose = Pose({0, 7, 0});
+         PokeObject(hand_, slots_.PoseTSQ(0), &pose, sizeof pose);
+       }, 0, false},
+      {"a record removed", [this] {
+         mqhost::ToObject(leg_)->FreeObjectData(slots_.PoseTSQ(0));
+       }, 0, false},
+      {"another pose", [] {}, 1, false},
+      {"no pose", [] {}, -1, false},
+      {"an object added at the end",
+       [this] {
+         MQObject extra = AddObject("extra", 1);
+         Place(extra, {9, 0, 0});
+         ASSERT_TRUE(SetPoseTSQ(extra, slots_, 0, Pose({0, 0, 2}, {1, 1, 1}, kTurnZ90)));
+       }, 0, false},
+      {"an object inserted in the middle",
+       [this] {
+         auto object = document_->NewObject();
+         object->depth = 2;
+         document_->InsertObject(std::move(object), mqhost::ToObject(arm_));
+       }, 0, false},
+      {"a pivot moved", [this] { Place(arm_, {0, 0, 4}); }, 0, true},
+      {"re-parented",
+       [this] { document_->SetDepth(mqhost::ToObject(leg_), 2); }, 0, true},
+      {"stored matrices spoiled", [this] { Spoil({root_, hand_}); }, 0, true},
+      {"an object deleted (last: the others use it)", [this] {
+         document_->DeleteObject(HostApi().MQDoc_GetObjectIndex(doc_, leg_));
+       }, 0, false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    buffers.world.assign(5, FMATRIX::kZero);
-    PoseEvaluationJob job;
-    job.document = c.doc;
-    job.slots = c.slots;
-    job.pose_id = 0;
-    job.buffers = c.buffers;
-    EXPECT_EQ(job.Validate(), c.valid);
-    EXPECT_EQ(job.Run(), c.valid);
-    EXPECT_EQ(buffers.world.size(), c.valid ? 1u : 5u) << "a refused job touches nothing";
+    PoseEvaluator kept;
+    kept.Evaluate(doc_, slots_, 0);
+    c.change();
+    if (c.forget) kept.Forget();
+    kept.Evaluate(doc_, slots_, c.pose_id);
+    const std::vector<FMATRIX> from_kept = Stored();
+    EXPECT_EQ(kept.World(), from_kept) << "World() is what was stored";
+    SpoilAll();
+    EvaluatePose(doc_, slots_, c.pose_id);
+    EXPECT_EQ(from_kept, Stored());
   }
+}
+
+TEST_F(KeptEvaluatorTest, ADragOfManyStepsEndsWhereOneEvaluationDoes) {
+  PoseEvaluator kept;
+  const MQObject dragged[] = {hand_, arm_, root_, arm_, other_child_, other_};
+  for (int step = 0; step < 24; ++step) {
+    SCOPED_TRACE(step);
+    MQObject obj = dragged[step % 6];
+    OPoseTSQ pose;
+    GetPoseTSQ(obj, slots_, 0, pose);
+    pose.rot = pose.rot * FQUAT::FromAxisAngle({0, 0, 1}, 0.05f);
+    pose.trs.y += 0.01f;
+    ASSERT_TRUE(SetPoseTSQ(obj, slots_, 0, pose));
+    kept.Evaluate(doc_, slots_, 0);
+    const std::vector<FMATRIX> from_kept = Stored();
+    EvaluatePose(doc_, slots_, 0);
+    ASSERT_EQ(from_kept, Stored());
+  }
+}
+
+TEST_F(KeptEvaluatorTest, AnotherDocumentOrSlotTableStartsAfresh) {
+  PoseEvaluator kept;
+  kept.Evaluate(doc_, slots_, 0);
+  const std::vector<FMATRIX> first = Stored();
+
+  mqhost::Document* second = mqhost::Host::Instance().NewDocument();
+  MQDocument second_doc = mqhost::ToHandle(second);
+  RigSlotTable second_slots;
+  ASSERT_TRUE(RegisterRigSlots(second_doc, second_slots));
+  auto object = second->NewObject();
+  MQObject lone = mqhost::ToHandle(object.get());
+  second->AddObject(std::move(object));
+  ASSERT_TRUE(SetPoseTSQ(lone, second_slots, 0, Pose({1, 2, 3})));
+  kept.Evaluate(second_doc, second_slots, 0);
+  EXPECT_EQ(GetWorldMatrix(lone, second_slots), FMATRIX::Translation({1, 2, 3}));
+  ASSERT_EQ(kept.World().size(), 1u);
+
+  SpoilAll();
+  kept.Evaluate(doc_, slots_, 0);
+  EXPECT_EQ(Stored(), first) << "back on the first document, every matrix is written again";
+  mqhost::Host::Instance().CloseDocument(second);
 }
 
 TEST_F(PoseEvaluationTest, ReadSkinningMatricesByDocumentIndex) {

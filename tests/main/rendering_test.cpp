@@ -4,7 +4,9 @@
 // morph targets, the object list, edited objects, undo).
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
+#include <functional>
 #include <vector>
 
 #include "deform/pose_evaluation.h"
@@ -225,3 +227,52 @@ TEST_F(RenderingTest, UndoWhileInactiveDropsTheCopies) {
 }
 
 }  // namespace
+
+// The posed matrices behind the copies are evaluated from what the model's
+// evaluator keeps between calls; a pivot moved in the host must reach them
+// through each event that can report it.
+TEST_F(RenderingTest, PosedCopiesFollowAPivotMovedInTheHost) {
+  main_->Service()->SetMode(MODE_POSE);
+  quorvel::OPoseTSQ turn;  // 90° about Z: about the pivot (10, 0, 0), x = 1 goes to (10, -9, 0)
+  turn.rot = FQUAT(0.0f, 0.0f, std::sqrt(0.5f), std::sqrt(0.5f));
+  ASSERT_TRUE(quorvel::SetPoseTSQ(bone_, Slots(), main_->GetEditState()->current_pose_id, turn));
+  main_->GetModel()->UpdatePoseMatrices();
+  main_->MarkRenderingDeform();
+  Draw();
+  ASSERT_VEC3_NEAR(CopyVertex(1), FVECTOR3(10, -9, 0), 1e-4f);
+
+  auto place_bone = [this](float x) {
+    mqhost::ToObject(bone_)->transform.translation = FVECTOR3{x, 0.0f, 0.0f};
+  };
+  struct Case {
+    const char* what;
+    float x;  // where the bone is moved
+    std::function<void()> report;
+    FVECTOR3 want;  // vertex 1 after the pose is evaluated again
+  };
+  const Case cases[] = {
+      {"object modified", 0.0f, [this] { ASSERT_EQ(mqhost::SendObjectModified(host_, document_, plugin_), TRUE); },
+       FVECTOR3(0, 1, 0)},
+      {"object list changed", 4.0f,
+       [this] { ASSERT_EQ(mqhost::SendObjectListChanged(host_, document_, plugin_), TRUE); },
+       FVECTOR3(4, -3, 0)},
+      {"undo back to x = 10", 6.0f,
+       [&] {
+         place_bone(10.0f);
+         host_.RecordUndo(document_);
+         place_bone(6.0f);
+         host_.RecordUndo(document_);
+         ASSERT_TRUE(host_.Undo(document_));
+       },
+       FVECTOR3(10, -9, 0)},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    place_bone(c.x);
+    c.report();
+    main_->GetModel()->UpdatePoseMatrices();
+    main_->MarkRenderingDeform();
+    Draw();
+    EXPECT_VEC3_NEAR(CopyVertex(1), c.want, 1e-4f);
+  }
+}

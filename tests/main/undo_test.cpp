@@ -110,7 +110,7 @@ class UndoTest : public RigTest {
     return ids;
   }
 
-  MQEXPDOC model_{&EvaluateCurrentPose};
+  MQEXPDOC model_{std::make_unique<PoseEvaluator>()};
   std::vector<std::string> lines_;
   LogSink previous_sink_{};
 };

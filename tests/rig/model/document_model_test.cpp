@@ -2,6 +2,7 @@
 // reset, the converter it owns, snapshots, pose evaluation and bone making.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -20,6 +21,7 @@ namespace {
 // What the pose evaluator handed to the model was called with.
 struct EvaluationLog {
   int calls = 0;
+  int forgets = 0;
   MQDocument doc = nullptr;
   const RigSlotTable* slots = nullptr;
   const RigEditState* state = nullptr;
@@ -31,14 +33,20 @@ EvaluationLog& Evaluations() {
   return log;
 }
 
-void RecordEvaluation(MQDocument doc, const RigSlotTable& slots, const RigEditState& state) {
-  EvaluationLog& log = Evaluations();
-  ++log.calls;
-  log.doc = doc;
-  log.slots = &slots;
-  log.state = &state;
-  log.pose_id = state.current_pose_id;
-}
+class RecordingEvaluator : public MQEXPDOC::PoseEvaluator {
+ public:
+  void Evaluate(MQDocument doc, const RigSlotTable& slots, const RigEditState& state) override {
+    EvaluationLog& log = Evaluations();
+    ++log.calls;
+    log.doc = doc;
+    log.slots = &slots;
+    log.state = &state;
+    log.pose_id = state.current_pose_id;
+  }
+  void Forget() override { ++Evaluations().forgets; }
+};
+
+std::unique_ptr<MQEXPDOC::PoseEvaluator> Recording() { return std::make_unique<RecordingEvaluator>(); }
 
 class StubService : public MED_DOCMODEL_SERVICE {
  public:
@@ -77,11 +85,11 @@ class DocumentModelTest : public RigTest {
     model_.SetDocument(doc_);
     model_.SetSlots(slots_);
   }
-  MQEXPDOC model_{&RecordEvaluation};
+  MQEXPDOC model_{Recording()};
 };
 
 TEST_F(DocumentModelTest, StartValues) {
-  MQEXPDOC fresh(&RecordEvaluation);
+  MQEXPDOC fresh(Recording());
   EXPECT_EQ(fresh.Options(), MQEXPDOC::kShowBone | MQEXPDOC::kDrawBoneRoll);
   EXPECT_EQ(fresh.Document(), nullptr);
   EXPECT_EQ(fresh.Service(), nullptr);
@@ -122,7 +130,7 @@ TEST_F(DocumentModelTest, EachOptionBitHasASetterAndTheViewBitsAreMirrored) {
   for (const OptionCase& c : cases) {
     SCOPED_TRACE(c.what);
     for (bool start : {false, true}) {
-      MQEXPDOC model(&RecordEvaluation);
+      MQEXPDOC model(Recording());
       // Start from every bit cleared or every bit set, so that a setter that
       // touches a neighbour shows.
       for (const OptionCase& other : cases) model.SetOption(other.bit, start);
@@ -205,7 +213,7 @@ TEST_F(DocumentModelTest, ResetDropsTheConverterAndThePoses) {
 TEST_F(DocumentModelTest, CreateScreenConverterReplacesTheOldOne) {
   std::vector<std::string> log;
   {
-    MQEXPDOC model(&RecordEvaluation);
+    MQEXPDOC model(Recording());
     LoggingConverter& first = model.CreateScreenConverter<LoggingConverter>(&log, 1);
     EXPECT_EQ(model.ScreenConverter(), &first);
     LoggingConverter& second = model.CreateScreenConverter<LoggingConverter>(&log, 2);
@@ -218,7 +226,7 @@ TEST_F(DocumentModelTest, CreateScreenConverterReplacesTheOldOne) {
 
 TEST_F(DocumentModelTest, SnapshotRoundTripRefreshesAndEvaluates) {
   AddMesh("bone", 1);
-  MQEXPDOC source(&RecordEvaluation);
+  MQEXPDOC source(Recording());
   AddPose(source.EditState(), 2, "walk");
   AddPose(source.EditState(), 7, "run");
   source.EditState().pick_masks = RigEditState::kPickMaskRoll;
@@ -263,6 +271,34 @@ TEST_F(DocumentModelTest, UpdatePoseMatricesRunsTheEvaluatorOnThisModel) {
   without.SetDocument(doc_);
   without.UpdatePoseMatrices();  // no evaluator: nothing happens
   EXPECT_EQ(Evaluations().calls, 1);
+}
+
+TEST_F(DocumentModelTest, TheEvaluatorForgetsWheneverTheDocumentMayHaveChangedBehindIt) {
+  ChunkWriter snapshot;
+  model_.WriteSnapshot(snapshot);
+  const std::vector<uint8_t> garbage = {1, 2, 3};
+  struct Case {
+    const char* what;
+    std::function<void()> act;
+    int forgets;
+  };
+  const Case cases[] = {
+      {"another document", [&] { model_.SetDocument(doc_); }, 1},
+      {"closing", [&] { model_.Reset(); }, 1},
+      {"a snapshot read back (host undo and redo)",
+       [&] { ASSERT_TRUE(model_.ReadSnapshot(ChunkReader(snapshot.data()))); }, 1},
+      {"a refused snapshot", [&] { EXPECT_FALSE(model_.ReadSnapshot(ChunkReader(garbage))); }, 0},
+      {"a bone made", [&] { model_.MakeBone(nullptr, kMakeChild, {0, 0, 0}, {0, 1, 0}); }, 1},
+      {"asked for", [&] { model_.ForgetPoseCache(); }, 1},
+      {"options and refresh", [&] { model_.SetShowBone(false); model_.Refresh(); }, 0},
+      {"an evaluation", [&] { model_.UpdatePoseMatrices(); }, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Evaluations() = EvaluationLog();
+    c.act();
+    EXPECT_EQ(Evaluations().forgets, c.forgets);
+  }
 }
 
 TEST_F(DocumentModelTest, MakeBoneGivesTheNewObjectsTheirRecords) {

@@ -598,7 +598,7 @@ TEST_F(PoseResetTest, AllBonesOnlyWithACurrentPose) {
 }
 
 TEST_F(PoseResetTest, DocumentModelRunsTheListAndRecomputes) {
-  MQEXPDOC model(EvaluateCurrentPose);
+  MQEXPDOC model(std::make_unique<PoseEvaluator>());
   model.SetDocument(doc_);
   model.SetSlots(slots_);
   RigEditState& state = model.EditState();
