@@ -82,10 +82,25 @@ void PoseEvaluation(benchmark::State& state, int chain, PoseChange change) {
   state.SetItemsProcessed(static_cast<int64_t>(state.iterations()) * bones);
 }
 
+// The local matrix as a plain loop builds it: the four matrices of
+// T(-p)·S·R·T(t)·T(p) multiplied out.
+FMATRIX TextbookLocal(const quorvel::OPoseTSQ& pose, const FVECTOR3& pivot) {
+  FMATRIX m = FMATRIX::Scaling(pose.scl) * FMATRIX::FromQuat(pose.rot);
+  m.SetTranslation(pose.trs);
+  return FMATRIX::Translation(-pivot) * m * FMATRIX::Translation(pivot);
+}
+
+// How the reference loop builds each local matrix.
+enum class LocalMath {
+  kTextbook,  // four 4×4 products
+  kComposed,  // the evaluator's own composition, inlined
+};
+
 // The reference: the same hierarchy held in arrays (parent index, pivot and
 // the pose records per bone, parents first) evaluated by a plain loop, with
 // the same change made to the arrays before each evaluation.
-void PlainPoseEvaluation(benchmark::State& state, int chain, PoseChange change) {
+void PlainPoseEvaluation(benchmark::State& state, int chain, PoseChange change,
+                         LocalMath math = LocalMath::kTextbook) {
   BenchDocument bench;
   if (!bench.ok()) {
     state.SkipWithError("substitute host not available");
@@ -122,7 +137,8 @@ void PlainPoseEvaluation(benchmark::State& state, int chain, PoseChange change) 
     ++step;
     const std::vector<quorvel::OPoseTSQ>& records = pose[pose_id];
     for (size_t i = 0; i < n; ++i) {
-      const FMATRIX local = quorvel::PoseLocalMatrix(records[i], pivot[i]);
+      const FMATRIX local = math == LocalMath::kTextbook ? TextbookLocal(records[i], pivot[i])
+                                                         : quorvel::PoseLocalMatrix(records[i], pivot[i]);
       world[i] = parent[i] < 0 ? local : local * world[static_cast<size_t>(parent[i])];
     }
     benchmark::DoNotOptimize(world.data());
@@ -144,6 +160,16 @@ BENCHMARK(BM_EvaluatePose_Chains10_DragStep)->Arg(100)->Arg(1000)->Unit(benchmar
 BENCHMARK(BM_PlainPose_Chains10_DragStep)->Arg(100)->Arg(1000)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_EvaluatePose_Chains10_PoseSwitch)->Arg(100)->Arg(1000)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_PlainPose_Chains10_PoseSwitch)->Arg(100)->Arg(1000)->Unit(benchmark::kMicrosecond);
+
+// The same loops with the local matrix composed as the evaluator composes it.
+void BM_ComposedPlainPose_Chains10_Unchanged(benchmark::State& s) {
+  PlainPoseEvaluation(s, 10, PoseChange::kNone, LocalMath::kComposed);
+}
+void BM_ComposedPlainPose_Chains10_PoseSwitch(benchmark::State& s) {
+  PlainPoseEvaluation(s, 10, PoseChange::kSwitch, LocalMath::kComposed);
+}
+BENCHMARK(BM_ComposedPlainPose_Chains10_Unchanged)->Arg(100)->Arg(1000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_ComposedPlainPose_Chains10_PoseSwitch)->Arg(100)->Arg(1000)->Unit(benchmark::kMicrosecond);
 
 // One chain as deep as the rig.
 void BM_EvaluatePose_SingleChain_DragStep(benchmark::State& s) { PoseEvaluation(s, 0, PoseChange::kOneBone); }

@@ -34,30 +34,6 @@ bool SameBits(const FMATRIX& a, const FMATRIX& b) { return std::memcmp(&a, &b, s
 
 }  // namespace
 
-FMATRIX PoseLocalMatrix(const OPoseTSQ& pose, const FVECTOR3& pivot) {
-  // T(-p)·S·R·T(t)·T(p) composed directly: rows s_i·R_i, then the
-  // translation row t + p - p·(S·R). Same products and sums as multiplying
-  // the four matrices out, without the terms that are zero. Written out
-  // element by element: small arrays here made the compiler pack values
-  // through the stack and stall on the reloads.
-  const float x = pose.rot.x, y = pose.rot.y, z = pose.rot.z, w = pose.rot.w;
-  const float sx = pose.scl.x, sy = pose.scl.y, sz = pose.scl.z;
-  const float m00 = sx * (1.0f - 2.0f * (y * y + z * z));
-  const float m01 = sx * (2.0f * (x * y + z * w));
-  const float m02 = sx * (2.0f * (x * z - y * w));
-  const float m10 = sy * (2.0f * (x * y - z * w));
-  const float m11 = sy * (1.0f - 2.0f * (x * x + z * z));
-  const float m12 = sy * (2.0f * (y * z + x * w));
-  const float m20 = sz * (2.0f * (x * z + y * w));
-  const float m21 = sz * (2.0f * (y * z - x * w));
-  const float m22 = sz * (1.0f - 2.0f * (x * x + y * y));
-  const float px = -pivot.x, py = -pivot.y, pz = -pivot.z;
-  const float tx = px * m00 + py * m10 + pz * m20 + pose.trs.x - px;
-  const float ty = px * m01 + py * m11 + pz * m21 + pose.trs.y - py;
-  const float tz = px * m02 + py * m12 + pz * m22 + pose.trs.z - pz;
-  return {m00, m01, m02, 0.0f, m10, m11, m12, 0.0f, m20, m21, m22, 0.0f, tx, ty, tz, 1.0f};
-}
-
 FMATRIX PoseLocalMatrix(MQDocument doc, MQObject obj, const OPoseTSQ& pose) {
   return PoseLocalMatrix(pose, ObjectPivot(doc, obj));
 }
@@ -141,38 +117,42 @@ void PoseEvaluator::Evaluate(MQDocument doc, const RigSlotTable& slots, int pose
   // No slot (-1) for ids outside 0..19: every object reads the rest record.
   const int32_t pose_slot = slots.PoseTSQ(pose_id);
   const OPoseTSQ rest;
+  // world_ of a visited object from its local matrix and its parent's world,
+  // marked changed when it differs from the last one.
+  auto compose = [this](const Visit& v, const FMATRIX& local) {
+    const std::size_t i = static_cast<std::size_t>(v.index);
+    const FMATRIX world = v.parent < 0 ? local : local * world_[static_cast<std::size_t>(v.parent)];
+    if (!SameBits(world, world_[i])) {
+      world_[i] = world;
+      changed_[i] = 1;
+    }
+  };
   for (const Visit& v : visits_) {
     const std::size_t i = static_cast<std::size_t>(v.index);
-    MQObject obj = objects_[i];
-    const OPoseTSQ pose = host_records::ReadObjectOr(obj, pose_slot, rest);
-    bool dirty = !incremental_ || computed_[i] == 0 || !SameBits(pose, poses_[i]);
-    if (dirty) {
-      poses_[i] = pose;
+    // Read straight into the kept record; the copy of the last one is what
+    // it is compared with.
+    const OPoseTSQ before = poses_[i];
+    OPoseTSQ& pose = poses_[i];
+    host_records::ReadObjectOr(objects_[i], pose_slot, rest, pose);
+    const bool own = !incremental_ || computed_[i] == 0 || !SameBits(pose, before);
+    const bool parent_moved = v.parent >= 0 && changed_[static_cast<std::size_t>(v.parent)] != 0;
+    if (own) {
       local_[i] = PoseLocalMatrix(pose, pivots_[i]);
       computed_[i] = 1;
-    }
-    if (v.parent >= 0 && changed_[static_cast<std::size_t>(v.parent)] != 0) dirty = true;
-    if (dirty) {
-      const FMATRIX world =
-          v.parent < 0 ? local_[i] : local_[i] * world_[static_cast<std::size_t>(v.parent)];
-      if (!SameBits(world, world_[i])) {
-        world_[i] = world;
-        changed_[i] = 1;
-      }
-    }
-    if (changed_[i] != 0 || stored_[i] == 0) {
-      SetWorldMatrix(obj, slots, world_[i]);
-      stored_[i] = 1;
+      compose(v, local_[i]);
+    } else if (parent_moved) {
+      compose(v, local_[i]);
     }
   }
-  // Objects no root reached keep the identity; their records are written once.
+  // Stored after the walk, in index order; objects no root reached keep the
+  // identity and are written once.
   for (std::size_t i = 0; i < objects_.size(); ++i) {
-    if (objects_[i] != nullptr && stored_[i] == 0) {
+    if (objects_[i] != nullptr && (changed_[i] != 0 || stored_[i] == 0)) {
       SetWorldMatrix(objects_[i], slots, world_[i]);
       stored_[i] = 1;
     }
+    changed_[i] = 0;
   }
-  std::fill(changed_.begin(), changed_.end(), 0);
 }
 
 void PoseEvaluator::Evaluate(MQDocument doc, const RigSlotTable& slots, const RigEditState& state) {

@@ -29,7 +29,29 @@
 namespace quorvel {
 
 // local matrix of a pose record about `pivot` (document space).
-FMATRIX PoseLocalMatrix(const OPoseTSQ& pose, const FVECTOR3& pivot);
+inline FMATRIX PoseLocalMatrix(const OPoseTSQ& pose, const FVECTOR3& pivot) {
+  // T(-p)·S·R·T(t)·T(p) composed directly: rows s_i·R_i, then the
+  // translation row t + p - p·(S·R). Same products and sums as multiplying
+  // the four matrices out, without the terms that are zero. Written out
+  // element by element: small arrays here made the compiler pack values
+  // through the stack and stall on the reloads.
+  const float x = pose.rot.x, y = pose.rot.y, z = pose.rot.z, w = pose.rot.w;
+  const float sx = pose.scl.x, sy = pose.scl.y, sz = pose.scl.z;
+  const float m00 = sx * (1.0f - 2.0f * (y * y + z * z));
+  const float m01 = sx * (2.0f * (x * y + z * w));
+  const float m02 = sx * (2.0f * (x * z - y * w));
+  const float m10 = sy * (2.0f * (x * y - z * w));
+  const float m11 = sy * (1.0f - 2.0f * (x * x + z * z));
+  const float m12 = sy * (2.0f * (y * z + x * w));
+  const float m20 = sz * (2.0f * (x * z + y * w));
+  const float m21 = sz * (2.0f * (y * z - x * w));
+  const float m22 = sz * (1.0f - 2.0f * (x * x + y * y));
+  const float px = -pivot.x, py = -pivot.y, pz = -pivot.z;
+  const float tx = px * m00 + py * m10 + pz * m20 + pose.trs.x - px;
+  const float ty = px * m01 + py * m11 + pz * m21 + pose.trs.y - py;
+  const float tz = px * m02 + py * m12 + pz * m22 + pose.trs.z - pz;
+  return {m00, m01, m02, 0.0f, m10, m11, m12, 0.0f, m20, m21, m22, 0.0f, tx, ty, tz, 1.0f};
+}
 // The same about the object's pivot as the host reports it.
 FMATRIX PoseLocalMatrix(MQDocument doc, MQObject obj, const OPoseTSQ& pose);
 

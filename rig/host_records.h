@@ -21,18 +21,16 @@ bool ReadObject(MQObject obj, int32_t slot, T& out) {
   return true;
 }
 
-// The record read straight into the result, or `fallback` when it cannot be
+// The record read straight into `out`, or `fallback` there when it cannot be
 // read. For reads made per object on every evaluation: copying out of a
 // scratch record that the host has just written stalls on the reload.
 template <typename T>
-T ReadObjectOr(MQObject obj, int32_t slot, const T& fallback) {
+void ReadObjectOr(MQObject obj, int32_t slot, const T& fallback, T& out) {
   static_assert(kIsStoredRecord<T>);
-  T rec;
   if (obj == nullptr || slot <= 0 ||
-      !HostApi().MQObj_GetUserData(obj, slot, 0, static_cast<int>(sizeof(T)), &rec)) {
-    rec = fallback;  // whatever a failed read left behind goes
+      !HostApi().MQObj_GetUserData(obj, slot, 0, static_cast<int>(sizeof(T)), &out)) {
+    out = fallback;  // whatever a failed read left behind goes
   }
-  return rec;
 }
 
 template <typename T>
