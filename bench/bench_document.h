@@ -1,6 +1,8 @@
 #pragma once
 // A fresh host document for the benchmarks, with the rig's slots registered;
 // the plug-in's host API table is filled from the host module as MQInit does.
+#include <benchmark/benchmark.h>
+
 #include <utility>
 
 #include "host/core/api.h"
@@ -8,6 +10,12 @@
 #include "host/core/host.h"
 #include "rig/slot_table.h"
 #include "sdk/host_api.h"
+
+// False, with the benchmark skipped, when the substitute host did not load.
+inline bool HostReady(bool ok, benchmark::State& state) {
+  if (!ok) state.SkipWithError("substitute host not available");
+  return ok;
+}
 
 class BenchDocument {
  public:

@@ -129,10 +129,7 @@ class SkinnedDocument {
 
 void RenderingCopyRedeform(benchmark::State& state) {
   SkinnedDocument skinned(static_cast<int>(state.range(0)));
-  if (!skinned.ok()) {
-    state.SkipWithError("substitute host not available");
-    return;
-  }
+  if (!HostReady(skinned.ok(), state)) return;
   skinned.Redeform();  // builds the copy and prepares its skin once
   for (auto _ : state) skinned.Redeform();
   state.SetItemsProcessed(state.iterations() * state.range(0));
@@ -141,10 +138,7 @@ void RenderingCopyRedeform(benchmark::State& state) {
 // The reference: a plain loop over arrays, -O2, no SIMD by hand.
 void PlainScalarSkinning(benchmark::State& state) {
   SkinnedDocument skinned(static_cast<int>(state.range(0)));
-  if (!skinned.ok()) {
-    state.SkipWithError("substitute host not available");
-    return;
-  }
+  if (!HostReady(skinned.ok(), state)) return;
   PlainSkin& s = skinned.plain();
   for (auto _ : state) {
     const size_t n = s.positions.size();

@@ -39,10 +39,7 @@ MQObject AppendBone(BenchDocument& bench, int depth, const FVECTOR3& offset) {
 // re-deformed after each step, as the viewport's copies are.
 void PoseDragStep(benchmark::State& state, bool write_back, int mesh_vertices = 0) {
   BenchDocument bench;
-  if (!bench.ok()) {
-    state.SkipWithError("substitute host not available");
-    return;
-  }
+  if (!HostReady(bench.ok(), state)) return;
   const int bones = static_cast<int>(state.range(0));
   MQObject end = nullptr;
   for (int i = 0; i <= bones; ++i) {

@@ -70,10 +70,7 @@ struct RiggedDocument {
 
 void BM_WriteRig(benchmark::State& s) {
   RiggedDocument rigged;
-  if (!rigged.ok) {
-    s.SkipWithError("substitute host not available");
-    return;
-  }
+  if (!HostReady(rigged.ok, s)) return;
   for (auto _ : s) {
     auto element = mqhost::XmlElement::Create("Plugin");
     benchmark::DoNotOptimize(quorvel::WriteDocument(mqhost::ToHandle(element.get()), rigged.bench.doc(),
@@ -85,10 +82,7 @@ BENCHMARK(BM_WriteRig)->Unit(benchmark::kMillisecond);
 
 void BM_ReadRig(benchmark::State& s) {
   RiggedDocument rigged;
-  if (!rigged.ok) {
-    s.SkipWithError("substitute host not available");
-    return;
-  }
+  if (!HostReady(rigged.ok, s)) return;
   auto element = mqhost::XmlElement::Create("Plugin");
   quorvel::WriteDocument(mqhost::ToHandle(element.get()), rigged.bench.doc(), &rigged.state,
                          rigged.bench.slots());

@@ -55,10 +55,7 @@ quorvel::OPoseTSQ Turned(quorvel::OPoseTSQ pose, int64_t step) {
 
 void PoseEvaluation(benchmark::State& state, int chain, PoseChange change) {
   BenchDocument bench;
-  if (!bench.ok()) {
-    state.SkipWithError("substitute host not available");
-    return;
-  }
+  if (!HostReady(bench.ok(), state)) return;
   const int bones = static_cast<int>(state.range(0));
   BuildRig(bench, bones, chain);
   // Kept across calls, as the document model keeps it.
@@ -102,10 +99,7 @@ enum class LocalMath {
 void PlainPoseEvaluation(benchmark::State& state, int chain, PoseChange change,
                          LocalMath math = LocalMath::kTextbook) {
   BenchDocument bench;
-  if (!bench.ok()) {
-    state.SkipWithError("substitute host not available");
-    return;
-  }
+  if (!HostReady(bench.ok(), state)) return;
   const int bones = static_cast<int>(state.range(0));
   BuildRig(bench, bones, chain);
   const size_t n = static_cast<size_t>(bones);
@@ -181,10 +175,7 @@ BENCHMARK(BM_PlainPose_SingleChain_DragStep)->Arg(100)->Arg(1000)->Unit(benchmar
 // what an evaluation after the document changed behind the model costs.
 void BM_EvaluatePose_Chains10_FromScratch(benchmark::State& state) {
   BenchDocument bench;
-  if (!bench.ok()) {
-    state.SkipWithError("substitute host not available");
-    return;
-  }
+  if (!HostReady(bench.ok(), state)) return;
   const int bones = static_cast<int>(state.range(0));
   BuildRig(bench, bones, 10);
   for (auto _ : state) quorvel::EvaluatePose(bench.doc(), bench.slots(), 0);
@@ -194,10 +185,7 @@ BENCHMARK(BM_EvaluatePose_Chains10_FromScratch)->Arg(100)->Arg(1000)->Unit(bench
 
 void BM_BuildIdTable(benchmark::State& state) {
   BenchDocument bench;
-  if (!bench.ok()) {
-    state.SkipWithError("substitute host not available");
-    return;
-  }
+  if (!HostReady(bench.ok(), state)) return;
   const int count = static_cast<int>(state.range(0));
   // Objects inserted at random places, so index order is not id order.
   std::mt19937 random(20240611u);

@@ -162,12 +162,6 @@ void TurnBy(UBONEIK_BONE& bone, const FQUAT& delta) {
   bone.flags |= UBONEIK_BONE::kRotationChanged;
 }
 
-int Depth(MQObject obj) {
-  int depth = 0;
-  HostApi().MQObj_GetIntValue(obj, MQOBJ_ID_DEPTH, &depth);
-  return depth;
-}
-
 // The host walk of Build, depth-first with an explicit stack.
 class ModelBuilder {
  public:
@@ -183,7 +177,7 @@ class ModelBuilder {
     int budget = count;
     for (int i = 0; i < count && budget > 0; ++i) {
       MQObject obj = api.MQDoc_GetObject(doc_, i);
-      if (obj == nullptr || Depth(obj) != 0) continue;
+      if (obj == nullptr || hr::Depth(obj) != 0) continue;
       --budget;
       Enter(obj, nullptr, kRootList);
       while (!frames_.empty()) {

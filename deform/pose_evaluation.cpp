@@ -14,12 +14,6 @@ namespace {
 
 int ObjectCount(MQDocument doc) { return std::max(0, HostApi().MQDoc_GetObjectCount(doc)); }
 
-int Depth(MQObject obj) {
-  int depth = 0;
-  HostApi().MQObj_GetIntValue(obj, MQOBJ_ID_DEPTH, &depth);
-  return depth;
-}
-
 PoseDescentFrame Frame(MQDocument doc, MQObject obj, int index) {
   PoseDescentFrame frame;
   frame.object = obj;
@@ -71,7 +65,7 @@ void PoseEvaluator::Walk(MQDocument doc) {
   int visits = 0;
   for (int root = 0; root < n && visits < n; ++root) {
     MQObject obj = objects_[static_cast<std::size_t>(root)];
-    if (obj == nullptr || Depth(obj) != 0) continue;
+    if (obj == nullptr || host_records::Depth(obj) != 0) continue;
     ++visits;
     visit(root, -1);
     descent_.push_back(Frame(doc, obj, root));

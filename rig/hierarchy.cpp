@@ -13,12 +13,6 @@ int ChildCount(MQDocument doc, MQObject obj) {
   return doc != nullptr && obj != nullptr ? HostApi().MQDoc_GetChildObjectCount(doc, obj) : 0;
 }
 
-int Depth(MQObject obj) {
-  int depth = 0;
-  HostApi().MQObj_GetIntValue(obj, MQOBJ_ID_DEPTH, &depth);
-  return depth;
-}
-
 // A host object made by MQ_CreateObject that no document has taken yet: it is
 // ours to delete until the document takes it.
 class FreeHostObject {
@@ -132,15 +126,15 @@ MQObject MakeBone(MQDocument doc, MQObject base, int mode, const FVECTOR3& head,
   int depth = 0;
   if (base_is_head) {
     head_obj = base;
-    depth = Depth(base);
+    depth = hr::Depth(base);
   } else {
     MQObject after = nullptr;
     if (base != nullptr) {
       after = LastDescendant(doc, base);
-      depth = Depth(base);
+      depth = hr::Depth(base);
     } else if (MQObject current = hr::CurrentObject(doc)) {
       after = LastDescendant(doc, current);
-      depth = Depth(current) + (mode == kMakeChild ? 1 : 0);
+      depth = hr::Depth(current) + (mode == kMakeChild ? 1 : 0);
     }
     head_obj = first.PlaceInto(doc, after, depth);
     if (head_obj == nullptr) return nullptr;

@@ -122,6 +122,13 @@ inline bool IsLocked(MQObject obj) {
   return value != 0;
 }
 
+// Hierarchy depth as the host reports it; 0 for a null object.
+inline int Depth(MQObject obj) {
+  int value = 0;
+  if (obj != nullptr) HostApi().MQObj_GetIntValue(obj, MQOBJ_ID_DEPTH, &value);
+  return value;
+}
+
 inline int VertexCount(MQObject obj) {
   return obj != nullptr ? HostApi().MQObj_GetVertexCount(obj) : 0;
 }
