@@ -54,8 +54,7 @@ void PoseDragStep(benchmark::State& state, bool write_back, int mesh_vertices = 
   quorvel::CreatePose(edit);
   quorvel::UBONEIK_MODEL model;
   model.Build(bench.doc(), bench.slots(), edit);
-  int end_id = 0;
-  HostApi().MQObj_GetIntValue(end, MQOBJ_ID_UNIQUE_ID, &end_id);
+  const int end_id = HostApi().MQObj_GetIntValue(end, MQOBJ_ID_UNIQUE_ID);
   quorvel::UBONEIK_BONE* end_bone = model.FindBone(end_id);
   if (end_bone == nullptr) {
     state.SkipWithError("no end bone");
@@ -67,9 +66,8 @@ void PoseDragStep(benchmark::State& state, bool write_back, int mesh_vertices = 
   if (mesh_vertices > 0) {
     std::vector<int32_t> uids;
     for (int i = 0; i < bones; ++i) {
-      int uid = 0;
-      HostApi().MQObj_GetIntValue(HostApi().MQDoc_GetObject(bench.doc(), i), MQOBJ_ID_UNIQUE_ID, &uid);
-      uids.push_back(uid);
+      uids.push_back(
+          HostApi().MQObj_GetIntValue(HostApi().MQDoc_GetObject(bench.doc(), i), MQOBJ_ID_UNIQUE_ID));
     }
     MQObject mesh = bench.Append(0, FVECTOR3());
     mqhost::Object* raw = mqhost::ToObject(mesh);

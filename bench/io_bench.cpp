@@ -35,9 +35,8 @@ struct RiggedDocument {
     }
     for (int v = 0; v + 2 < kVertices; v += 3) raw->AddFace({v, v + 1, v + 2});
     quorvel::EnsureRigRecords(bench.doc(), bench.slots());
-    int32_t root_id = 0, arm_id = 0;
-    HostApi().MQObj_GetIntValue(root, MQOBJ_ID_UNIQUE_ID, &root_id);
-    HostApi().MQObj_GetIntValue(arm, MQOBJ_ID_UNIQUE_ID, &arm_id);
+    const int32_t root_id = HostApi().MQObj_GetIntValue(root, MQOBJ_ID_UNIQUE_ID);
+    const int32_t arm_id = HostApi().MQObj_GetIntValue(arm, MQOBJ_ID_UNIQUE_ID);
     std::vector<quorvel::VWeight> records(kVertices);
     for (int v = 0; v < kVertices; ++v) {
       quorvel::VWeight& rec = records[static_cast<size_t>(v)];

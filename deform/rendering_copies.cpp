@@ -31,8 +31,7 @@ void RENDERING_COPIES::EnsureMaterial(MQDocument doc) {
   if (material_ == nullptr) return;
   const MQHostApi& api = HostApi();
   api.MQMat_SetName(material_, kWeightColourMaterialName);
-  const int vertex_colours = 1;
-  api.MQMat_SetIntValue(material_, MQMAT_ID_VERTEXCOLOR, &vertex_colours);
+  api.MQMat_SetIntValue(material_, MQMAT_ID_VERTEXCOLOR, 1);
   api.MQMat_SetEmission(material_, 1.0f);
   api.MQMat_SetDiffuse(material_, 0.0f);
   api.MQMat_SetAmbient(material_, 0.0f);
@@ -90,8 +89,7 @@ void RENDERING_COPIES::Refresh(MQDocument doc, const RigSlotTable& slots, const 
   for (int i = 0; i < count; ++i) {
     MQObject source = api.MQDoc_GetObject(doc, i);
     if (source == nullptr) continue;
-    int32_t uid = 0;
-    api.MQObj_GetIntValue(source, MQOBJ_ID_UNIQUE_ID, &uid);
+    const int32_t uid = api.MQObj_GetIntValue(source, MQOBJ_ID_UNIQUE_ID);
     if (std::binary_search(known.begin(), known.end(), uid)) continue;
     auto entry = std::make_unique<DrawWorkObj>();
     entry->source = uid;

@@ -36,7 +36,7 @@ class FreeHostObject {
     if (index < 0) return nullptr;
     MQObject placed = obj_;
     obj_ = nullptr;
-    HostApi().MQObj_SetIntValue(placed, MQOBJ_ID_DEPTH, &depth);
+    HostApi().MQObj_SetIntValue(placed, MQOBJ_ID_DEPTH, depth);
     return placed;
   }
 

@@ -109,24 +109,18 @@ inline void FreeVertexSlot(MQObject obj, int32_t slot) {
 // ---------------------------------------------------------------- objects
 
 inline int32_t UniqueId(MQObject obj) {
-  int value = -1;
-  if (obj != nullptr) HostApi().MQObj_GetIntValue(obj, MQOBJ_ID_UNIQUE_ID, &value);
-  return value;
+  return obj != nullptr ? HostApi().MQObj_GetIntValue(obj, MQOBJ_ID_UNIQUE_ID) : -1;
 }
 
 inline bool IsVisible(MQObject obj) { return obj != nullptr && HostApi().MQObj_GetVisible(obj) != 0; }
 
 inline bool IsLocked(MQObject obj) {
-  int value = 0;
-  if (obj != nullptr) HostApi().MQObj_GetIntValue(obj, MQOBJ_ID_LOCKING, &value);
-  return value != 0;
+  return obj != nullptr && HostApi().MQObj_GetIntValue(obj, MQOBJ_ID_LOCKING) != 0;
 }
 
 // Hierarchy depth as the host reports it; 0 for a null object.
 inline int Depth(MQObject obj) {
-  int value = 0;
-  if (obj != nullptr) HostApi().MQObj_GetIntValue(obj, MQOBJ_ID_DEPTH, &value);
-  return value;
+  return obj != nullptr ? HostApi().MQObj_GetIntValue(obj, MQOBJ_ID_DEPTH) : 0;
 }
 
 inline int VertexCount(MQObject obj) {

@@ -44,27 +44,35 @@ int32_t RigSlotTable::PoseMorph(int pose_id) const {
 std::array<RigSlotRegistration, kRigSlotCount> RigSlotRegistrations() {
   std::array<RigSlotRegistration, kRigSlotCount> list;
   std::size_t n = 0;
-  auto add = [&](std::string identifier, std::size_t bytes, int entry) {
-    list[n++] = RigSlotRegistration{std::move(identifier), static_cast<int32_t>(bytes), entry};
+  auto add = [&](std::string identifier, std::size_t bytes, int32_t kind, int entry) {
+    list[n++] =
+        RigSlotRegistration{std::move(identifier), static_cast<int32_t>(bytes), kind, entry};
   };
-  auto add_family = [&](const char* stem, std::size_t bytes, int first_entry, int count) {
-    for (int i = 0; i < count; ++i) add(IndexedName(stem, i), bytes, first_entry + i);
+  auto add_family = [&](const char* stem, std::size_t bytes, int32_t kind, int first_entry,
+                        int count) {
+    for (int i = 0; i < count; ++i) add(IndexedName(stem, i), bytes, kind, first_entry + i);
   };
-  add("VWeight", sizeof(VWeight), RigSlotTable::kVWeight);
-  add_family("VMorphTarget", sizeof(VMorphTarget), RigSlotTable::kVMorphTarget, kMaxMorphTargets);
-  add("VMorphTargetB", sizeof(VMorphTarget), RigSlotTable::kVMorphTargetB);
+  constexpr int32_t kVertex = MQUSERDATA_VERTEX;
+  constexpr int32_t kObject = MQUSERDATA_OBJECT;
+  add("VWeight", sizeof(VWeight), kVertex, RigSlotTable::kVWeight);
+  add_family("VMorphTarget", sizeof(VMorphTarget), kVertex, RigSlotTable::kVMorphTarget,
+             kMaxMorphTargets);
+  add("VMorphTargetB", sizeof(VMorphTarget), kVertex, RigSlotTable::kVMorphTargetB);
   // The world matrix is registered before the bone record although the table
   // lists the bone record first.
-  add("OWMT", sizeof(OWMT), RigSlotTable::kOWMT);
-  add("OBase", sizeof(OBase), RigSlotTable::kOBase);
-  add_family("OMorphTarget", sizeof(OMorphTarget), RigSlotTable::kOMorphTarget, kMaxMorphTargets);
-  add_family("OMorphGroup", sizeof(OMorphGroup), RigSlotTable::kOMorphGroup, kMaxMorphGroups);
-  add_family("OPoseTSQ", sizeof(OPoseTSQ), RigSlotTable::kOPoseTSQ, kMaxPoses);
-  add_family("OPoseMorph", sizeof(OPoseMorph), RigSlotTable::kOPoseMorph, kMaxPoses);
+  add("OWMT", sizeof(OWMT), kObject, RigSlotTable::kOWMT);
+  add("OBase", sizeof(OBase), kObject, RigSlotTable::kOBase);
+  add_family("OMorphTarget", sizeof(OMorphTarget), kObject, RigSlotTable::kOMorphTarget,
+             kMaxMorphTargets);
+  add_family("OMorphGroup", sizeof(OMorphGroup), kObject, RigSlotTable::kOMorphGroup,
+             kMaxMorphGroups);
+  add_family("OPoseTSQ", sizeof(OPoseTSQ), kObject, RigSlotTable::kOPoseTSQ, kMaxPoses);
+  add_family("OPoseMorph", sizeof(OPoseMorph), kObject, RigSlotTable::kOPoseMorph, kMaxPoses);
   return list;
 }
 
-MQUserDataInfo MakeUserDataInfo(const std::string& identifier, int32_t bytes_per_element) {
+MQUserDataInfo MakeUserDataInfo(const std::string& identifier, int32_t bytes_per_element,
+                                int32_t kind) {
   MQUserDataInfo info;
   std::memset(&info, 0, sizeof info);
   info.size = sizeof(MQUserDataInfo);
@@ -72,9 +80,9 @@ MQUserDataInfo MakeUserDataInfo(const std::string& identifier, int32_t bytes_per
   info.plugin_id = kRigPluginId;
   const std::size_t length = std::min(identifier.size(), sizeof(info.identifier) - 1);
   std::memcpy(info.identifier, identifier.data(), length);
-  info.userdata_type = kRigUserDataKind;
+  info.userdata_type = kind;
   info.bytes_per_element = bytes_per_element;
-  info.create = TRUE;
+  info.create = true;
   return info;
 }
 
@@ -83,7 +91,7 @@ bool RegisterRigSlots(MQDocument doc, RigSlotTable& table) {
   for (const RigSlotRegistration& reg : RigSlotRegistrations()) {
     int32_t id = 0;
     if (doc != nullptr) {
-      MQUserDataInfo info = MakeUserDataInfo(reg.identifier, reg.bytes_per_element);
+      MQUserDataInfo info = MakeUserDataInfo(reg.identifier, reg.bytes_per_element, reg.kind);
       id = HostApi().MQDoc_CreateUserData(doc, &info);
     }
     table.id[static_cast<std::size_t>(reg.table_entry)] = id;

@@ -12,9 +12,6 @@ namespace quorvel {
 // Identification carried by every registration.
 constexpr uint32_t kRigProductId = 0x5A3C9E17;
 constexpr uint32_t kRigPluginId = 0xC4172B86;
-// The host's user-data kind code; the same for vertex and object slots (which
-// one a slot is follows only from the functions used on it).
-constexpr int32_t kRigUserDataKind = 3;
 
 constexpr int kRigSlotCount = 104;
 
@@ -48,10 +45,12 @@ struct RigSlotTable {
   int32_t PoseMorph(int pose_id) const;
 };
 
-// One registration: its identifier, record size and position in the table.
+// One registration: its identifier, record size, what an element belongs to
+// (MQUSERDATA_VERTEX or MQUSERDATA_OBJECT) and position in the table.
 struct RigSlotRegistration {
   std::string identifier;
   int32_t bytes_per_element = 0;
+  int32_t kind = MQUSERDATA_OBJECT;
   int table_entry = 0;
 };
 
@@ -61,9 +60,11 @@ struct RigSlotRegistration {
 std::array<RigSlotRegistration, kRigSlotCount> RigSlotRegistrations();
 
 // The 40-byte registration record: own size, product and plug-in ids, the
-// identifier cut to 15 characters and terminated, kind 3, the record size
-// and the create flag.
-MQUserDataInfo MakeUserDataInfo(const std::string& identifier, int32_t bytes_per_element);
+// identifier cut to 15 characters and terminated, the kind, the record size
+// and the create flag. Object records must be registered as object data and
+// vertex records as vertex data: the modeller keeps the two apart.
+MQUserDataInfo MakeUserDataInfo(const std::string& identifier, int32_t bytes_per_element,
+                                int32_t kind);
 
 // Registers every slot with the document (MQDoc_CreateUserData, in
 // registration order) and stores each returned identifier at its table

@@ -4,6 +4,10 @@
 // table and the substitute host's exports are both generated from this list,
 // so the two sides cannot disagree on a signature.
 //
+// The shapes are the modeller's own (its SDK revision 3.11): under __stdcall
+// an argument too many or too few unbalances the stack at every call, so a
+// value is returned or passed by value exactly where the modeller does so.
+//
 // Ownership: nothing returned here is owned by the plug-in, except objects
 // made by MQ_CreateObject until MQDoc_AddObject / MQDoc_InsertObject takes
 // them (or MQObj_Delete destroys them). Buffers are always the caller's.
@@ -14,7 +18,7 @@
   X(void*, MQ_GetWindowHandle, (void))                                                        \
   X(void, MQ_RefreshView, (void* reserved))                                                   \
   X(BOOL, MQ_SendMessage, (int message_type, HOST_REQUEST_INFO* info))                        \
-  X(BOOL, MQ_StationCallback, (MQStationCallbackProc proc, void* option))                     \
+  X(void, MQ_StationCallback, (MQStationCallbackProc proc, void* option))                     \
   X(MQObject, MQ_CreateObject, (void))                                                        \
   /* document */                                                                              \
   X(int, MQDoc_GetObjectCount, (MQDocument doc))                                              \
@@ -63,8 +67,8 @@
   X(int, MQObj_GetShading, (MQObject obj))                                                    \
   X(float, MQObj_GetSmoothAngle, (MQObject obj))                                              \
   X(void, MQObj_SetSmoothAngle, (MQObject obj, float degrees))                                \
-  X(void, MQObj_GetIntValue, (MQObject obj, int type_id, int* values))                        \
-  X(void, MQObj_SetIntValue, (MQObject obj, int type_id, const int* values))                  \
+  X(int, MQObj_GetIntValue, (MQObject obj, int type_id))                                      \
+  X(void, MQObj_SetIntValue, (MQObject obj, int type_id, int value))                          \
   X(void, MQObj_SetFloatArray, (MQObject obj, int type_id, const float* values))              \
   X(BOOL, MQObj_AllocUserData, (MQObject obj, int userdata_id))                               \
   X(void, MQObj_FreeUserData, (MQObject obj, int userdata_id))                                \
@@ -91,15 +95,15 @@
   X(void, MQMat_SetPower, (MQMaterial mat, float value))                                      \
   X(float, MQMat_GetAlpha, (MQMaterial mat))                                                  \
   X(void, MQMat_SetAlpha, (MQMaterial mat, float value))                                      \
-  X(void, MQMat_GetIntValue, (MQMaterial mat, int type_id, int* values))                      \
-  X(void, MQMat_SetIntValue, (MQMaterial mat, int type_id, const int* values))                \
+  X(int, MQMat_GetIntValue, (MQMaterial mat, int type_id))                                    \
+  X(void, MQMat_SetIntValue, (MQMaterial mat, int type_id, int value))                        \
   X(void, MQMat_Delete, (MQMaterial mat))                                                     \
   /* scene */                                                                                 \
   X(void, MQScene_GetViewMatrix, (MQScene scene, float* matrix))                              \
   X(void, MQScene_GetProjMatrix, (MQScene scene, float* matrix))                              \
   X(void, MQScene_FloatValue, (MQScene scene, int type_id, float* values))                    \
-  X(void, MQScene_GetVisibleFace, (MQScene scene, MQObject obj, BOOL* visible))               \
+  X(BOOL, MQScene_GetVisibleFace, (MQScene scene, MQObject obj, BOOL* visible))               \
   /* matrix */                                                                                \
   X(void, MQMatrix_FloatValue, (float* matrix, int type_id, float* values))                   \
   /* XML element */                                                                           \
-  X(BOOL, MQXmlElem_Value, (MQXmlElement elem, int type_id, MQXmlValue* value))
+  X(void, MQXmlElem_Value, (MQXmlElement elem, int type_id, void* slots))

@@ -18,16 +18,23 @@ enum : int {
   MQMATRIX_GET_TRANSLATION = 0x103,
   MQMATRIX_SET_TRANSFORM = 0x204,    // nine floats: scale, angles, translation
   // MQMat_GetIntValue / MQMat_SetIntValue
-  MQMAT_ID_SHADER = 0x103,
-  MQMAT_ID_VERTEXCOLOR = 0x102,
-  // MQScene_FloatValue
-  MQSCENE_CONVERT_3D_TO_SCREEN = 0x300,  // in: x, y, z; out: screen x, y, depth
-  MQSCENE_CONVERT_SCREEN_TO_3D = 0x301,  // in: screen x, y, depth; out: x, y, z
-  // MQXmlElem_Value, with the MQXmlValue fields each code uses
-  MQXMLELEM_ADD_CHILD = 0x101,      // name → element (the new child)
-  MQXMLELEM_FIRST_CHILD = 0x201,    // name or null → element, null when none
-  MQXMLELEM_NEXT_CHILD = 0x202,     // name or null, element (current) → element
-  MQXMLELEM_GET_NAME = 0x301,       // → text
-  MQXMLELEM_GET_ATTRIBUTE = 0x303,  // name → text, null when absent
-  MQXMLELEM_SET_ATTRIBUTE = 0x403,  // name, text
+  MQMAT_ID_SHADER = 0x101,
+  MQMAT_ID_VERTEXCOLOR = 0x102,      // 0 off, 1 used as the diffuse colour
+  MQMAT_ID_UNIQUE_ID = 0x103,        // read only
+  // MQScene_FloatValue. World to screen takes 7 floats: [0..2] the world
+  // point in, [3..5] screen x, y and depth out, [6] the clip w out. Screen to
+  // world takes 6: [0..2] screen x, y and depth in, [3..5] the world point out.
+  MQSCENE_CONVERT_3D_TO_SCREEN = 0x300,
+  MQSCENE_CONVERT_SCREEN_TO_3D = 0x301,
+  // MQXmlElem_Value, with the pointer slots each code reads and writes:
+  MQXMLELEM_ADD_CHILD = 0x101,      // [0] name in, [1] the new child out
+  MQXMLELEM_FIRST_CHILD = 0x201,    // [0] name or null for any in, [1] the child out (null: none)
+  MQXMLELEM_NEXT_CHILD = 0x202,     // [0] name or null in, [1] current child in, [2] next out
+  MQXMLELEM_GET_NAME = 0x301,       // [0] the element's name out
+  MQXMLELEM_GET_ATTRIBUTE = 0x303,  // [0] attribute name in, [1] its value out (null: absent)
+  MQXMLELEM_SET_ATTRIBUTE = 0x403,  // [0] attribute name in, [1] value in
 };
+
+// Buffer sizes of the two screen conversions.
+constexpr int kMQSceneToScreenFloats = 7;
+constexpr int kMQSceneToWorldFloats = 6;

@@ -14,6 +14,15 @@
 #define MQAPICALL
 #endif
 
+// Member functions that a plug-in built with the vendor's compiler calls on
+// objects of ours (the rendering model's table of virtual operations): `this`
+// in ECX, the other arguments on the stack, popped by the callee.
+#if defined(_WIN32) && !defined(_WIN64)
+#define MQTHISCALL __attribute__((thiscall))
+#else
+#define MQTHISCALL
+#endif
+
 // The module's exported entry points: C linkage, undecorated cdecl names.
 #if defined(_WIN32)
 #define MQPLUGIN_EXPORT extern "C" __attribute__((dllexport))
@@ -53,9 +62,10 @@ struct MQUserDataInfo {
   uint32_t product_id;
   uint32_t plugin_id;
   char identifier[16];      // at most 15 characters, NUL-terminated
-  int32_t userdata_type;
+  int32_t userdata_type;    // MQUSERDATA_* below
   int32_t bytes_per_element;
-  BOOL create;
+  bool create;              // one byte, then padding to the record's size
+  uint8_t reserved[3];
 };
 static_assert(sizeof(MQUserDataInfo) == 40, "user-data registration record is 40 bytes");
 
@@ -76,28 +86,32 @@ struct HOST_REQUEST_INFO {
 // The host calls this back (MQ_StationCallback) with the record it was given.
 typedef BOOL(MQAPICALL* MQStationCallbackProc)(MQDocument doc, void* option);
 
-// Argument block of MQXmlElem_Value; which fields a code reads or writes is
-// listed with the codes in host_api.h. Names and text are UTF-8. Text the host
-// returns stays valid until the element is changed or destroyed.
-struct MQXmlValue {
-  const char* name;      // child or attribute name; null: any child
-  const char* text;      // attribute value given (set) or returned (get, name)
-  MQXmlElement element;  // the current child given (next), or the element found
-};
+// MQXmlElem_Value takes an array of pointer slots; which slot a code reads
+// and which it writes is listed with the codes in host_codes.h. Names and
+// text are UTF-8. Text the host returns stays valid until the element is
+// changed or destroyed.
+constexpr int kMQXmlSlotCount = 3;
 
 #if defined(_WIN32) && !defined(_WIN64)
 static_assert(sizeof(NAMED_ARG) == 8, "named argument pair");
 static_assert(sizeof(HOST_REQUEST_INFO) == 16, "host request record");
 static_assert(offsetof(HOST_REQUEST_INFO, index) == 8, "host request record");
 static_assert(offsetof(HOST_REQUEST_INFO, option) == 12, "host request record");
-static_assert(sizeof(MQXmlValue) == 12, "XML value block");
 #endif
 static_assert(sizeof(MQPoint) == 12 && sizeof(MQCoordinate) == 8 && sizeof(MQColor) == 12,
               "geometry records");
 static_assert(offsetof(MQUserDataInfo, identifier) == 12 &&
                   offsetof(MQUserDataInfo, userdata_type) == 28 &&
-                  offsetof(MQUserDataInfo, create) == 36,
+                  offsetof(MQUserDataInfo, create) == 36 && sizeof(bool) == 1,
               "user-data registration record");
+
+// What one element of a user-data kind belongs to (MQUserDataInfo).
+enum MQUserDataType : int32_t {
+  MQUSERDATA_OBJECT = 1,
+  MQUSERDATA_MATERIAL = 2,
+  MQUSERDATA_VERTEX = 3,
+  MQUSERDATA_FACE = 4,
+};
 
 // Event codes of MQOnEvent.
 enum MQEventCode : int {

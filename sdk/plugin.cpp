@@ -28,31 +28,30 @@ int MQStationPlugin::SendUserMessage(MQDocument doc, uint32_t target_product, ui
 
 MQObject MQStationPlugin::CreateDrawingObject(MQDocument doc, int flags, BOOL instant) {
   int visibility = flags & 7;
-  MQObject result = nullptr;
+  // The host puts the new handle in place of the "result" value pointer.
   NAMED_ARG args[] = {
       {"document", doc},
       {"visibility", &visibility},
       {"instant", &instant},
-      {"result", &result},
+      {"result", nullptr},
       {nullptr, nullptr},
   };
   Request(MQREQUEST_NEW_DRAW_OBJECT, args);
-  return result;
+  return static_cast<MQObject>(args[3].value);
 }
 
 MQMaterial MQStationPlugin::CreateDrawingMaterial(MQDocument doc, int& index, BOOL instant) {
   int host_index = -1;
-  MQMaterial result = nullptr;
   NAMED_ARG args[] = {
       {"document", doc},
       {"index", &host_index},
       {"instant", &instant},
-      {"result", &result},
+      {"result", nullptr},
       {nullptr, nullptr},
   };
   Request(MQREQUEST_NEW_DRAW_MATERIAL, args);
   index = host_index;
-  return result;
+  return static_cast<MQMaterial>(args[3].value);
 }
 
 void MQStationPlugin::DeleteDrawingObject(MQDocument doc, MQObject object) {
@@ -76,17 +75,10 @@ void MQStationPlugin::RedrawAllScene() {
 }
 
 void MQStationPlugin::BeginCallback(void* option) {
+  // The host answers nothing, so the record is kept until it is called back;
+  // one the host never runs goes with this object.
   pending_callbacks_.push_back(CallbackRecord{this, option});
-  CallbackRecord* record = &pending_callbacks_.back();
-  if (HostApi().MQ_StationCallback(&MQStationPlugin::StationCallback, record)) return;
-  // The host refused and will never call back, so the record is not kept. It
-  // is looked up again: a host may have run it before refusing.
-  for (auto it = pending_callbacks_.begin(); it != pending_callbacks_.end(); ++it) {
-    if (&*it == record) {
-      pending_callbacks_.erase(it);
-      break;
-    }
-  }
+  HostApi().MQ_StationCallback(&MQStationPlugin::StationCallback, &pending_callbacks_.back());
 }
 
 BOOL MQAPICALL MQStationPlugin::StationCallback(MQDocument doc, void* record) {

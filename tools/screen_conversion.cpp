@@ -5,11 +5,13 @@
 
 namespace {
 
+// The point goes in at elements 0 to 2 and comes out at 3 to 5; the world to
+// screen buffer has a seventh element for the host's clip w.
 FVECTOR3 Convert(MQScene scene, int code, const FVECTOR3& in) {
   if (scene == nullptr) return in;
-  float values[3] = {in.x, in.y, in.z};
+  float values[kMQSceneToScreenFloats] = {in.x, in.y, in.z, in.x, in.y, in.z, 0.0f};
   HostApi().MQScene_FloatValue(scene, code, values);
-  return FVECTOR3{values[0], values[1], values[2]};
+  return FVECTOR3{values[3], values[4], values[5]};
 }
 
 }  // namespace

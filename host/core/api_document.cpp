@@ -28,8 +28,8 @@ BOOL MQAPICALL MQ_SendMessage(int message_type, HOST_REQUEST_INFO* info) {
   return Host::Instance().HandleRequest(message_type, info);
 }
 
-BOOL MQAPICALL MQ_StationCallback(MQStationCallbackProc proc, void* option) {
-  return Host::Instance().QueueCallback(proc, option);
+void MQAPICALL MQ_StationCallback(MQStationCallbackProc proc, void* option) {
+  Host::Instance().QueueCallback(proc, option);
 }
 
 MQObject MQAPICALL MQ_CreateObject(void) { return ToHandle(Host::Instance().CreateFreeObject()); }

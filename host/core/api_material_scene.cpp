@@ -15,14 +15,6 @@ using mqhost::ToCamera;
 using mqhost::ToMaterial;
 using mqhost::ToObject;
 
-namespace {
-
-// Material integer values: 0x102 switches vertex colours on; 0x103 reads the
-// material's unique id.
-constexpr int kMaterialUniqueId = 0x103;
-
-}  // namespace
-
 void MQAPICALL MQMat_SetName(MQMaterial mat, const char* name) {
   if (Material* m = ToMaterial(mat)) m->name = name != nullptr ? name : "";
 }
@@ -61,17 +53,25 @@ void MQAPICALL MQMat_SetAlpha(MQMaterial mat, float value) {
   if (Material* m = ToMaterial(mat)) m->alpha = value;
 }
 
-void MQAPICALL MQMat_GetIntValue(MQMaterial mat, int type_id, int* values) {
+int MQAPICALL MQMat_GetIntValue(MQMaterial mat, int type_id) {
   const Material* m = ToMaterial(mat);
-  if (m == nullptr || values == nullptr) return;
-  if (type_id == MQMAT_ID_VERTEXCOLOR) values[0] = m->vertex_color;
-  if (type_id == kMaterialUniqueId) values[0] = static_cast<int>(m->uid);
+  if (m == nullptr) return 0;
+  switch (type_id) {
+    case MQMAT_ID_SHADER: return m->shader;
+    case MQMAT_ID_VERTEXCOLOR: return m->vertex_color;
+    case MQMAT_ID_UNIQUE_ID: return static_cast<int>(m->uid);
+    default: return 0;
+  }
 }
 
-void MQAPICALL MQMat_SetIntValue(MQMaterial mat, int type_id, const int* values) {
+void MQAPICALL MQMat_SetIntValue(MQMaterial mat, int type_id, int value) {
   Material* m = ToMaterial(mat);
-  if (m == nullptr || values == nullptr) return;
-  if (type_id == MQMAT_ID_VERTEXCOLOR) m->vertex_color = values[0];
+  if (m == nullptr) return;
+  switch (type_id) {
+    case MQMAT_ID_SHADER: m->shader = value; break;
+    case MQMAT_ID_VERTEXCOLOR: m->vertex_color = value; break;
+    default: break;
+  }
 }
 
 // Deletes a drawing material, or a document material by handle.
@@ -110,11 +110,12 @@ void MQAPICALL MQScene_FloatValue(MQScene scene, int type_id, float* values) {
 
 // One flag per face: the object is visible, the face is visible, and it faces
 // the camera. Vertex positions are document coordinates already; the
-// object's transform places its pivot, not its vertices.
-void MQAPICALL MQScene_GetVisibleFace(MQScene scene, MQObject obj, BOOL* visible) {
+// object's transform places its pivot, not its vertices. FALSE, writing
+// nothing, without a scene, object or flag array.
+BOOL MQAPICALL MQScene_GetVisibleFace(MQScene scene, MQObject obj, BOOL* visible) {
   const Camera* camera = ToCamera(scene);
   const mqhost::Object* o = ToObject(obj);
-  if (camera == nullptr || o == nullptr || visible == nullptr) return;
+  if (camera == nullptr || o == nullptr || visible == nullptr) return FALSE;
   std::vector<FVECTOR3> points;
   for (size_t f = 0; f < o->faces.size(); ++f) {
     const mqhost::Face& face = o->faces[f];
@@ -129,12 +130,13 @@ void MQAPICALL MQScene_GetVisibleFace(MQScene scene, MQObject obj, BOOL* visible
     }
     visible[f] = shown ? TRUE : FALSE;
   }
+  return TRUE;
 }
 
 void MQAPICALL MQMatrix_FloatValue(float* matrix, int type_id, float* values) {
   if (matrix != nullptr && values != nullptr) mqhost::MatrixFloatValue(matrix, type_id, values);
 }
 
-BOOL MQAPICALL MQXmlElem_Value(MQXmlElement elem, int type_id, MQXmlValue* value) {
-  return mqhost::XmlElemValue(reinterpret_cast<mqhost::XmlElement*>(elem), type_id, value);
+void MQAPICALL MQXmlElem_Value(MQXmlElement elem, int type_id, void* slots) {
+  mqhost::XmlElemValue(mqhost::FromHandle(elem), type_id, static_cast<void**>(slots));
 }

@@ -169,30 +169,30 @@ void MQAPICALL MQObj_SetSmoothAngle(MQObject obj, float degrees) {
   if (Object* o = ToObject(obj)) o->smooth_angle = degrees;
 }
 
-void MQAPICALL MQObj_GetIntValue(MQObject obj, int type_id, int* values) {
+int MQAPICALL MQObj_GetIntValue(MQObject obj, int type_id) {
   const Object* o = ToObject(obj);
-  if (o == nullptr || values == nullptr) return;
+  if (o == nullptr) return 0;
   switch (type_id) {
-    case MQOBJ_ID_DEPTH: values[0] = o->depth; break;
-    case MQOBJ_ID_LOCKING: values[0] = o->locked ? 1 : 0; break;
-    case MQOBJ_ID_UNIQUE_ID: values[0] = static_cast<int>(o->uid); break;
-    case MQOBJ_ID_COLOR_VALID: values[0] = o->color_valid ? 1 : 0; break;
-    default: break;
+    case MQOBJ_ID_DEPTH: return o->depth;
+    case MQOBJ_ID_LOCKING: return o->locked ? 1 : 0;
+    case MQOBJ_ID_UNIQUE_ID: return static_cast<int>(o->uid);
+    case MQOBJ_ID_COLOR_VALID: return o->color_valid ? 1 : 0;
+    default: return 0;
   }
 }
 
-void MQAPICALL MQObj_SetIntValue(MQObject obj, int type_id, const int* values) {
+void MQAPICALL MQObj_SetIntValue(MQObject obj, int type_id, int value) {
   Object* o = ToObject(obj);
-  if (o == nullptr || values == nullptr) return;
+  if (o == nullptr) return;
   switch (type_id) {
     case MQOBJ_ID_DEPTH:
       if (o->document() != nullptr) {
-        o->document()->SetDepth(o, values[0]);
+        o->document()->SetDepth(o, value);
       } else {
-        o->depth = std::max(0, values[0]);
+        o->depth = std::max(0, value);
       }
       break;
-    case MQOBJ_ID_COLOR_VALID: o->color_valid = values[0] != 0; break;
+    case MQOBJ_ID_COLOR_VALID: o->color_valid = value != 0; break;
     default: break;
   }
 }

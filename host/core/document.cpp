@@ -13,7 +13,7 @@ int Object::AddVertex(const MQPoint& position) {
   if (document_ != nullptr) vertex.uid = document_->NextVertexUid();
   vertices.push_back(vertex);
   for (auto& [slot, bytes] : vertex_data) {
-    bytes.resize(bytes.size() + static_cast<size_t>(RecordSize(slot)), 0);
+    bytes.resize(bytes.size() + static_cast<size_t>(RecordSize(slot, MQUSERDATA_VERTEX)), 0);
   }
   return static_cast<int>(vertices.size()) - 1;
 }
@@ -40,13 +40,13 @@ std::vector<int> Object::RelatedFaces(int vertex) const {
   return related;
 }
 
-int Object::RecordSize(int slot) const {
+int Object::RecordSize(int slot, int type) const {
   const UserDataKind* kind = document_ != nullptr ? document_->Kind(slot) : nullptr;
-  return kind != nullptr ? kind->bytes_per_element : 0;
+  return kind != nullptr && kind->type == type ? kind->bytes_per_element : 0;
 }
 
 bool Object::AllocObjectData(int slot) {
-  const int size = RecordSize(slot);
+  const int size = RecordSize(slot, MQUSERDATA_OBJECT);
   if (size <= 0) return false;
   // Allocating again keeps what is there.
   object_data.emplace(slot, std::vector<uint8_t>(static_cast<size_t>(size), 0));
@@ -82,7 +82,7 @@ bool Object::WriteObjectData(int slot, int offset, int bytes, const void* in) {
 }
 
 bool Object::AllocVertexData(int slot) {
-  const int size = RecordSize(slot);
+  const int size = RecordSize(slot, MQUSERDATA_VERTEX);
   if (size <= 0) return false;
   // Allocating again keeps the data; checked first so that it costs nothing
   // (plug-ins allocate before every single-vertex write).
@@ -92,7 +92,7 @@ bool Object::AllocVertexData(int slot) {
 }
 
 bool Object::VertexRangeValid(int slot, int first, int count, int offset, int* bytes) const {
-  const int size = RecordSize(slot);
+  const int size = RecordSize(slot, MQUSERDATA_VERTEX);
   if (vertex_data.count(slot) == 0 || size <= 0) return false;
   const int vertex_count = static_cast<int>(vertices.size());
   if (first < 0 || count <= 0 || first > vertex_count || count > vertex_count - first) return false;
@@ -103,7 +103,7 @@ bool Object::ReadVertexData(int slot, int first, int count, int offset, int byte
                             void* out) const {
   if (out == nullptr || !VertexRangeValid(slot, first, count, offset, &bytes)) return false;
   const std::vector<uint8_t>* data = &vertex_data.at(slot);
-  const size_t size = static_cast<size_t>(RecordSize(slot));
+  const size_t size = static_cast<size_t>(RecordSize(slot, MQUSERDATA_VERTEX));
   auto* dst = static_cast<uint8_t*>(out);
   for (int i = 0; i < count; ++i) {
     const size_t record = static_cast<size_t>(first + i) * size + static_cast<size_t>(offset);
@@ -117,7 +117,7 @@ bool Object::WriteVertexData(int slot, int first, int count, int offset, int byt
                              const void* in) {
   if (in == nullptr || !VertexRangeValid(slot, first, count, offset, &bytes)) return false;
   std::vector<uint8_t>* data = &vertex_data.at(slot);
-  const size_t size = static_cast<size_t>(RecordSize(slot));
+  const size_t size = static_cast<size_t>(RecordSize(slot, MQUSERDATA_VERTEX));
   const auto* src = static_cast<const uint8_t*>(in);
   for (int i = 0; i < count; ++i) {
     const size_t record = static_cast<size_t>(first + i) * size + static_cast<size_t>(offset);
@@ -338,6 +338,7 @@ void Document::DeleteMaterial(int index) {
 
 int Document::RegisterUserData(const MQUserDataInfo& info) {
   if (info.size != sizeof(MQUserDataInfo) || info.bytes_per_element <= 0) return 0;
+  if (info.userdata_type < MQUSERDATA_OBJECT || info.userdata_type > MQUSERDATA_FACE) return 0;
   UserDataKind kind;
   kind.product_id = info.product_id;
   kind.plugin_id = info.plugin_id;

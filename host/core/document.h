@@ -100,7 +100,9 @@ class Object {
 
  private:
   friend class Document;
-  int RecordSize(int slot) const;
+  // The record size of a slot registered for `type` (MQUSERDATA_OBJECT or
+  // MQUSERDATA_VERTEX); 0 for an unregistered slot or one of another kind.
+  int RecordSize(int slot, int type) const;
 
   mutable bool local_valid_ = false;
   mutable LocalTransform local_of_;
@@ -128,6 +130,7 @@ struct Material {
   float specular = 0.0f;
   float power = 5.0f;
   float alpha = 1.0f;
+  int shader = 0;        // integer value 0x101; kept, not drawn differently
   int vertex_color = 0;  // integer value 0x102: use vertex colours
   uint32_t uid = 0;
 };
@@ -213,6 +216,7 @@ class Document {
   bool DeleteDrawingMaterial(const Material* material);
   void DiscardInstantDrawing();
   const std::vector<DrawingObject>& drawing_objects() const { return drawing_objects_; }
+  const std::vector<DrawingMaterial>& drawing_materials() const { return drawing_materials_; }
 
   // --- undo: the document's content as a value
   struct State {

@@ -23,6 +23,16 @@ T* ArgPointer(const NAMED_ARG* args, const char* name) {
   return static_cast<T*>(FindNamedArg(args, name));
 }
 
+// The pair named `name` itself, for the requests whose answer replaces the
+// pair's value pointer; null when the list has no such pair.
+NAMED_ARG* FindPair(NAMED_ARG* args, const char* name) {
+  if (args == nullptr) return nullptr;
+  for (NAMED_ARG* pair = args; pair->name != nullptr; ++pair) {
+    if (std::strcmp(pair->name, name) == 0) return pair;
+  }
+  return nullptr;
+}
+
 }  // namespace
 
 Host& Host::Instance() {
@@ -171,7 +181,7 @@ BOOL Host::SendEvent(Document* document, int code, void* option, PluginModule* o
 
 BOOL Host::HandleRequest(int code, HOST_REQUEST_INFO* info) {
   if (info == nullptr) return FALSE;
-  const NAMED_ARG* args = info->option;
+  NAMED_ARG* args = info->option;
   Document* document = FindDocument(static_cast<MQDocument>(FindNamedArg(args, "document")));
   switch (code) {
     case MQREQUEST_USER_MESSAGE: {
@@ -195,21 +205,25 @@ BOOL Host::HandleRequest(int code, HOST_REQUEST_INFO* info) {
       if (int* out = ArgPointer<int>(args, "result")) *out = result;
       return TRUE;
     }
+    // The new handle replaces the value pointer of the "result" pair, which
+    // the caller sends as null; without that pair nobody could ever own the
+    // new object, so nothing is made.
     case MQREQUEST_NEW_DRAW_OBJECT: {
-      if (document == nullptr) return FALSE;
+      NAMED_ARG* result = FindPair(args, "result");
+      if (document == nullptr || result == nullptr) return FALSE;
       const int visibility = FindNamedInt(args, "visibility", kVisibleDefault);
       const bool instant = FindNamedInt(args, "instant", FALSE) != FALSE;
-      Object* object = document->CreateDrawingObject(visibility, instant);
-      if (auto* out = ArgPointer<MQObject>(args, "result")) *out = ToHandle(object);
+      result->value = ToHandle(document->CreateDrawingObject(visibility, instant));
       return TRUE;
     }
     case MQREQUEST_NEW_DRAW_MATERIAL: {
-      if (document == nullptr) return FALSE;
+      NAMED_ARG* result = FindPair(args, "result");
+      if (document == nullptr || result == nullptr) return FALSE;
       const bool instant = FindNamedInt(args, "instant", FALSE) != FALSE;
       int index = -1;
       Material* material = document->CreateDrawingMaterial(instant, &index);
       if (int* out = ArgPointer<int>(args, "index")) *out = index;
-      if (auto* out = ArgPointer<MQMaterial>(args, "result")) *out = ToHandle(material);
+      result->value = ToHandle(material);
       return TRUE;
     }
     case MQREQUEST_DELETE_DRAW_OBJECT:

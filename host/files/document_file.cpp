@@ -347,7 +347,13 @@ std::unique_ptr<Object> ReadObject(Reader& r, const XmlElement& e, const std::st
         r.Fail(at, "slot " + std::to_string(slot) + " is not registered");
         break;
       }
-      const size_t record = static_cast<size_t>(kinds[static_cast<size_t>(slot) - 1].bytes_per_element);
+      const UserDataKind& kind = kinds[static_cast<size_t>(slot) - 1];
+      if (kind.type != (per_vertex ? MQUSERDATA_VERTEX : MQUSERDATA_OBJECT)) {
+        r.Fail(at, "slot " + std::to_string(slot) + " is not " +
+                       (per_vertex ? "vertex" : "object") + " data");
+        break;
+      }
+      const size_t record = static_cast<size_t>(kind.bytes_per_element);
       const size_t expected = per_vertex ? record * object->vertices.size() : record;
       if (data.size() != expected) {
         r.Fail(at, "holds " + std::to_string(data.size()) + " bytes, expected " + std::to_string(expected));
@@ -504,6 +510,9 @@ bool ReadDocumentXml(const std::string& text, Document* document, PluginElementM
         kind.type = r.IntOf(e, where, "type");
         kind.bytes_per_element = r.IntOf(e, where, "bytes");
         if (r.ok() && kind.bytes_per_element <= 0) r.Fail(where, "record size must be positive");
+        if (r.ok() && (kind.type < MQUSERDATA_OBJECT || kind.type > MQUSERDATA_FACE)) {
+          r.Fail(where, "unknown kind " + std::to_string(kind.type));
+        }
         kinds.push_back(kind);
       }
     } else if (name == "Materials" && !seen_materials) {

@@ -186,41 +186,38 @@ bool operator==(const XmlElement& a, const XmlElement& b) {
 // ---------------------------------------------------------------------------
 // MQXmlElem_Value
 
-BOOL XmlElemValue(XmlElement* element, int code, MQXmlValue* value) {
-  if (element == nullptr || value == nullptr) return FALSE;
+bool XmlElemValue(XmlElement* element, int code, void** slots) {
+  if (element == nullptr || slots == nullptr) return false;
+  const auto text = [](const void* slot) { return static_cast<const char*>(slot); };
   switch (code) {
     case MQXMLELEM_ADD_CHILD: {
-      if (value->name == nullptr) return FALSE;
-      XmlElement* child = element->AddChild(value->name);
-      if (child == nullptr) return FALSE;
-      value->element = ToHandle(child);
-      return TRUE;
+      if (slots[0] == nullptr) return false;
+      XmlElement* child = element->AddChild(text(slots[0]));
+      if (child == nullptr) return false;
+      slots[1] = ToHandle(child);
+      return true;
     }
-    case MQXMLELEM_FIRST_CHILD: {
-      XmlElement* child = element->FirstChild(value->name);
-      value->element = ToHandle(child);
-      return child != nullptr ? TRUE : FALSE;
-    }
-    case MQXMLELEM_NEXT_CHILD: {
-      if (value->element == nullptr) return FALSE;
-      XmlElement* child = element->NextChild(FromHandle(value->element), value->name);
-      value->element = ToHandle(child);
-      return child != nullptr ? TRUE : FALSE;
-    }
+    case MQXMLELEM_FIRST_CHILD:
+      slots[1] = ToHandle(element->FirstChild(text(slots[0])));
+      return true;
+    case MQXMLELEM_NEXT_CHILD:
+      if (slots[1] == nullptr) return false;
+      slots[2] = ToHandle(element->NextChild(static_cast<const XmlElement*>(slots[1]), text(slots[0])));
+      return true;
     case MQXMLELEM_GET_NAME:
-      value->text = element->Name().c_str();
-      return TRUE;
+      slots[0] = const_cast<char*>(element->Name().c_str());
+      return true;
     case MQXMLELEM_GET_ATTRIBUTE: {
-      if (value->name == nullptr) return FALSE;
-      const std::string* text = element->GetAttribute(value->name);
-      value->text = text != nullptr ? text->c_str() : nullptr;
-      return text != nullptr ? TRUE : FALSE;
+      if (slots[0] == nullptr) return false;
+      const std::string* value = element->GetAttribute(text(slots[0]));
+      slots[1] = value != nullptr ? const_cast<char*>(value->c_str()) : nullptr;
+      return true;
     }
     case MQXMLELEM_SET_ATTRIBUTE:
-      if (value->name == nullptr || value->text == nullptr) return FALSE;
-      return element->SetAttribute(value->name, value->text) ? TRUE : FALSE;
+      if (slots[0] == nullptr || slots[1] == nullptr) return false;
+      return element->SetAttribute(text(slots[0]), text(slots[1]));
     default:
-      return FALSE;
+      return false;
   }
 }
 

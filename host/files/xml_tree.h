@@ -112,13 +112,16 @@ inline MQXmlElement ToHandle(XmlElement* element) {
 }
 inline XmlElement* FromHandle(MQXmlElement handle) { return reinterpret_cast<XmlElement*>(handle); }
 
-// The host's MQXmlElem_Value. TRUE means done or found. A lookup that finds
-// nothing (first/next child, attribute) answers FALSE and sets the output
-// field (element or text) to null. An invalid request answers FALSE and leaves
-// the block untouched: null element or block, a required field null (name for
-// add/attribute codes, current element for next, text for set), a name that is
-// not an XML name for add/set, a child beyond kMaxXmlDepth, or an unknown code.
-BOOL XmlElemValue(XmlElement* element, int code, MQXmlValue* value);
+// The host's MQXmlElem_Value over an array of pointer slots (see the codes
+// in sdk/host_codes.h). A lookup that finds nothing (first or next child,
+// attribute) writes null into its out slot. An invalid request writes
+// nothing: a null element or slot array, a required in slot null (name for
+// the add, attribute and set codes, current child for next, value for set),
+// a name that is not an XML name for add or set, a child beyond
+// kMaxXmlDepth, or an unknown code. Next child writes null at the end and for
+// a current element that is no child of this one. Answers whether the request was carried out (the real
+// modeller's function returns nothing; this answer is for the host's tests).
+bool XmlElemValue(XmlElement* element, int code, void** slots);
 
 // The tree as a UTF-8 XML document (declaration, tab-indented elements).
 // Attribute values are escaped; line breaks and tabs inside values are written

@@ -170,12 +170,13 @@ FMATRIX ViewMatrix(const Camera& camera) { return ToFloat(View(camera)); }
 
 FMATRIX ProjectionMatrix(const Camera& camera) { return ToFloat(Projection(camera)); }
 
-FVECTOR3 WorldToScreen(const Camera& camera, FVECTOR3 p) {
+FVECTOR3 WorldToScreen(const Camera& camera, FVECTOR3 p, float* clip_w) {
   const Lens l = ClampedLens(camera);
   const M4 vp = Multiply(View(camera), Projection(camera));
   const double in[3] = {p.x, p.y, p.z};
   double clip[4];
   TransformRow(vp, in, clip);
+  if (clip_w != nullptr) *clip_w = static_cast<float>(clip[3]);
   const double w = SafeW(clip[3]);
   const double nx = clip[0] / w, ny = clip[1] / w, nz = clip[2] / w;
   return {static_cast<float>((nx + 1.0) * 0.5 * l.width), static_cast<float>((1.0 - ny) * 0.5 * l.height),
@@ -229,7 +230,7 @@ void SceneFloatValue(const Camera& camera, int code, float* values) {
   FVECTOR3 out;
   switch (code) {
     case kSceneWorldToScreen:
-      out = WorldToScreen(camera, in);
+      out = WorldToScreen(camera, in, &values[6]);
       break;
     case kSceneScreenToWorld:
       out = ScreenToWorld(camera, in);
@@ -237,9 +238,9 @@ void SceneFloatValue(const Camera& camera, int code, float* values) {
     default:
       return;
   }
-  values[0] = out.x;
-  values[1] = out.y;
-  values[2] = out.z;
+  values[3] = out.x;
+  values[4] = out.y;
+  values[5] = out.z;
 }
 
 }  // namespace mqhost

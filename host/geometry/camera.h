@@ -48,8 +48,9 @@ FMATRIX ProjectionMatrix(const Camera& camera);
 // clip = (p, 1)·View·Proj, ndc = clip / w, x = (ndc.x + 1) / 2 · width,
 // y = (1 − ndc.y) / 2 · height, z = ndc.z. Computed in double. A perspective
 // point on the camera plane (w = 0) is taken as just in front of it, so the
-// result stays finite.
-FVECTOR3 WorldToScreen(const Camera& camera, FVECTOR3 p);
+// result stays finite. `w`, when given, receives clip w: the distance in
+// front of the camera for a perspective camera, 1 for an orthographic one.
+FVECTOR3 WorldToScreen(const Camera& camera, FVECTOR3 p, float* w = nullptr);
 
 // The exact inverse of WorldToScreen; s.z is the depth.
 FVECTOR3 ScreenToWorld(const Camera& camera, FVECTOR3 s);
@@ -67,12 +68,13 @@ bool FacesCamera(const Camera& camera, const FVECTOR3* points, int count);
 
 // Codes of MQScene_FloatValue.
 enum SceneValueCode : int {
-  kSceneWorldToScreen = 0x300,  // values[0..2]: world point in, screen point out
-  kSceneScreenToWorld = 0x301,  // values[0..2]: screen point in, world point out
+  kSceneWorldToScreen = 0x300,  // 7 floats: [0..2] world point in; [3..5] screen point, [6] w out
+  kSceneScreenToWorld = 0x301,  // 6 floats: [0..2] screen point in; [3..5] world point out
 };
 
-// MQScene_FloatValue: converts values[0..2] in place. An unknown code or a
-// null pointer does nothing.
+// MQScene_FloatValue: reads the input elements and writes only the output
+// elements, as the modeller does. An unknown code or a null pointer does
+// nothing.
 void SceneFloatValue(const Camera& camera, int code, float* values);
 
 }  // namespace mqhost

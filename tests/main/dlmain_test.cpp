@@ -391,7 +391,7 @@ TEST_F(DlmainTest, ANewDocumentRegistersTheRigAndStartsTheUndoBuffer) {
     EXPECT_EQ(kind.bytes_per_element, registrations[i].bytes_per_element) << i;
     EXPECT_EQ(kind.product_id, QUORVEL_PRODUCT_ID);
     EXPECT_EQ(kind.plugin_id, QUORVEL_PLUGIN_ID);
-    EXPECT_EQ(kind.type, 3);
+    EXPECT_EQ(kind.type, kind.name[0] == 'V' ? MQUSERDATA_VERTEX : MQUSERDATA_OBJECT) << i;
   }
   EXPECT_EQ(document_->kinds()[0].name, "VWeight");
   EXPECT_EQ(document_->kinds()[22].name, "OWMT");

@@ -54,7 +54,8 @@ TEST_F(SlotTableTest, RegistersEverySlotInOrderWithTheHost) {
     EXPECT_EQ(kinds[i].bytes_per_element, expected[i].bytes);
     EXPECT_EQ(kinds[i].product_id, 0x5A3C9E17u);
     EXPECT_EQ(kinds[i].plugin_id, 0xC4172B86u);
-    EXPECT_EQ(kinds[i].type, 3);
+    // Object records as object data, vertex records as vertex data.
+    EXPECT_EQ(kinds[i].type, expected[i].name[0] == 'V' ? MQUSERDATA_VERTEX : MQUSERDATA_OBJECT);
   }
 }
 
@@ -122,7 +123,7 @@ TEST(SlotRegistrationRecord, FortyBytesWithTheIdentifierCutTo15Characters) {
       {"", ""},
   };
   for (const Case& c : cases) {
-    const MQUserDataInfo info = MakeUserDataInfo(c.identifier, 268);
+    const MQUserDataInfo info = MakeUserDataInfo(c.identifier, 268, MQUSERDATA_OBJECT);
     unsigned char bytes[40];
     std::memcpy(bytes, &info, sizeof bytes);
     uint32_t head[3];
@@ -133,11 +134,12 @@ TEST(SlotRegistrationRecord, FortyBytesWithTheIdentifierCutTo15Characters) {
     const char* identifier = reinterpret_cast<const char*>(bytes + 12);
     EXPECT_EQ(std::string(identifier, strnlen(identifier, 16)), c.stored);
     for (std::size_t i = c.stored.size(); i < 16; ++i) EXPECT_EQ(bytes[12 + i], 0) << i;
-    int32_t tail[3];
+    int32_t tail[2];
     std::memcpy(tail, bytes + 28, sizeof tail);
-    EXPECT_EQ(tail[0], 3);
+    EXPECT_EQ(tail[0], 1) << "kind: object";
     EXPECT_EQ(tail[1], 268);
-    EXPECT_EQ(tail[2], 1);
+    EXPECT_EQ(bytes[36], 1) << "the create flag is one byte";
+    EXPECT_EQ(bytes[37] | bytes[38] | bytes[39], 0) << "then padding";
   }
 }
 

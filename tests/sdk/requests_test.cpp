@@ -47,16 +47,18 @@ BOOL MQAPICALL FakeSendMessage(int code, HOST_REQUEST_INFO* info) {
     seen.ptrs[name] = arg->value;
     if (IsIntArgument(name)) seen.ints[name] = *static_cast<int*>(arg->value);
     if (name == "result") {
-      // Every "result" arrives preset: read it before the host writes it.
+      // The message's result is an int preset to 0, written through; the
+      // new drawing object or material replaces the value pointer itself,
+      // which arrives null, as the modeller does it.
       if (code == MQREQUEST_USER_MESSAGE) {
         seen.ints["result"] = *static_cast<int*>(arg->value);
         *static_cast<int*>(arg->value) = g_user_message_result;
       } else if (code == MQREQUEST_NEW_DRAW_OBJECT) {
-        seen.ptrs["result_preset"] = *static_cast<void**>(arg->value);
-        *static_cast<MQObject*>(arg->value) = g_created_object;
+        seen.ptrs["result_preset"] = arg->value;
+        arg->value = g_created_object;
       } else if (code == MQREQUEST_NEW_DRAW_MATERIAL) {
-        seen.ptrs["result_preset"] = *static_cast<void**>(arg->value);
-        *static_cast<MQMaterial*>(arg->value) = g_created_material;
+        seen.ptrs["result_preset"] = arg->value;
+        arg->value = g_created_material;
       }
     }
     if (name == "index" && g_material_index >= 0) *static_cast<int*>(arg->value) = g_material_index;
@@ -70,20 +72,16 @@ struct PendingCallback {
   void* option;
 };
 std::vector<PendingCallback> g_pending;
-enum class CallbackMode { kDefer, kRefuse, kRunAtOnce } g_mode = CallbackMode::kDefer;
+enum class CallbackMode { kDefer, kNever, kRunAtOnce } g_mode = CallbackMode::kDefer;
 
-BOOL MQAPICALL FakeStationCallback(MQStationCallbackProc proc, void* option) {
+// The modeller's function answers nothing: whether and when the callback
+// runs is the host's business.
+void MQAPICALL FakeStationCallback(MQStationCallbackProc proc, void* option) {
   switch (g_mode) {
-    case CallbackMode::kDefer:
-      g_pending.push_back({proc, option});
-      return TRUE;
-    case CallbackMode::kRefuse:
-      return FALSE;
-    case CallbackMode::kRunAtOnce:
-      proc(kDoc, option);
-      return TRUE;
+    case CallbackMode::kDefer: g_pending.push_back({proc, option}); break;
+    case CallbackMode::kNever: break;
+    case CallbackMode::kRunAtOnce: proc(kDoc, option); break;
   }
-  return FALSE;
 }
 
 class RequestingPlugin : public MQCommandPlugin {
@@ -163,7 +161,7 @@ TEST_F(Requests, CreateDrawingObjectSendsLowThreeBitsOfTheFlags) {
   EXPECT_EQ(r.names, (std::vector<std::string>{"document", "visibility", "instant", "result"}));
   EXPECT_EQ(r.ints.at("visibility"), 7);
   EXPECT_EQ(r.ints.at("instant"), FALSE);
-  EXPECT_EQ(r.ptrs.at("result_preset"), nullptr);
+  EXPECT_EQ(r.ptrs.at("result_preset"), nullptr) << "the result pair is sent with a null value";
 
   g_requests.clear();
   g_created_object = nullptr;
@@ -183,6 +181,7 @@ TEST_F(Requests, CreateDrawingMaterialCopiesTheIndexBack) {
   ExpectIdentity(r);
   EXPECT_EQ(r.names, (std::vector<std::string>{"document", "index", "instant", "result"}));
   EXPECT_EQ(r.ints.at("index"), -1) << "index is preset to -1";
+  EXPECT_EQ(r.ptrs.at("result_preset"), nullptr) << "the result pair is sent with a null value";
 
   g_material_index = -1;  // the host writes no index
   index = 99;
@@ -229,16 +228,16 @@ TEST_F(Requests, DeferredCallbackRunsExecuteCallbackOnce) {
   EXPECT_EQ(plugin_.PendingCallbackCount(), 0u);
 }
 
-TEST_F(Requests, CallbackRefusedOrRunAtOnceKeepsNoRecord) {
+TEST_F(Requests, CallbackRunAtOnceKeepsNoRecordAndOneNeverRunIsKept) {
   int option = 0;
-  g_mode = CallbackMode::kRefuse;
+  g_mode = CallbackMode::kNever;
   plugin_.BeginCallback(&option);
-  EXPECT_EQ(plugin_.PendingCallbackCount(), 0u);
+  EXPECT_EQ(plugin_.PendingCallbackCount(), 1u) << "kept: the host may still call it";
   EXPECT_TRUE(plugin_.executed.empty());
 
   g_mode = CallbackMode::kRunAtOnce;
   plugin_.BeginCallback(&option);
-  EXPECT_EQ(plugin_.PendingCallbackCount(), 0u);
+  EXPECT_EQ(plugin_.PendingCallbackCount(), 1u) << "only the one that never ran";
   ASSERT_EQ(plugin_.executed.size(), 1u);
   EXPECT_EQ(plugin_.executed[0].second, &option);
 }

@@ -1,5 +1,6 @@
 // The XML element wrappers against a host whose MQXmlElem_Value is the
-// test's own: codes, fields, null handling and the text conversion.
+// test's own, with the modeller's slot layout: codes, which slot is read and
+// which is written, null handling and the text conversion.
 #include "sdk/xml_element.h"
 
 #include <gtest/gtest.h>
@@ -16,29 +17,38 @@ MQXmlElement const kParent = reinterpret_cast<MQXmlElement>(0x100);
 MQXmlElement const kChild = reinterpret_cast<MQXmlElement>(0x200);
 MQXmlElement const kNext = reinterpret_cast<MQXmlElement>(0x300);
 
+// What the fake host read from the slots of one call.
 struct SeenCall {
   MQXmlElement element;
   int code;
-  std::string name;  // "<null>" for a null name
-  std::string text;
-  MQXmlElement given;
+  std::string name;  // slot 0 of every code but 0x301; "<null>" for null
+  std::string text;  // slot 1 of 0x403
+  MQXmlElement given;  // slot 1 of 0x202
 };
 
 std::vector<SeenCall> g_calls;
-BOOL g_answer = TRUE;
+bool g_answer = true;  // false: the host writes nothing back
 const char* g_text_reply = nullptr;
 MQXmlElement g_element_reply = nullptr;
 
-BOOL MQAPICALL FakeXmlValue(MQXmlElement element, int code, MQXmlValue* value) {
-  g_calls.push_back({element, code, value->name ? value->name : "<null>",
-                     value->text ? value->text : "", value->element});
-  if (!g_answer) return FALSE;
-  if (code == MQXMLELEM_GET_NAME || code == MQXMLELEM_GET_ATTRIBUTE) value->text = g_text_reply;
-  if (code == MQXMLELEM_ADD_CHILD || code == MQXMLELEM_FIRST_CHILD ||
-      code == MQXMLELEM_NEXT_CHILD) {
-    value->element = g_element_reply;
+const char* TextIn(void* slot) { return slot != nullptr ? static_cast<const char*>(slot) : "<null>"; }
+
+void MQAPICALL FakeXmlValue(MQXmlElement element, int code, void* slot_array) {
+  void** slots = static_cast<void**>(slot_array);
+  SeenCall call{element, code, "", "", nullptr};
+  if (code != MQXMLELEM_GET_NAME) call.name = TextIn(slots[0]);
+  if (code == MQXMLELEM_SET_ATTRIBUTE) call.text = TextIn(slots[1]);
+  if (code == MQXMLELEM_NEXT_CHILD) call.given = static_cast<MQXmlElement>(slots[1]);
+  g_calls.push_back(call);
+  if (!g_answer) return;
+  switch (code) {
+    case MQXMLELEM_ADD_CHILD:
+    case MQXMLELEM_FIRST_CHILD: slots[1] = g_element_reply; break;
+    case MQXMLELEM_NEXT_CHILD: slots[2] = g_element_reply; break;
+    case MQXMLELEM_GET_NAME: slots[0] = const_cast<char*>(g_text_reply); break;
+    case MQXMLELEM_GET_ATTRIBUTE: slots[1] = const_cast<char*>(g_text_reply); break;
+    default: break;
   }
-  return TRUE;
 }
 
 class XmlElement : public testing::Test {
@@ -47,7 +57,7 @@ class XmlElement : public testing::Test {
     saved_ = HostApi();
     HostApi().MQXmlElem_Value = &FakeXmlValue;
     g_calls.clear();
-    g_answer = TRUE;
+    g_answer = true;
     g_text_reply = nullptr;
     g_element_reply = nullptr;
   }
@@ -75,7 +85,7 @@ TEST_F(XmlElement, ChildNavigationUsesItsCodes) {
 }
 
 TEST_F(XmlElement, FailuresAndNullElementsGiveNothing) {
-  g_answer = FALSE;
+  g_answer = false;
   g_element_reply = kChild;
   EXPECT_EQ(mqxml::AddChild(kParent, "model"), nullptr);
   EXPECT_EQ(mqxml::FirstChild(kParent), nullptr);

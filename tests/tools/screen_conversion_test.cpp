@@ -18,11 +18,11 @@ TEST_F(ScreenConversion, UsesTheScenesConversionsBothWays) {
   EXPECT_EQ(converter.Scene(), scene);
   for (const FVECTOR3& p : {FVECTOR3{0, 0, 0}, FVECTOR3{40, -25, 10}, FVECTOR3{-100, 60, -80}}) {
     const FVECTOR3 s = converter.WorldToScreen(p);
-    float expected[3] = {p.x, p.y, p.z};
+    float expected[7] = {p.x, p.y, p.z};
     HostApi().MQScene_FloatValue(scene, 0x300, expected);
-    EXPECT_FLOAT_EQ(s.x, expected[0]);
-    EXPECT_FLOAT_EQ(s.y, expected[1]);
-    EXPECT_FLOAT_EQ(s.z, expected[2]);
+    EXPECT_FLOAT_EQ(s.x, expected[3]);
+    EXPECT_FLOAT_EQ(s.y, expected[4]);
+    EXPECT_FLOAT_EQ(s.z, expected[5]);
     const FVECTOR3 back = converter.ScreenToWorld(s);
     EXPECT_NEAR(back.x, p.x, 1e-2f);
     EXPECT_NEAR(back.y, p.y, 1e-2f);

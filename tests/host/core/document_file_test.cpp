@@ -22,11 +22,12 @@ void Fill(Document* document, PluginElementMap* elements) {
   info.product_id = 0x5A3C9E17;
   info.plugin_id = 0xC4172B86;
   std::strcpy(info.identifier, "VWeight");
-  info.userdata_type = 3;
+  info.userdata_type = MQUSERDATA_VERTEX;
   info.bytes_per_element = 36;
-  info.create = TRUE;
+  info.create = true;
   const int vertex_slot = document->RegisterUserData(info);
   std::strcpy(info.identifier, "OWMT");
+  info.userdata_type = MQUSERDATA_OBJECT;
   info.bytes_per_element = 64;
   const int object_slot = document->RegisterUserData(info);
 
@@ -192,6 +193,9 @@ INSTANTIATE_TEST_SUITE_P(
         MalformedCase{"unregistered slot", "<ObjectData slot=\"2\"", "<ObjectData slot=\"7\"",
                       "not registered"},
         MalformedCase{"record of the wrong size", "bytes=\"0000803f", "bytes=\"00803f", "bytes"},
+        MalformedCase{"object data in a vertex slot", "<ObjectData slot=\"2\"",
+                      "<ObjectData slot=\"1\"", "not object data"},
+        MalformedCase{"unknown user-data kind", "type=\"3\"", "type=\"9\"", "unknown kind"},
         MalformedCase{"current object beyond the list", "current=\"1\"", "current=\"9\"",
                       "current object"},
         MalformedCase{"unknown section", "<Plugins>", "<Stray/><Plugins>", "unexpected element"}),

@@ -30,18 +30,18 @@ class HostDocument : public testing::Test {
     MQObject obj = MQ_CreateObject();
     mqhost::ToObject(obj)->name = name;
     MQDoc_AddObject(doc_, obj);
-    MQObj_SetIntValue(obj, MQOBJ_ID_DEPTH, &depth);
+    MQObj_SetIntValue(obj, MQOBJ_ID_DEPTH, depth);
     return obj;
   }
-  int Register(const char* name, int bytes) {
+  int Register(const char* name, int bytes, int type) {
     MQUserDataInfo info{};
     info.size = sizeof(info);
     info.product_id = 0x5A3C9E17;
     info.plugin_id = 0xC4172B86;
     std::strncpy(info.identifier, name, sizeof(info.identifier) - 1);
-    info.userdata_type = 3;
+    info.userdata_type = type;
     info.bytes_per_element = bytes;
-    info.create = TRUE;
+    info.create = true;
     return MQDoc_CreateUserData(doc_, &info);
   }
   int AddVertex(MQObject obj, float x, float y, float z) {
@@ -74,9 +74,7 @@ TEST_F(HostDocument, UniqueIdsAreNeverReused) {
   for (int i = 0; i < 4; ++i) {
     MQObject obj = Add("o");
     AddVertex(obj, 0, 0, 0);
-    int uid = 0;
-    MQObj_GetIntValue(obj, MQOBJ_ID_UNIQUE_ID, &uid);
-    ids.push_back(uid);
+    ids.push_back(MQObj_GetIntValue(obj, MQOBJ_ID_UNIQUE_ID));
     ids.push_back(static_cast<int>(MQObj_GetVertexUniqueID(obj, 0)) + 100000);
     MQDoc_DeleteObject(doc_, i);
   }
@@ -125,9 +123,7 @@ TEST_P(Hierarchy, ParentIsTheNearestEarlierObjectOneLevelUp) {
     EXPECT_EQ(parent, expected < 0 ? nullptr : objects[static_cast<size_t>(expected)])
         << c.name << ": object " << i;
     if (expected >= 0) children[static_cast<size_t>(expected)].push_back(objects[i]);
-    int depth = -1;
-    MQObj_GetIntValue(objects[i], MQOBJ_ID_DEPTH, &depth);
-    EXPECT_EQ(depth, c.depths[i]);
+    EXPECT_EQ(MQObj_GetIntValue(objects[i], MQOBJ_ID_DEPTH), c.depths[i]);
   }
   for (size_t i = 0; i < c.depths.size(); ++i) {
     if (c.depths[i] < 0) continue;
@@ -155,15 +151,13 @@ TEST_F(HostDocument, HierarchyFollowsDepthChangesAndInsertion) {
   MQObject a = Add("a", 1);
   MQObject b = Add("b", 1);
   EXPECT_EQ(MQDoc_GetChildObjectCount(doc_, root), 2);
-  int two = 2;
-  MQObj_SetIntValue(b, MQOBJ_ID_DEPTH, &two);  // b now hangs below a
+  MQObj_SetIntValue(b, MQOBJ_ID_DEPTH, 2);  // b now hangs below a
   EXPECT_EQ(MQDoc_GetChildObjectCount(doc_, root), 1);
   EXPECT_EQ(MQDoc_GetParentObject(doc_, b), a);
 
   MQObject inserted = MQ_CreateObject();
   EXPECT_EQ(MQDoc_InsertObject(doc_, inserted, root), 1) << "inserted right after root";
-  int one = 1;
-  MQObj_SetIntValue(inserted, MQOBJ_ID_DEPTH, &one);
+  MQObj_SetIntValue(inserted, MQOBJ_ID_DEPTH, 1);
   EXPECT_EQ(MQDoc_GetObjectIndex(doc_, a), 2);
   EXPECT_EQ(MQDoc_GetChildObject(doc_, root, 0), inserted);
   EXPECT_EQ(MQDoc_GetChildObject(doc_, root, 1), a);
@@ -301,9 +295,10 @@ TEST_F(HostDocument, VisibilityLockAndSelection) {
   EXPECT_EQ(MQObj_GetVisible(obj), 0u);
   MQObj_SetVisible(obj, 12);
   EXPECT_EQ(MQObj_GetVisible(obj), 12u);
-  int locked = -1;
-  MQObj_GetIntValue(obj, MQOBJ_ID_LOCKING, &locked);
-  EXPECT_EQ(locked, 0);
+  EXPECT_EQ(MQObj_GetIntValue(obj, MQOBJ_ID_LOCKING), 0);
+  mqhost::ToObject(obj)->locked = true;
+  EXPECT_EQ(MQObj_GetIntValue(obj, MQOBJ_ID_LOCKING), 1);
+  mqhost::ToObject(obj)->locked = false;
   document_->SetSelected(0, 1, true);
   EXPECT_EQ(MQDoc_IsSelectVertex(doc_, 0, 1), TRUE);
   EXPECT_EQ(MQDoc_IsSelectVertex(doc_, 0, 0), FALSE);
@@ -335,11 +330,16 @@ TEST_F(HostDocument, MaterialsAndDeletionKeepFacesPointingRight) {
   const MQColor color{0.1f, 0.2f, 0.3f};
   MQMat_SetColor(blue, &color);
   MQMat_SetAlpha(blue, 0.7f);
-  const int on = 1;
-  MQMat_SetIntValue(blue, MQMAT_ID_VERTEXCOLOR, &on);
-  int value = 0;
-  MQMat_GetIntValue(blue, MQMAT_ID_VERTEXCOLOR, &value);
-  EXPECT_EQ(value, 1);
+  MQMat_SetIntValue(blue, MQMAT_ID_VERTEXCOLOR, 1);
+  EXPECT_EQ(MQMat_GetIntValue(blue, MQMAT_ID_VERTEXCOLOR), 1);
+  MQMat_SetIntValue(blue, MQMAT_ID_SHADER, 4);
+  EXPECT_EQ(MQMat_GetIntValue(blue, MQMAT_ID_SHADER), 4);
+  EXPECT_EQ(MQMat_GetIntValue(blue, MQMAT_ID_VERTEXCOLOR), 1) << "each code its own value";
+  const int uid = MQMat_GetIntValue(blue, MQMAT_ID_UNIQUE_ID);
+  EXPECT_NE(uid, 0);
+  EXPECT_NE(uid, MQMat_GetIntValue(MQDoc_GetMaterial(doc_, 0), MQMAT_ID_UNIQUE_ID));
+  MQMat_SetIntValue(blue, MQMAT_ID_UNIQUE_ID, 77);  // read only
+  EXPECT_EQ(MQMat_GetIntValue(blue, MQMAT_ID_UNIQUE_ID), uid);
   EXPECT_FLOAT_EQ(MQMat_GetAlpha(blue), 0.7f);
 
   MQMat_Delete(MQDoc_GetMaterial(doc_, 1));
@@ -350,22 +350,46 @@ TEST_F(HostDocument, MaterialsAndDeletionKeepFacesPointingRight) {
 }
 
 TEST_F(HostDocument, UserDataRegistrationAnswersSlotIds) {
-  const int weight = Register("VWeight", 36);
-  const int pose = Register("OPoseTSQ0", 40);
+  const int weight = Register("VWeight", 36, MQUSERDATA_VERTEX);
+  const int pose = Register("OPoseTSQ0", 40, MQUSERDATA_OBJECT);
   EXPECT_GT(weight, 0);
   EXPECT_GT(pose, 0);
   EXPECT_NE(weight, pose);
-  EXPECT_EQ(Register("VWeight", 36), weight) << "the same kind again";
+  EXPECT_EQ(Register("VWeight", 36, MQUSERDATA_VERTEX), weight) << "the same kind again";
+  EXPECT_NE(Register("VWeight", 36, MQUSERDATA_OBJECT), weight) << "another kind, another slot";
+  for (int type : {0, 5, -1}) EXPECT_EQ(Register("X", 4, type), 0) << "no such kind " << type;
   MQUserDataInfo wrong_size{};
   wrong_size.size = 36;
+  wrong_size.userdata_type = MQUSERDATA_OBJECT;
   wrong_size.bytes_per_element = 4;
-  wrong_size.create = TRUE;
+  wrong_size.create = true;
   EXPECT_EQ(MQDoc_CreateUserData(doc_, &wrong_size), 0);
   EXPECT_EQ(MQDoc_CreateUserData(doc_, nullptr), 0);
 }
 
+// The modeller keeps object data and vertex data apart: the object calls on
+// a vertex slot fail, and the vertex calls on an object slot.
+TEST_F(HostDocument, UserDataCallsMustMatchTheSlotsKind) {
+  const int object_slot = Register("OBase", 52, MQUSERDATA_OBJECT);
+  const int vertex_slot = Register("VWeight", 36, MQUSERDATA_VERTEX);
+  MQObject obj = Add("o");
+  AddVertex(obj, 0, 0, 0);
+  uint8_t record[52] = {};
+  EXPECT_EQ(MQObj_AllocUserData(obj, vertex_slot), FALSE);
+  EXPECT_EQ(MQObj_SetUserData(obj, vertex_slot, 0, 0, record), FALSE);
+  EXPECT_EQ(MQObj_AllocVertexUserData(obj, object_slot), FALSE);
+  EXPECT_EQ(MQObj_GetVertexUserData(obj, object_slot, 0, 1, 0, 0, record), FALSE);
+
+  ASSERT_EQ(MQObj_AllocUserData(obj, object_slot), TRUE);
+  ASSERT_EQ(MQObj_AllocVertexUserData(obj, vertex_slot), TRUE);
+  EXPECT_EQ(MQObj_GetUserData(obj, vertex_slot, 0, 0, record), FALSE);
+  EXPECT_EQ(MQObj_GetVertexUserData(obj, object_slot, 0, 1, 0, 0, record), FALSE);
+  EXPECT_EQ(MQObj_GetUserData(obj, object_slot, 0, 0, record), TRUE);
+  EXPECT_EQ(MQObj_GetVertexUserData(obj, vertex_slot, 0, 1, 0, 0, record), TRUE);
+}
+
 TEST_F(HostDocument, ObjectUserDataKeepsReadsFailsAndIsBounded) {
-  const int slot = Register("OBase", 52);
+  const int slot = Register("OBase", 52, MQUSERDATA_OBJECT);
   MQObject obj = Add("o");
   uint8_t buffer[52];
   EXPECT_EQ(MQObj_GetUserData(obj, slot, 0, 0, buffer), FALSE) << "not allocated yet";
@@ -395,7 +419,7 @@ TEST_F(HostDocument, ObjectUserDataKeepsReadsFailsAndIsBounded) {
 }
 
 TEST_F(HostDocument, VertexUserDataIsZeroedAndFollowsItsVertices) {
-  const int slot = Register("VWeight", 36);
+  const int slot = Register("VWeight", 36, MQUSERDATA_VERTEX);
   MQObject lead = Add("lead");
   MQObject obj = Add("o");
   AddVertex(obj, 0, 0, 0);

@@ -30,13 +30,13 @@ class HostRequests : public testing::Test {
   }
   void TearDown() override { Host::Instance().CloseDocument(document_); }
 
+  // The handle comes back in place of the "result" pair's null value.
   MQObject CreateDrawingObject(int visibility, BOOL instant) {
-    MQObject result = nullptr;
     NAMED_ARG args[] = {{"document", doc_},        {"visibility", &visibility},
-                        {"instant", &instant},     {"result", &result},
+                        {"instant", &instant},     {"result", nullptr},
                         {nullptr, nullptr}};
     EXPECT_EQ(Send(MQREQUEST_NEW_DRAW_OBJECT, args), TRUE);
-    return result;
+    return static_cast<MQObject>(args[3].value);
   }
   void Draw() {
     int width = 640, height = 480;
@@ -73,21 +73,50 @@ TEST_F(HostRequests, DrawingMaterialsGetIndicesAfterTheDocumentsOwn) {
   document_->AddMaterial(std::make_unique<mqhost::Material>());
   int index = -1;
   BOOL instant = TRUE;
-  MQMaterial result = nullptr;
   NAMED_ARG args[] = {{"document", doc_}, {"index", &index}, {"instant", &instant},
-                      {"result", &result}, {nullptr, nullptr}};
+                      {"result", nullptr}, {nullptr, nullptr}};
   ASSERT_EQ(Send(MQREQUEST_NEW_DRAW_MATERIAL, args), TRUE);
+  MQMaterial result = static_cast<MQMaterial>(args[3].value);
   ASSERT_NE(result, nullptr);
   EXPECT_EQ(index, 1);
   MQMat_SetEmission(result, 0.3f);
-  MQMaterial second = nullptr;
   NAMED_ARG again[] = {{"document", doc_}, {"index", &index}, {"instant", &instant},
-                       {"result", &second}, {nullptr, nullptr}};
+                       {"result", nullptr}, {nullptr, nullptr}};
   Send(MQREQUEST_NEW_DRAW_MATERIAL, again);
+  MQMaterial second = static_cast<MQMaterial>(again[3].value);
   EXPECT_EQ(index, 2);
   NAMED_ARG remove[] = {{"document", doc_}, {"material", second}, {nullptr, nullptr}};
   EXPECT_EQ(Send(MQREQUEST_DELETE_DRAW_MATERIAL, remove), TRUE);
   EXPECT_EQ(MQDoc_GetMaterialCount(doc_), 1) << "the document's own materials are untouched";
+}
+
+// The handle replaces the "result" pair's value pointer; the host never
+// writes through it (a plug-in that still handed over the address of its own
+// variable would find the variable untouched), and without the pair nothing
+// is made.
+TEST_F(HostRequests, NewDrawingHandlesReplaceTheResultValue) {
+  int visibility = 7;
+  BOOL instant = TRUE;
+  void* sentinel = reinterpret_cast<void*>(0x5EED);
+  for (int code : {MQREQUEST_NEW_DRAW_OBJECT, MQREQUEST_NEW_DRAW_MATERIAL}) {
+    SCOPED_TRACE(code);
+    int index = -1;
+    void* variable = sentinel;
+    NAMED_ARG args[] = {{"document", doc_},   {"visibility", &visibility}, {"index", &index},
+                        {"instant", &instant}, {"result", &variable},        {nullptr, nullptr}};
+    ASSERT_EQ(Send(code, args), TRUE);
+    EXPECT_EQ(variable, sentinel) << "nothing is written through the value pointer";
+    EXPECT_NE(args[4].value, static_cast<void*>(&variable)) << "the value pointer is replaced";
+    EXPECT_NE(args[4].value, nullptr);
+
+    const size_t objects = document_->drawing_objects().size();
+    const size_t materials = document_->drawing_materials().size();
+    NAMED_ARG no_result[] = {{"document", doc_}, {"index", &index}, {"instant", &instant},
+                             {nullptr, nullptr}};
+    EXPECT_EQ(Send(code, no_result), FALSE);
+    EXPECT_EQ(document_->drawing_objects().size(), objects) << "nothing made without a result";
+    EXPECT_EQ(document_->drawing_materials().size(), materials);
+  }
 }
 
 TEST_F(HostRequests, UnknownRequestsAndDocumentsAnswerFalse) {
@@ -122,9 +151,9 @@ BOOL MQAPICALL Callback(MQDocument, void* option) {
 TEST_F(HostRequests, StationCallbacksRunRightAfterTheEvent) {
   g_ran.clear();
   int one = 1, two = 2;
-  EXPECT_EQ(MQ_StationCallback(&Callback, &one), TRUE);
-  EXPECT_EQ(MQ_StationCallback(&Callback, &two), TRUE);
-  EXPECT_EQ(MQ_StationCallback(nullptr, &two), FALSE);
+  MQ_StationCallback(&Callback, &one);
+  MQ_StationCallback(&Callback, &two);
+  MQ_StationCallback(nullptr, &two);  // nothing to run: ignored
   EXPECT_TRUE(g_ran.empty()) << "nothing runs while queued";
   Host::Instance().SendEvent(document_, MQEVENT_OBJECT_LIST, nullptr);
   EXPECT_EQ(g_ran, (std::vector<int>{1, 2, 3}));
@@ -134,8 +163,9 @@ TEST_F(HostRequests, UndoStatesRestoreObjectsAndUserData) {
   MQUserDataInfo info{};
   info.size = sizeof(info);
   std::strcpy(info.identifier, "OBase");
+  info.userdata_type = MQUSERDATA_OBJECT;
   info.bytes_per_element = 4;
-  info.create = TRUE;
+  info.create = true;
   const int slot = MQDoc_CreateUserData(doc_, &info);
   MQObject obj = MQ_CreateObject();
   MQDoc_AddObject(doc_, obj);

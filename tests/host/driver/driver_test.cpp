@@ -280,9 +280,9 @@ TEST_F(DriverRun, UserDataPrintsAnObjectsRecordAsFloats) {
   info.product_id = 1;
   info.plugin_id = 2;
   std::strcpy(info.identifier, "REC");
-  info.userdata_type = 3;
+  info.userdata_type = MQUSERDATA_OBJECT;
   info.bytes_per_element = 16;
-  info.create = TRUE;
+  info.create = true;
   const int slot = document.RegisterUserData(info);
   ASSERT_NE(slot, 0);
   std::strcpy(info.identifier, "EMPTY");

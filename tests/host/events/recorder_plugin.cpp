@@ -63,15 +63,14 @@ class Recorder : public MQCommandPlugin {
   }
 
   void OnNewDocument(MQDocument doc, const char* filename, NEW_DOC_PARAM& param) override {
-    MQXmlValue value{"Saved", nullptr, nullptr};
-    g_state.found_saved_data =
-        param.elem != nullptr && HostApi().MQXmlElem_Value(param.elem, MQXMLELEM_FIRST_CHILD, &value) &&
-        value.element != nullptr;
+    void* slots[3] = {const_cast<char*>("Saved"), nullptr, nullptr};
+    if (param.elem != nullptr) HostApi().MQXmlElem_Value(param.elem, MQXMLELEM_FIRST_CHILD, slots);
+    g_state.found_saved_data = slots[1] != nullptr;
   }
 
   void OnSaveDocument(MQDocument doc, const char* filename, SAVE_DOC_PARAM& param) override {
-    MQXmlValue value{"Saved", nullptr, nullptr};
-    if (param.elem != nullptr) HostApi().MQXmlElem_Value(param.elem, MQXMLELEM_ADD_CHILD, &value);
+    void* slots[3] = {const_cast<char*>("Saved"), nullptr, nullptr};
+    if (param.elem != nullptr) HostApi().MQXmlElem_Value(param.elem, MQXMLELEM_ADD_CHILD, slots);
     param.save_unique_id = g_state.set_save_uid;
   }
 

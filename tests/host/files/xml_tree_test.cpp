@@ -30,29 +30,51 @@ std::unique_ptr<XmlElement> Root(const char* name = "Quorvel") {
   return root;
 }
 
+// The pointer slots of one call, as the modeller's function takes them.
+struct Slots {
+  void* at[3];
+};
+
+void* In(const char* text) { return const_cast<char*>(text); }
+const char* Text(const void* slot) { return static_cast<const char*>(slot); }
+
+// A value no call may leave in an out slot.
+void* const kUnset = reinterpret_cast<void*>(0x5EED);
+
 // The plug-in's view: add and walk children only through the host function.
 XmlElement* Add(XmlElement* parent, const char* name) {
-  MQXmlValue value{name, nullptr, nullptr};
-  EXPECT_EQ(XmlElemValue(parent, MQXMLELEM_ADD_CHILD, &value), TRUE) << name;
-  return FromHandle(value.element);
+  Slots slots{{In(name), kUnset, kUnset}};
+  EXPECT_TRUE(XmlElemValue(parent, MQXMLELEM_ADD_CHILD, slots.at)) << name;
+  EXPECT_EQ(slots.at[0], In(name)) << "the name slot is input only";
+  EXPECT_EQ(slots.at[2], kUnset) << "add writes slot 1 only";
+  return FromHandle(static_cast<MQXmlElement>(slots.at[1]));
 }
 
+// First child, then next children: the child found comes back in slot 1 of
+// the first call and in slot 2 of every next call, which takes the current
+// child in slot 1.
 std::vector<XmlElement*> Walk(XmlElement* parent, const char* filter) {
   std::vector<XmlElement*> seen;
-  MQXmlValue value{filter, nullptr, nullptr};
-  BOOL found = XmlElemValue(parent, MQXMLELEM_FIRST_CHILD, &value);
-  while (found) {
-    seen.push_back(FromHandle(value.element));
-    found = XmlElemValue(parent, MQXMLELEM_NEXT_CHILD, &value);
+  Slots first{{In(filter), kUnset, kUnset}};
+  EXPECT_TRUE(XmlElemValue(parent, MQXMLELEM_FIRST_CHILD, first.at));
+  EXPECT_EQ(first.at[2], kUnset) << "first child writes slot 1 only";
+  void* current = first.at[1];
+  while (current != nullptr) {
+    seen.push_back(FromHandle(static_cast<MQXmlElement>(current)));
+    Slots next{{In(filter), current, kUnset}};
+    EXPECT_TRUE(XmlElemValue(parent, MQXMLELEM_NEXT_CHILD, next.at));
+    EXPECT_EQ(next.at[1], current) << "the current child is input only";
+    EXPECT_NE(next.at[2], kUnset) << "next child always answers in slot 2";
+    current = next.at[2];
   }
-  EXPECT_EQ(value.element, nullptr) << "the end of a walk answers a null element";
   return seen;
 }
 
 std::string NameOf(XmlElement* element) {
-  MQXmlValue value{nullptr, nullptr, nullptr};
-  EXPECT_EQ(XmlElemValue(element, MQXMLELEM_GET_NAME, &value), TRUE);
-  return value.text != nullptr ? value.text : "<null>";
+  Slots slots{{kUnset, kUnset, kUnset}};
+  EXPECT_TRUE(XmlElemValue(element, MQXMLELEM_GET_NAME, slots.at));
+  EXPECT_EQ(slots.at[1], kUnset);
+  return slots.at[0] != nullptr && slots.at[0] != kUnset ? Text(slots.at[0]) : "<null>";
 }
 
 // ---------------------------------------------------------------------------
@@ -106,45 +128,51 @@ TEST(XmlElemValue, NextChildAnswersNothingForAnElementThatIsNotAChild) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.label);
-    MQXmlValue value{nullptr, nullptr, ToHandle(c.current)};
-    EXPECT_EQ(XmlElemValue(root.get(), MQXMLELEM_NEXT_CHILD, &value), FALSE);
-    EXPECT_EQ(value.element, nullptr);
+    Slots slots{{nullptr, ToHandle(c.current), kUnset}};
+    XmlElemValue(root.get(), MQXMLELEM_NEXT_CHILD, slots.at);
+    EXPECT_EQ(slots.at[2], nullptr);
   }
-  MQXmlValue value{nullptr, nullptr, ToHandle(first)};
-  EXPECT_EQ(XmlElemValue(root.get(), MQXMLELEM_NEXT_CHILD, &value), TRUE);
-  EXPECT_EQ(FromHandle(value.element), last);
+  Slots slots{{nullptr, ToHandle(first), kUnset}};
+  EXPECT_TRUE(XmlElemValue(root.get(), MQXMLELEM_NEXT_CHILD, slots.at));
+  EXPECT_EQ(FromHandle(static_cast<MQXmlElement>(slots.at[2])), last);
 }
 
 TEST(XmlElemValue, AttributesAreSetReplacedInPlaceAndReadBack) {
   auto root = Root();
   auto set = [&](const char* name, const char* text) {
-    MQXmlValue value{name, text, nullptr};
-    return XmlElemValue(root.get(), MQXMLELEM_SET_ATTRIBUTE, &value);
+    Slots slots{{In(name), In(text), kUnset}};
+    const bool done = XmlElemValue(root.get(), MQXMLELEM_SET_ATTRIBUTE, slots.at);
+    EXPECT_EQ(slots.at[0], In(name));
+    EXPECT_EQ(slots.at[1], In(text)) << "set writes no slot";
+    EXPECT_EQ(slots.at[2], kUnset);
+    return done;
   };
-  EXPECT_EQ(set("a", "1"), TRUE);
-  EXPECT_EQ(set("名前", "右腕"), TRUE);
-  EXPECT_EQ(set("empty", ""), TRUE);
-  EXPECT_EQ(set("a", "replaced"), TRUE);
+  EXPECT_TRUE(set("a", "1"));
+  EXPECT_TRUE(set("名前", "右腕"));
+  EXPECT_TRUE(set("empty", ""));
+  EXPECT_TRUE(set("a", "replaced"));
   const std::vector<XmlElement::Attribute> expected = {
       {"a", "replaced"}, {"名前", "右腕"}, {"empty", ""}};
   EXPECT_EQ(root->Attributes(), expected) << "a replaced value keeps its position";
 
   for (const auto& attribute : expected) {
     SCOPED_TRACE(attribute.first);
-    MQXmlValue value{attribute.first.c_str(), nullptr, nullptr};
-    EXPECT_EQ(XmlElemValue(root.get(), MQXMLELEM_GET_ATTRIBUTE, &value), TRUE);
-    ASSERT_NE(value.text, nullptr);
-    EXPECT_EQ(value.text, attribute.second);
-    EXPECT_EQ(value.text, root->GetAttribute(attribute.first)->c_str())
+    Slots slots{{In(attribute.first.c_str()), kUnset, kUnset}};
+    EXPECT_TRUE(XmlElemValue(root.get(), MQXMLELEM_GET_ATTRIBUTE, slots.at));
+    ASSERT_NE(slots.at[1], nullptr);
+    ASSERT_NE(slots.at[1], kUnset);
+    EXPECT_EQ(Text(slots.at[1]), attribute.second);
+    EXPECT_EQ(Text(slots.at[1]), root->GetAttribute(attribute.first)->c_str())
         << "text points into the tree";
+    EXPECT_EQ(slots.at[2], kUnset);
   }
 
   static const char kStale[] = "stale";
   for (const char* absent : {"b", "A", "名", "replaced"}) {
     SCOPED_TRACE(absent);
-    MQXmlValue value{absent, kStale, nullptr};
-    EXPECT_EQ(XmlElemValue(root.get(), MQXMLELEM_GET_ATTRIBUTE, &value), FALSE);
-    EXPECT_EQ(value.text, nullptr) << "an absent attribute answers null text";
+    Slots slots{{In(absent), In(kStale), kUnset}};
+    XmlElemValue(root.get(), MQXMLELEM_GET_ATTRIBUTE, slots.at);
+    EXPECT_EQ(slots.at[1], nullptr) << "an absent attribute answers null text";
   }
 }
 
@@ -160,41 +188,39 @@ TEST(XmlElemValue, InvalidRequestsAnswerFalseAndTouchNothing) {
     const char* label;
     bool null_element;
     int code;
-    MQXmlValue block;
+    Slots slots;
   } cases[] = {
-      {"null element, name", true, MQXMLELEM_GET_NAME, {nullptr, nullptr, nullptr}},
-      {"null element, add", true, MQXMLELEM_ADD_CHILD, {"x", nullptr, nullptr}},
-      {"null element, first", true, MQXMLELEM_FIRST_CHILD, {nullptr, nullptr, kGiven}},
-      {"null element, set", true, MQXMLELEM_SET_ATTRIBUTE, {"x", kText, nullptr}},
-      {"add without name", false, MQXMLELEM_ADD_CHILD, {nullptr, kText, kGiven}},
-      {"add with empty name", false, MQXMLELEM_ADD_CHILD, {"", nullptr, kGiven}},
-      {"add with blank in name", false, MQXMLELEM_ADD_CHILD, {"a b", nullptr, kGiven}},
-      {"add with leading digit", false, MQXMLELEM_ADD_CHILD, {"1a", nullptr, kGiven}},
-      {"add with markup in name", false, MQXMLELEM_ADD_CHILD, {"<a>", nullptr, kGiven}},
-      {"next without current", false, MQXMLELEM_NEXT_CHILD, {nullptr, kText, nullptr}},
-      {"get attribute without name", false, MQXMLELEM_GET_ATTRIBUTE, {nullptr, kText, kGiven}},
-      {"set without name", false, MQXMLELEM_SET_ATTRIBUTE, {nullptr, kText, kGiven}},
-      {"set without text", false, MQXMLELEM_SET_ATTRIBUTE, {"k", nullptr, kGiven}},
-      {"set with invalid name", false, MQXMLELEM_SET_ATTRIBUTE, {"a=b", kText, kGiven}},
-      {"set with empty name", false, MQXMLELEM_SET_ATTRIBUTE, {"", kText, kGiven}},
-      {"unknown code 0", false, 0, {"k", kText, kGiven}},
-      {"unknown code 0x302", false, 0x302, {"k", kText, kGiven}},
-      {"unknown code 0x402", false, 0x402, {"k", kText, kGiven}},
-      {"unknown code -1", false, -1, {"k", kText, kGiven}},
+      {"null element, name", true, MQXMLELEM_GET_NAME, {{kUnset, kUnset, kUnset}}},
+      {"null element, add", true, MQXMLELEM_ADD_CHILD, {{In("x"), kUnset, kUnset}}},
+      {"null element, first", true, MQXMLELEM_FIRST_CHILD, {{nullptr, kUnset, kUnset}}},
+      {"null element, set", true, MQXMLELEM_SET_ATTRIBUTE, {{In("x"), In(kText), kUnset}}},
+      {"add without name", false, MQXMLELEM_ADD_CHILD, {{nullptr, kUnset, kUnset}}},
+      {"add with empty name", false, MQXMLELEM_ADD_CHILD, {{In(""), kUnset, kUnset}}},
+      {"add with blank in name", false, MQXMLELEM_ADD_CHILD, {{In("a b"), kUnset, kUnset}}},
+      {"add with leading digit", false, MQXMLELEM_ADD_CHILD, {{In("1a"), kUnset, kUnset}}},
+      {"add with markup in name", false, MQXMLELEM_ADD_CHILD, {{In("<a>"), kUnset, kUnset}}},
+      {"next without current", false, MQXMLELEM_NEXT_CHILD, {{nullptr, nullptr, kUnset}}},
+      {"get attribute without name", false, MQXMLELEM_GET_ATTRIBUTE, {{nullptr, kUnset, kGiven}}},
+      {"set without name", false, MQXMLELEM_SET_ATTRIBUTE, {{nullptr, In(kText), kGiven}}},
+      {"set without text", false, MQXMLELEM_SET_ATTRIBUTE, {{In("k"), nullptr, kGiven}}},
+      {"set with invalid name", false, MQXMLELEM_SET_ATTRIBUTE, {{In("a=b"), In(kText), kGiven}}},
+      {"set with empty name", false, MQXMLELEM_SET_ATTRIBUTE, {{In(""), In(kText), kGiven}}},
+      {"unknown code 0", false, 0, {{In("k"), In(kText), kGiven}}},
+      {"unknown code 0x302", false, 0x302, {{In("k"), In(kText), kGiven}}},
+      {"unknown code 0x402", false, 0x402, {{In("k"), In(kText), kGiven}}},
+      {"unknown code -1", false, -1, {{In("k"), In(kText), kGiven}}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.label);
-    MQXmlValue value = c.block;
-    EXPECT_EQ(XmlElemValue(c.null_element ? nullptr : root.get(), c.code, &value), FALSE);
-    EXPECT_EQ(value.name, c.block.name);
-    EXPECT_EQ(value.text, c.block.text);
-    EXPECT_EQ(value.element, c.block.element);
+    Slots slots = c.slots;
+    EXPECT_FALSE(XmlElemValue(c.null_element ? nullptr : root.get(), c.code, slots.at));
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(slots.at[i], c.slots.at[i]) << "slot " << i;
     EXPECT_EQ(*root, *before);
   }
   for (int code : {MQXMLELEM_ADD_CHILD, MQXMLELEM_FIRST_CHILD, MQXMLELEM_NEXT_CHILD,
                    MQXMLELEM_GET_NAME, MQXMLELEM_GET_ATTRIBUTE, MQXMLELEM_SET_ATTRIBUTE}) {
     SCOPED_TRACE(code);
-    EXPECT_EQ(XmlElemValue(root.get(), code, nullptr), FALSE) << "null block";
+    EXPECT_FALSE(XmlElemValue(root.get(), code, nullptr)) << "null slot array";
     EXPECT_EQ(*root, *before);
   }
 }
@@ -207,18 +233,18 @@ TEST(XmlTree, HandlesAndTextStayValidWhileTheTreeGrows) {
   XmlElement* first = Add(root.get(), "first");
   first->SetAttribute("key", "a value long enough to live on the heap, not inline");
   first->SetAttribute("short", "v");
-  MQXmlValue name{nullptr, nullptr, nullptr};
-  XmlElemValue(first, MQXMLELEM_GET_NAME, &name);
-  MQXmlValue key{"short", nullptr, nullptr};
-  XmlElemValue(first, MQXMLELEM_GET_ATTRIBUTE, &key);
+  Slots name{{nullptr, nullptr, nullptr}};
+  XmlElemValue(first, MQXMLELEM_GET_NAME, name.at);
+  Slots key{{In("short"), nullptr, nullptr}};
+  XmlElemValue(first, MQXMLELEM_GET_ATTRIBUTE, key.at);
 
   constexpr std::size_t kSiblings = 3000;
   for (std::size_t i = 0; i < kSiblings; ++i) Add(root.get(), "sibling");
   for (int i = 0; i < 200; ++i) Add(first, "inner");
 
   EXPECT_EQ(&root->Child(0), first);
-  EXPECT_STREQ(name.text, "first");
-  EXPECT_STREQ(key.text, "v") << "adding children leaves the element's attributes alone";
+  EXPECT_STREQ(Text(name.at[0]), "first");
+  EXPECT_STREQ(Text(key.at[1]), "v") << "adding children leaves the element's attributes alone";
   const std::vector<XmlElement*> walked = Walk(root.get(), nullptr);
   ASSERT_EQ(walked.size(), kSiblings + 1);
   for (std::size_t i = 0; i < walked.size(); ++i) ASSERT_EQ(walked[i], &root->Child(i)) << i;
@@ -230,9 +256,9 @@ TEST(XmlTree, NestingStopsAtTheDepthLimit) {
   XmlElement* deepest = root.get();
   while (XmlElement* child = deepest->AddChild("level")) deepest = child;
   EXPECT_EQ(deepest->Depth(), kMaxXmlDepth);
-  MQXmlValue value{"level", nullptr, nullptr};
-  EXPECT_EQ(XmlElemValue(deepest, MQXMLELEM_ADD_CHILD, &value), FALSE);
-  EXPECT_EQ(value.element, nullptr);
+  Slots slots{{In("level"), nullptr, nullptr}};
+  EXPECT_FALSE(XmlElemValue(deepest, MQXMLELEM_ADD_CHILD, slots.at));
+  EXPECT_EQ(slots.at[1], nullptr);
   EXPECT_EQ(deepest->ChildCount(), 0u);
 
   // The deepest possible tree is still written and read back.

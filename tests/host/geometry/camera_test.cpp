@@ -253,21 +253,36 @@ TEST_P(CameraTest, WorldToScreenToWorldRoundTrips) {
   }
 }
 
-TEST_P(CameraTest, SceneFloatValueConvertsInPlace) {
+// The modeller's buffers: world to screen reads [0..2] and writes the screen
+// point to [3..5] and clip w to [6]; screen to world reads [0..2] of six and
+// writes [3..5]. The inputs stay as they were.
+TEST_P(CameraTest, SceneFloatValueWritesOnlyTheOutputElements) {
   const Camera& c = GetParam().camera;
   const FVECTOR3 world = c.look_at + FVECTOR3(3, -4, 5);
-  float values[3] = {world.x, world.y, world.z};
-  mqhost::SceneFloatValue(c, mqhost::kSceneWorldToScreen, values);
+  constexpr float kGuard = -777.0f;
+  float to_screen[8] = {world.x, world.y, world.z, kGuard, kGuard, kGuard, kGuard, kGuard};
+  mqhost::SceneFloatValue(c, mqhost::kSceneWorldToScreen, to_screen);
+  EXPECT_VEC3_NEAR(FVECTOR3(to_screen[0], to_screen[1], to_screen[2]), world, 0.0f)
+      << "the world point is input only";
   const FVECTOR3 screen = WorldToScreen(c, world);
-  EXPECT_VEC3_NEAR(FVECTOR3(values[0], values[1], values[2]), screen, 0.0f);
+  EXPECT_VEC3_NEAR(FVECTOR3(to_screen[3], to_screen[4], to_screen[5]), screen, 0.0f);
+  const TestFrame f = FrameOf(c);
+  const float w = c.orthographic ? 1.0f : Dot(world - f.eye, f.forward);
+  EXPECT_NEAR(to_screen[6], w, 1e-4f * (1.0f + std::fabs(w))) << "clip w";
+  EXPECT_EQ(to_screen[7], kGuard) << "seven floats, no more";
 
-  mqhost::SceneFloatValue(c, mqhost::kSceneScreenToWorld, values);
-  EXPECT_VEC3_NEAR(FVECTOR3(values[0], values[1], values[2]), ScreenToWorld(c, screen), 0.0f);
+  float to_world[7] = {screen.x, screen.y, screen.z, kGuard, kGuard, kGuard, kGuard};
+  mqhost::SceneFloatValue(c, mqhost::kSceneScreenToWorld, to_world);
+  EXPECT_VEC3_NEAR(FVECTOR3(to_world[0], to_world[1], to_world[2]), screen, 0.0f)
+      << "the screen point is input only";
+  EXPECT_VEC3_NEAR(FVECTOR3(to_world[3], to_world[4], to_world[5]), ScreenToWorld(c, screen), 0.0f);
+  EXPECT_EQ(to_world[6], kGuard) << "six floats, no more";
 
   for (int code : {0, 0x2FF, 0x302, 0x101, -1}) {
     SCOPED_TRACE(code);
-    float untouched[3] = {1.5f, -2.5f, 0.5f};
+    float untouched[7] = {1.5f, -2.5f, 0.5f, kGuard, kGuard, kGuard, kGuard};
     mqhost::SceneFloatValue(c, code, untouched);
+    for (int i = 3; i < 7; ++i) EXPECT_EQ(untouched[i], kGuard) << i;
     EXPECT_VEC3_NEAR(FVECTOR3(untouched[0], untouched[1], untouched[2]), FVECTOR3(1.5f, -2.5f, 0.5f), 0.0f);
   }
 }
