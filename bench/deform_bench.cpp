@@ -11,8 +11,10 @@
 #include "bench/bench_document.h"
 #include "deform/pose_evaluation.h"
 #include "deform/rendering_copies.h"
+#include "deform/skinning.h"
 #include "host/core/api.h"
 #include "host/core/host.h"
+#include "rig/id_table.h"
 #include "rig/rig_access.h"
 #include "rig/rig_document.h"
 #include "rig/slot_table.h"
@@ -115,6 +117,22 @@ class SkinnedDocument {
 
   PlainSkin& plain() { return plain_; }
 
+  // The mesh's skin prepared as the rendering copies prepare it, and the
+  // palette the kernel takes (every matrix, then the identity).
+  void PrepareKernel(quorvel::SkinCache& cache, std::vector<FMATRIX>& palette) {
+    quorvel::IdTable ids;
+    quorvel::BuildIdTable(doc_, ids);
+    quorvel::DeformInputs in;
+    in.document = doc_;
+    in.slots = &slots_;
+    in.matrices = &plain_.matrices;
+    in.ids = &ids;
+    in.pose_id = 0;
+    quorvel::PrepareSkin(in, mqhost::ToHandle(mesh_), cache);
+    palette = plain_.matrices;
+    palette.push_back(FMATRIX::kIdentity);
+  }
+
  private:
   mqhost::Document* document_ = nullptr;
   MQDocument doc_ = nullptr;
@@ -157,7 +175,24 @@ void PlainScalarSkinning(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations() * state.range(0));
 }
 
+// The kernel alone, on the same skin: what a frame costs without the host.
+void SkinningKernel(benchmark::State& state) {
+  SkinnedDocument skinned(static_cast<int>(state.range(0)));
+  if (!HostReady(skinned.ok(), state)) return;
+  quorvel::SkinCache cache;
+  std::vector<FMATRIX> palette;
+  skinned.PrepareKernel(cache, palette);
+  PlainSkin& s = skinned.plain();
+  for (auto _ : state) {
+    quorvel::SkinPositions(cache, palette, s.positions, s.out);
+    benchmark::DoNotOptimize(s.out.data());
+    benchmark::ClobberMemory();
+  }
+  state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+
 BENCHMARK(RenderingCopyRedeform)->Arg(10000)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond);
 BENCHMARK(PlainScalarSkinning)->Arg(10000)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond);
+BENCHMARK(SkinningKernel)->Arg(10000)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond);
 
 }  // namespace

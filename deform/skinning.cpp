@@ -58,27 +58,29 @@ void PrepareSkinInto(const DeformInputs& in, MQObject source, SkinCache& cache) 
   cache.index.assign(static_cast<size_t>(n) * kK, object_count);
   cache.weight.assign(static_cast<size_t>(n) * kK, 0.0f);
 
-  // The base shape: the vertices, unless a morph target is shown in them; then
-  // the stored base where it is valid.
-  cache.base.resize(static_cast<size_t>(n));
+  cache.vertices.resize(static_cast<size_t>(n));
   for (int v = 0; v < n; ++v) {
     MQPoint p{0.0f, 0.0f, 0.0f};
     api.MQObj_GetVertex(source, v, &p);
-    cache.base[static_cast<size_t>(v)] = FVECTOR3{p.x, p.y, p.z};
+    cache.vertices[static_cast<size_t>(v)] = FVECTOR3{p.x, p.y, p.z};
   }
   for (int k = 0; k < kMaxMorphTargets && !cache.has_morph_target; ++k) {
     cache.has_morph_target = HasMorphTargetRecord(source, slots, k);
   }
   if (cache.has_morph_target) {
+    // Morphing starts from the base shape: the vertices, unless a morph
+    // target is shown in them; then the stored base where it is valid.
     std::vector<VMorphTarget> stored;
     if (GetCurrentMorphIndex(source, slots) != -1 &&
         ReadAllVertexRecords(source, slots.MorphShape(-1), n, stored)) {
+      cache.stored_base = cache.vertices;
       for (int v = 0; v < n; ++v) {
         if (stored[static_cast<size_t>(v)].valid != 0) {
-          cache.base[static_cast<size_t>(v)] = stored[static_cast<size_t>(v)].position;
+          cache.stored_base[static_cast<size_t>(v)] = stored[static_cast<size_t>(v)].position;
         }
       }
     }
+    const std::vector<FVECTOR3>& base = cache.base();
     for (int k = 0; k < kMaxMorphTargets; ++k) {
       if (!ReadAllVertexRecords(source, slots.MorphShape(k), n, stored)) continue;
       SkinCache::MorphSlot slot;
@@ -86,7 +88,7 @@ void PrepareSkinInto(const DeformInputs& in, MQObject source, SkinCache& cache) 
       slot.delta.assign(static_cast<size_t>(n), FVECTOR3{0.0f, 0.0f, 0.0f});
       for (int v = 0; v < n; ++v) {
         const VMorphTarget& m = stored[static_cast<size_t>(v)];
-        if (m.valid != 0) slot.delta[static_cast<size_t>(v)] = m.position - cache.base[static_cast<size_t>(v)];
+        if (m.valid != 0) slot.delta[static_cast<size_t>(v)] = m.position - base[static_cast<size_t>(v)];
       }
       cache.morphs.push_back(std::move(slot));
     }
@@ -179,22 +181,26 @@ void PrepareSkin(const DeformInputs& in, MQObject source, SkinCache& cache) {
 
 const FVECTOR3* MorphedPositions(const DeformInputs& in, MQObject source, const SkinCache& cache,
                                  std::vector<FVECTOR3>& scratch) {
-  if (!cache.has_morph_target || cache.morphs.empty() || in.slots == nullptr) return cache.base.data();
-  if (in.pose_id < 0 || in.pose_id >= kMaxPoses) return cache.base.data();
+  // Nothing to morph, or morphing would give the vertices back anyway: no
+  // record needs reading.
+  if (!cache.has_morph_target || in.slots == nullptr) return cache.vertices.data();
+  if (cache.morphs.empty() && cache.stored_base.empty()) return cache.vertices.data();
+  if (in.pose_id < 0 || in.pose_id >= kMaxPoses) return cache.vertices.data();
   OPoseMorph weights;
-  if (!GetPoseMorph(source, *in.slots, in.pose_id, weights)) return cache.base.data();
+  if (!GetPoseMorph(source, *in.slots, in.pose_id, weights)) return cache.vertices.data();
+  const std::vector<FVECTOR3>& base = cache.base();
   bool copied = false;
-  const size_t n = cache.base.size();
+  const size_t n = base.size();
   for (const SkinCache::MorphSlot& slot : cache.morphs) {
     const float w = weights.weight[slot.k];
     if (w == 0.0f) continue;
     if (!copied) {
-      scratch.assign(cache.base.begin(), cache.base.end());
+      scratch.assign(base.begin(), base.end());
       copied = true;
     }
     for (size_t v = 0; v < n; ++v) scratch[v] += slot.delta[v] * w;
   }
-  return copied ? scratch.data() : cache.base.data();
+  return copied ? scratch.data() : base.data();
 }
 
 void SkinPositionsScalar(const SkinCache& cache, const std::vector<FMATRIX>& palette,
@@ -214,12 +220,29 @@ void SkinPositionsScalar(const SkinCache& cache, const std::vector<FMATRIX>& pal
   }
 }
 
-template <typename Index, typename Emit>
-void SkinVerticesWith(const SkinCache& cache, int n, const Index* index,
-                      const std::vector<FMATRIX>& palette, const FVECTOR3* positions, Emit&& emit) {
-  const uint8_t* written = cache.written.data();
-  const float* weight = cache.weight.data();
-  const float* matrices = palette.data()->m;
+namespace {
+
+#if defined(__SSE2__)
+// One row of the blended matrix: w0·m0 + w1·m1 + w2·m2 + w3·m3 at `row`.
+// Forced inline, and the four rows written out one by one below: left to
+// itself the compiler keeps a loop over the rows at -O2 and passes them
+// through the stack.
+__attribute__((always_inline)) inline __m128 BlendRow(__m128 w0, __m128 w1, __m128 w2, __m128 w3,
+                                                     const float* m0, const float* m1,
+                                                     const float* m2, const float* m3, int row) {
+  const __m128 a = _mm_add_ps(_mm_mul_ps(w0, _mm_loadu_ps(m0 + row)), _mm_mul_ps(w1, _mm_loadu_ps(m1 + row)));
+  const __m128 b = _mm_add_ps(_mm_mul_ps(w2, _mm_loadu_ps(m2 + row)), _mm_mul_ps(w3, _mm_loadu_ps(m3 + row)));
+  return _mm_add_ps(a, b);
+}
+#endif
+
+// The kernel: for every written vertex v < n, out[v] = sum_j w_j (p_v · M[i_j]).
+// Unwritten vertices of `out` are not touched. Every array is the caller's;
+// none overlaps `out`.
+template <typename Index>
+void SkinKernel(const uint8_t* __restrict written, const float* __restrict weight,
+                const Index* __restrict index, const float* __restrict matrices,
+                const FVECTOR3* __restrict positions, int n, FVECTOR3* __restrict out) {
 #if defined(__SSE2__)
   for (int v = 0; v < n; ++v, index += kK, weight += kK) {
     if (written[v] == 0) continue;
@@ -230,21 +253,18 @@ void SkinVerticesWith(const SkinCache& cache, int n, const Index* index,
     const float* m3 = matrices + static_cast<size_t>(index[3]) * 16;
     const __m128 w0 = _mm_set1_ps(weight[0]), w1 = _mm_set1_ps(weight[1]);
     const __m128 w2 = _mm_set1_ps(weight[2]), w3 = _mm_set1_ps(weight[3]);
-    __m128 rows[4];
-    for (int r = 0; r < 4; ++r) {
-      const __m128 a = _mm_add_ps(_mm_mul_ps(w0, _mm_loadu_ps(m0 + 4 * r)),
-                                  _mm_mul_ps(w1, _mm_loadu_ps(m1 + 4 * r)));
-      const __m128 b = _mm_add_ps(_mm_mul_ps(w2, _mm_loadu_ps(m2 + 4 * r)),
-                                  _mm_mul_ps(w3, _mm_loadu_ps(m3 + 4 * r)));
-      rows[r] = _mm_add_ps(a, b);
-    }
+    const __m128 r0 = BlendRow(w0, w1, w2, w3, m0, m1, m2, m3, 0);
+    const __m128 r1 = BlendRow(w0, w1, w2, w3, m0, m1, m2, m3, 4);
+    const __m128 r2 = BlendRow(w0, w1, w2, w3, m0, m1, m2, m3, 8);
+    const __m128 r3 = BlendRow(w0, w1, w2, w3, m0, m1, m2, m3, 12);
     const FVECTOR3& p = positions[v];
-    const __m128 s = _mm_add_ps(
-        _mm_add_ps(_mm_mul_ps(_mm_set1_ps(p.x), rows[0]), _mm_mul_ps(_mm_set1_ps(p.y), rows[1])),
-        _mm_add_ps(_mm_mul_ps(_mm_set1_ps(p.z), rows[2]), rows[3]));
-    alignas(16) float result[4];
-    _mm_store_ps(result, s);
-    emit(v, FVECTOR3{result[0], result[1], result[2]});
+    const __m128 s = _mm_add_ps(_mm_add_ps(_mm_mul_ps(_mm_set1_ps(p.x), r0), _mm_mul_ps(_mm_set1_ps(p.y), r1)),
+                                _mm_add_ps(_mm_mul_ps(_mm_set1_ps(p.z), r2), r3));
+    // x and y in one store, z in another: the fourth lane would spill into
+    // the next vertex, which may be one that must stay untouched.
+    float* o = &out[v].x;
+    _mm_storel_pi(reinterpret_cast<__m64*>(o), s);
+    _mm_store_ss(o + 2, _mm_movehl_ps(s, s));
   }
 #else
   for (int v = 0; v < n; ++v, index += kK, weight += kK) {
@@ -252,34 +272,40 @@ void SkinVerticesWith(const SkinCache& cache, int n, const Index* index,
     FVECTOR3 sum{0.0f, 0.0f, 0.0f};
     for (int j = 0; j < kK; ++j) {
       if (weight[j] == 0.0f) continue;
-      sum += palette[static_cast<size_t>(index[j])].TransformPoint(positions[v]) * weight[j];
+      const float* m = matrices + static_cast<size_t>(index[j]) * 16;
+      const FVECTOR3& p = positions[v];
+      sum.x += (p.x * m[0] + p.y * m[4] + p.z * m[8] + m[12]) * weight[j];
+      sum.y += (p.x * m[1] + p.y * m[5] + p.z * m[9] + m[13]) * weight[j];
+      sum.z += (p.x * m[2] + p.y * m[6] + p.z * m[10] + m[14]) * weight[j];
     }
-    emit(v, sum);
+    out[v] = sum;
   }
 #endif
 }
 
-// The first `n` vertices (at most the cache's).
-template <typename Emit>
+// The first `n` vertices (at most the cache's) into `out`.
 void SkinVertices(const SkinCache& cache, int n, const std::vector<FMATRIX>& palette,
-                  const FVECTOR3* positions, Emit&& emit) {
+                  const FVECTOR3* positions, FVECTOR3* out) {
   n = std::min(n, cache.vertex_count);
+  const uint8_t* written = cache.written.data();
+  const float* weight = cache.weight.data();
+  const float* matrices = palette.data()->m;
   if (!cache.index8.empty()) {
-    SkinVerticesWith(cache, n, cache.index8.data(), palette, positions, emit);
+    SkinKernel(written, weight, cache.index8.data(), matrices, positions, n, out);
   } else if (!cache.index16.empty()) {
-    SkinVerticesWith(cache, n, cache.index16.data(), palette, positions, emit);
+    SkinKernel(written, weight, cache.index16.data(), matrices, positions, n, out);
   } else {
-    SkinVerticesWith(cache, n, cache.index.data(), palette, positions, emit);
+    SkinKernel(written, weight, cache.index.data(), matrices, positions, n, out);
   }
 }
+
+}  // namespace
 
 void SkinPositions(const SkinCache& cache, const std::vector<FMATRIX>& palette,
                    const std::vector<FVECTOR3>& positions, std::vector<FVECTOR3>& out) {
   out.resize(positions.size());
   if (positions.size() < static_cast<size_t>(cache.vertex_count) || palette.empty()) return;
-  SkinVertices(cache, cache.vertex_count, palette, positions.data(), [&out](int v, const FVECTOR3& p) {
-    out[static_cast<size_t>(v)] = p;
-  });
+  SkinVertices(cache, cache.vertex_count, palette, positions.data(), out.data());
 }
 
 bool ApplySkin(const DeformInputs& in, MQObject target, MQObject source, const SkinCache& cache,
@@ -296,11 +322,18 @@ bool ApplySkin(const DeformInputs& in, MQObject target, MQObject source, const S
     palette = &scratch.palette;
   }
   const FVECTOR3* positions = MorphedPositions(in, source, cache, scratch.positions);
-  auto set_vertex = api.MQObj_SetVertex;
-  SkinVertices(cache, n, *palette, positions, [set_vertex, target](int v, const FVECTOR3& p) {
+  // Skinned into the scratch array first, so that the kernel runs without a
+  // host call; then the written vertices go to the host.
+  scratch.skinned.resize(static_cast<size_t>(n));
+  SkinVertices(cache, n, *palette, positions, scratch.skinned.data());
+  const auto set_vertex = api.MQObj_SetVertex;
+  const uint8_t* written = cache.written.data();
+  for (int v = 0; v < n; ++v) {
+    if (written[v] == 0) continue;
+    const FVECTOR3& p = scratch.skinned[static_cast<size_t>(v)];
     const MQPoint point{p.x, p.y, p.z};
     set_vertex(target, v, &point);
-  });
+  }
   return true;
 }
 

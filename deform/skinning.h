@@ -45,9 +45,15 @@ struct SkinCache {
     if (!index8.empty()) return index8[at];
     return index16.empty() ? index[at] : index16[at];
   }
-  // The shape morphing starts from, and per morph slot with a stored shape
-  // the offset of each vertex's target from it (0 where no valid target).
-  std::vector<FVECTOR3> base;
+  // The host's vertex positions: what a copy shows when nothing is morphed.
+  std::vector<FVECTOR3> vertices;
+  // The shape morphing starts from where it is not the vertices (a morph
+  // target is shown in them and the stored base shape is valid); empty when
+  // it is the vertices throughout.
+  std::vector<FVECTOR3> stored_base;
+  const std::vector<FVECTOR3>& base() const { return stored_base.empty() ? vertices : stored_base; }
+  // Per morph slot with a stored shape, the offset of each vertex's target
+  // from the base (0 where no valid target).
   struct MorphSlot {
     int k = 0;
     std::vector<FVECTOR3> delta;
@@ -60,8 +66,10 @@ struct SkinCache {
 // object count (the palette size); `in.ids` the unique id table.
 void PrepareSkin(const DeformInputs& in, MQObject source, SkinCache& cache);
 
-// The morphed positions for `in.pose_id`: the cached base shape itself when
-// the pose gives the object no morph weights, else `scratch` filled.
+// The positions skinning starts from for `in.pose_id`. Without morphing (no
+// pose, no morph target, or no pose morph record) the host's vertices; with
+// it the base shape plus the weighted offsets, in `scratch` when some weight
+// is not 0.
 const FVECTOR3* MorphedPositions(const DeformInputs& in, MQObject source, const SkinCache& cache,
                                  std::vector<FVECTOR3>& scratch);
 
@@ -79,6 +87,7 @@ void SkinPositionsScalar(const SkinCache& cache, const std::vector<FMATRIX>& pal
 // a frame allocates nothing.
 struct SkinScratch {
   std::vector<FVECTOR3> positions;
+  std::vector<FVECTOR3> skinned;
   std::vector<FMATRIX> palette;
 };
 // False, writing nothing, when the palette does not fit the prepared skin

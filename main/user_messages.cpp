@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <unordered_map>
 #include <utility>
 
@@ -327,8 +328,9 @@ int SetVertexWeightArray(const RIG_CONTEXT& rig, void* message) {
       rec.entries[k].weight = ReadField<float>(entry, PairWeight(k));
     }
     rec.head = static_cast<uint8_t>(quorvel::VWeight::kValidBit | taken << 1);
-    // A bone named twice keeps its first pair, as everywhere in the rig.
-    quorvel::Sanitize(rec);
+    // A bone named twice becomes one entry with the summed weight: the record
+    // names each bone once and still means what the sender sent.
+    quorvel::MergeRepeatedBones(rec);
     ColourWeights(rec, rig, lookup);
     if (!quorvel::SetVertexWeights(obj, rig.slots, v, rec)) return 0;
   }
@@ -385,9 +387,30 @@ constexpr RIG_COMMAND kRigCommands[] = {
 
 // ---------------------------------------------------------------- RENDERING_MODEL_LOANS
 
+RENDERING_MODEL_LOANS::RENDERING_MODEL_LOANS() : vtable{{&DestroyLent}, this} {}
+
+RENDERING_MODEL_LOANS::~RENDERING_MODEL_LOANS() {
+  for (FLZMODEL* model : out) model->SetVTable(nullptr);
+}
+
 FLZMODEL* RENDERING_MODEL_LOANS::HandOut(std::unique_ptr<FLZMODEL> model) {
+  model->SetVTable(&vtable.table);
   out.push_back(model.get());
   return model.release();
+}
+
+// The receiver destroys a lent model itself: the loan ends first, so that
+// the model is neither returned nor destroyed a second time.
+void MQTHISCALL RENDERING_MODEL_LOANS::DestroyLent(FLZMODEL* self, unsigned int flags) {
+  static_assert(std::is_standard_layout_v<LOAN_VTABLE>, "the table is the record's first member");
+  const auto* table = reinterpret_cast<const LOAN_VTABLE*>(self->VTable());
+  table->loans->Forget(self);
+  self->SetVTable(nullptr);
+  self->Destroy(flags);
+}
+
+void RENDERING_MODEL_LOANS::Forget(const FLZMODEL* model) {
+  out.erase(std::remove(out.begin(), out.end(), model), out.end());
 }
 
 bool RENDERING_MODEL_LOANS::Return(const void* model) {
@@ -401,6 +424,7 @@ bool RENDERING_MODEL_LOANS::Return(const void* model) {
   // Ours again, and destroyed on leaving.
   const std::unique_ptr<FLZMODEL> returned(*found);
   out.erase(found);
+  returned->SetVTable(nullptr);
   return true;
 }
 

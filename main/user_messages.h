@@ -12,10 +12,10 @@
 #include <memory>
 #include <vector>
 
+#include "rig/flz_model.h"
 #include "sdk/mq_types.h"
 
 class DLMAIN;
-class FLZMODEL;
 
 // Name fields of the records: up to 255 bytes and a terminator.
 constexpr int UMSG_NAME_BYTES = 256;
@@ -102,17 +102,33 @@ static_assert(sizeof(UMSG_WEIGHT_COMMAND) == 8 && offsetof(UMSG_WEIGHT_COMMAND, 
 // receivers and are not destroyed.
 class RENDERING_MODEL_LOANS {
  public:
-  RENDERING_MODEL_LOANS() = default;
+  RENDERING_MODEL_LOANS();
+  // Models still out stay their receivers'; they get the plain table back,
+  // so destroying them later does not reach for this object.
+  ~RENDERING_MODEL_LOANS();
   RENDERING_MODEL_LOANS(const RENDERING_MODEL_LOANS&) = delete;
   RENDERING_MODEL_LOANS& operator=(const RENDERING_MODEL_LOANS&) = delete;
 
-  // Gives up the model; from now on whoever receives the pointer owns it.
+  // Gives up the model; from now on whoever receives the pointer owns it, and
+  // may give it back or destroy it through slot 0 of its table.
   FLZMODEL* HandOut(std::unique_ptr<FLZMODEL> model);
   // Destroys a model that was handed out and has not come back yet; false,
   // touching nothing, for any other pointer.
   bool Return(const void* model);
+  // Models handed out and neither returned nor destroyed.
+  size_t OutCount() const { return out.size(); }
 
  private:
+  // A lent model's table: slot 0 first, as the receiver reads it, then the
+  // lender, which the slot tells before the model goes.
+  struct LOAN_VTABLE {
+    FLZMODEL::VTABLE table;
+    RENDERING_MODEL_LOANS* loans;
+  };
+  static void MQTHISCALL DestroyLent(FLZMODEL* self, unsigned int flags);
+  void Forget(const FLZMODEL* model);
+
+  LOAN_VTABLE vtable;
   std::vector<FLZMODEL*> out;
 };
 

@@ -4,6 +4,20 @@
 
 #include "sdk/host_api.h"
 
+namespace {
+
+void MQTHISCALL DestroyModel(FLZMODEL* self, unsigned int flags) {
+  if ((flags & 1u) != 0) {
+    delete self;
+  } else {
+    self->~FLZMODEL();
+  }
+}
+
+}  // namespace
+
+const FLZMODEL::VTABLE FLZMODEL::kVTable = {&DestroyModel};
+
 FLZMODEL::~FLZMODEL() {
   for (int32_t i = 0; i < object_count_; ++i) {
     if (objects_[i] != nullptr) HostApi().MQObj_Delete(objects_[i]);

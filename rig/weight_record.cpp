@@ -106,12 +106,19 @@ void CopyEntries(VWeight& dst, const VWeight& src) {
   StoreCount(dst, Count(src));
 }
 
-void Sanitize(VWeight& rec) {
+namespace {
+
+// Removes every entry whose bone an earlier entry names, adding its weight to
+// that earlier entry when `sum` is set.
+void CollapseRepeats(VWeight& rec, bool sum) {
   int n = Count(rec);
   for (int i = 1; i < n;) {
-    bool repeated = false;
-    for (int k = 0; k < i; ++k) repeated = repeated || rec.entries[k].bone == rec.entries[i].bone;
-    if (repeated) {
+    int first = -1;
+    for (int k = 0; k < i && first < 0; ++k) {
+      if (rec.entries[k].bone == rec.entries[i].bone) first = k;
+    }
+    if (first >= 0) {
+      if (sum) rec.entries[first].weight += rec.entries[i].weight;
       RemoveEntry(rec, i, n);
       --n;
     } else {
@@ -120,6 +127,12 @@ void Sanitize(VWeight& rec) {
   }
   StoreCount(rec, n);
 }
+
+}  // namespace
+
+void Sanitize(VWeight& rec) { CollapseRepeats(rec, false); }
+
+void MergeRepeatedBones(VWeight& rec) { CollapseRepeats(rec, true); }
 
 uint32_t PackedDisplayColour(const VWeight& rec) {
   return 0xFF000000u | static_cast<uint32_t>(rec.colour[2]) << 16 |

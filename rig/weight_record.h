@@ -47,6 +47,10 @@ void CopyEntries(VWeight& dst, const VWeight& src);
 // count is stored as at most 4, and of several entries for one bone only the
 // first stays.
 void Sanitize(VWeight& rec);
+// The same, except that several entries for one bone become one entry at the
+// first one's place with their weights summed, so that the record still
+// means what its sender meant.
+void MergeRepeatedBones(VWeight& rec);
 
 // The display colour as drawing takes it: 0xFF000000 | b << 16 | g << 8 | r.
 uint32_t PackedDisplayColour(const VWeight& rec);

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <map>
 #include <string>
 #include <utility>
@@ -21,6 +22,7 @@
 #include "io/registry_settings.h"
 #include "rig/flz_model.h"
 #include "rig/morph_targets.h"
+#include "rig/pose_list.h"
 #include "rig/records.h"
 #include "rig/rig_access.h"
 #include "tests/main/main_fixture.h"
@@ -786,12 +788,12 @@ TEST_F(WeightMessageTest, SetVertexWeightArrayReadsEachEntryWithinItsRoom) {
        1,
        {{{a_, .5f}, {b_, .5f}}, {{d, 1.0f}}, {}}},
       {"room 0 holds no pairs", 0, 3, {{2, {}}, {1, {}}, {0, {}}}, 1, {{}, {}, {}}},
-      {"a bone named twice keeps its first pair",
+      {"a bone named twice gets one entry with the summed weight",
        4,
        3,
-       {{2, {{a_, .3f}, {a_, .7f}}}, {0, {}}, {0, {}}},
+       {{3, {{a_, .3f}, {b_, .4f}, {a_, .3f}}}, {2, {{b_, .25f}, {b_, .5f}}}, {0, {}}},
        1,
-       {{{a_, .3f}}, {}, {}}},
+       {{{a_, .3f + .3f}, {b_, .4f}}, {{b_, .75f}}, {}}},
       {"a negative count stops at its vertex",
        4,
        3,
@@ -967,6 +969,56 @@ TEST_F(MessageTest, GetRenderingModelRepliesToTheSenderBeforeItAnswers) {
   EXPECT_LT(at("FreezeQuorvelModel::Freeze"), static_cast<std::ptrdiff_t>(log_.size()));
 }
 
+// The posed model starts from the host's vertices unless the pose morphs the
+// object: an object showing its morph target 0 in the vertices, with another
+// base shape stored, keeps the vertices without a pose and under a pose that
+// has no morph weights for it, and is morphed from the stored base with them.
+TEST_F(MessageTest, TheRenderingModelMorphsFromTheBaseOnlyWhenThePoseMorphs) {
+  MQObject m = AddMesh("m");
+  Open();
+  const quorvel::RigSlotTable& slots = Slots();
+  ASSERT_TRUE(quorvel::CreateMorphTarget(m, slots, 0, "lift", ""));
+  const auto store = [&](int k, const FVECTOR3& first) {
+    ASSERT_TRUE(HostApi().MQObj_AllocVertexUserData(m, slots.MorphShape(k)));
+    for (int v = 0; v < 3; ++v) {
+      quorvel::VMorphTarget rec;
+      rec.position = v == 0 ? first : kTriangle[static_cast<size_t>(v)];
+      rec.valid = 1;
+      ASSERT_TRUE(HostApi().MQObj_SetVertexUserData(m, slots.MorphShape(k), v, 1, 0, 0, &rec));
+    }
+  };
+  store(-1, FVECTOR3(0, 0, 1));
+  store(0, FVECTOR3(0, 0, 2));
+  ASSERT_TRUE(quorvel::SetCurrentMorphIndex(m, slots, 0));
+  quorvel::RigEditState& state = *main_->GetEditState();
+
+  const struct {
+    const char* label;
+    std::function<void()> setup;
+    float z;
+  } rows[] = {
+      {"no pose", [] {}, 0.0f},
+      {"a pose without a morph record for m", [&] { ASSERT_NE(quorvel::CreatePose(state), nullptr); },
+       0.0f},
+      {"morph weight 0.5", [&] { ASSERT_TRUE(quorvel::SetPoseMorphWeight(m, slots, 0, 0, 0.5f)); },
+       1.5f},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.label);
+    row.setup();
+    ASSERT_EQ(Send("GetRenderingModel", nullptr), 1);
+    const FLZMODEL* model = ReceivedModel();
+    ASSERT_NE(model, nullptr);
+    ASSERT_EQ(model->ObjectCount(), 1);
+    MQPoint p{-1, -1, -1};
+    HostApi().MQObj_GetVertex(model->ObjectAt(0), 0, &p);
+    EXPECT_FLOAT_EQ(p.x, 0.0f);
+    EXPECT_FLOAT_EQ(p.y, 0.0f);
+    EXPECT_FLOAT_EQ(p.z, row.z);
+    EXPECT_EQ(Peer().ReturnModels(document_), 1);
+  }
+}
+
 TEST_F(MessageTest, DeleteRenderingModelTakesBackOnlyItsOwnModelsAndEachOnce) {
   AddMesh("mesh");
   Open();
@@ -1006,6 +1058,24 @@ TEST_F(MessageTest, DeleteRenderingModelTakesBackOnlyItsOwnModelsAndEachOnce) {
   EXPECT_TRUE(NoneFree(second_objects));
   EXPECT_TRUE(AllFree(foreign_objects)) << "the foreign model is untouched";
   EXPECT_EQ(not_a_model[0], 0);
+}
+
+// A receiver may destroy the model itself through slot 0 of its table, as
+// its compiler's delete does: the objects go once, and the loan ends, so the
+// model cannot come back a second time.
+TEST_F(MessageTest, ALentModelDestroyedThroughItsTableEndsTheLoan) {
+  AddMesh("mesh");
+  Open();
+  ASSERT_EQ(Send("GetRenderingModel", nullptr), 1);
+  FLZMODEL* lent = ReceivedModel();
+  ASSERT_NE(lent, nullptr);
+  const std::vector<MQObject> objects = ObjectsOf(*lent);
+  ASSERT_FALSE(objects.empty());
+  const FLZMODEL::VTABLE* table = *reinterpret_cast<const FLZMODEL::VTABLE* const*>(lent);
+  ASSERT_NE(table, nullptr);
+  table->destroy(lent, 1);
+  EXPECT_TRUE(NoneFree(objects));
+  EXPECT_EQ(Send("DeleteRenderingModel", lent), 0) << "no longer lent";
 }
 
 TEST_F(MessageTest, ThePeerHandsItsModelsBack) {

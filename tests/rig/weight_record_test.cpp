@@ -242,6 +242,13 @@ TEST(WeightRecord, SanitizeKeepsTheFirstEntryOfEachBone) {
   EXPECT_EQ(rec.head & 1, 1);
 }
 
+TEST(WeightRecord, MergeRepeatedBonesSumsThemAtTheFirstPlace) {
+  VWeight rec = FromEntries({{A, 0.1f}, {B, 0.2f}, {A, 0.3f}, {A, 0.4f}});
+  MergeRepeatedBones(rec);
+  EXPECT_EQ(EntriesOf(rec), (Entries{{A, 0.1f + 0.3f + 0.4f}, {B, 0.2f}}));
+  EXPECT_EQ(rec.head & 1, 1);
+}
+
 // ---------------------------------------------------------------- colours
 
 struct Bone {
