@@ -145,11 +145,17 @@ UBONEIK_BONE* NextPreOrder(const UBONEIK_BONE* node, const UBONEIK_BONE* top) {
   return NextAfterSubtree(node, top);
 }
 
+bool IsDefaultPose(const OPoseTSQ& pose) {
+  const OPoseTSQ rest;
+  return pose.trs == rest.trs && pose.scl == rest.scl && pose.rot == rest.rot;
+}
+
 // Carries points into the space of the bone's parent, where its pose acts.
-// A root's parent space is the base matrix's, the identity.
+// A root's parent space is the base matrix's, the identity, unless posed
+// objects without a node lie above it.
 void ToParentSpace(const UBONEIK_BONE& bone, FVECTOR3& a, FVECTOR3& b, FVECTOR3& c) {
-  if (bone.parent == nullptr) return;
-  const FMATRIX inverse = bone.parent->world.Inverse();
+  if (bone.parent == nullptr && !bone.has_above) return;
+  const FMATRIX inverse = bone.ParentWorld().Inverse();
   a = inverse.TransformPoint(a);
   b = inverse.TransformPoint(b);
   c = inverse.TransformPoint(c);
@@ -179,7 +185,7 @@ class ModelBuilder {
       MQObject obj = api.MQDoc_GetObject(doc_, i);
       if (obj == nullptr || hr::Depth(obj) != 0) continue;
       --budget;
-      Enter(obj, nullptr, kRootList);
+      Enter(obj, nullptr, kRootList, Above{});
       while (!frames_.empty()) {
         Frame& top = frames_.back();
         if (top.next_child >= top.child_count) {
@@ -194,7 +200,8 @@ class ModelBuilder {
         }
         UBONEIK_BONE* parent = top.node;
         const int list = top.list;
-        Enter(child, parent, list);  // may grow frames_: `top` is not used past this point
+        const Above above = top.above;
+        Enter(child, parent, list, above);  // may grow frames_: `top` is not used past this point
       }
     }
   }
@@ -202,7 +209,15 @@ class ModelBuilder {
  private:
   static constexpr int kRootList = -1;
 
+  // The objects without a node passed since the last node: their pose-local
+  // matrices composed (none: the identity).
+  struct Above {
+    FMATRIX matrix;
+    bool any = false;
+  };
+
   struct Frame {
+    Above above;  // what this frame's children have above them
     MQObject object = nullptr;
     int child_count = 0;
     int next_child = 0;
@@ -215,7 +230,7 @@ class ModelBuilder {
   // list kept by frame `list`. An object without a node hands its children on
   // to the same parent and list; with no parent node at all they become
   // further roots of the model.
-  void Enter(MQObject obj, UBONEIK_BONE* parent, int list) {
+  void Enter(MQObject obj, UBONEIK_BONE* parent, int list, const Above& above) {
     const int child_count = HostApi().MQDoc_GetChildObjectCount(doc_, obj);
     MQObject first = child_count > 0 ? FirstChild(doc_, obj) : nullptr;
     if (first == nullptr) return;  // no tail, no bone, and nothing below
@@ -225,10 +240,14 @@ class ModelBuilder {
     frame.child_count = child_count;
     frame.node = parent;
     frame.list = list;
+    frame.above = above;
 
     OBase rec;
     if (GetBoneRecord(obj, slots_, rec) && (rec.flags & OBase::OB_BONE) != 0) {
       std::unique_ptr<UBONEIK_BONE> node = MakeNode(obj, first, rec, parent);
+      node->above = above.matrix;
+      node->has_above = above.any;
+      frame.above = Above{};
       UBONEIK_BONE* raw = node.get();
       std::unique_ptr<UBONEIK_BONE>*& tail = list == kRootList ? roots_tail_ : frames_[list].tail;
       *tail = std::move(node);
@@ -236,6 +255,15 @@ class ModelBuilder {
       frame.node = raw;
       frame.list = static_cast<int>(frames_.size());
       frame.tail = &raw->first_child;
+    } else {
+      // Pose evaluation moves everything below the object by its pose.
+      OPoseTSQ pose;
+      if (pose_id_ >= 0 && pose_id_ < kMaxPoses && GetPoseTSQ(obj, slots_, pose_id_, pose) &&
+          !IsDefaultPose(pose)) {
+        const FMATRIX local = PoseLocalMatrix(pose, ObjectPivot(doc_, obj));
+        frame.above.matrix = above.any ? local * above.matrix : local;
+        frame.above.any = true;
+      }
     }
     frames_.push_back(frame);
   }
@@ -354,10 +382,11 @@ FMATRIX UBONEIK_BONE::LocalMatrix() const {
   return PoseLocalMatrix(limited, head);
 }
 
-const FMATRIX& UBONEIK_BONE::ParentWorld() const {
-  if (parent != nullptr) return parent->world;
-  if (owner != nullptr) return owner->BaseMatrix();
-  return FMATRIX::kIdentity;
+FMATRIX UBONEIK_BONE::ParentWorld() const {
+  const FMATRIX& outer = parent != nullptr  ? parent->world
+                         : owner != nullptr ? owner->BaseMatrix()
+                                            : FMATRIX::kIdentity;
+  return has_above ? above * outer : outer;
 }
 
 void UBONEIK_BONE::UpdateWorld() { world = LocalMatrix() * ParentWorld(); }

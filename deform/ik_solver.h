@@ -86,8 +86,10 @@ struct UBONEIK_BONE {
   FQUAT LimitRotation(const FQUAT& q) const;
   // T(-head)·S(s)·R(limited q)·T(t)·T(head).
   FMATRIX LocalMatrix() const;
-  // The parent's world matrix; the model's base matrix for a root bone.
-  const FMATRIX& ParentWorld() const;
+  // The space the bone's pose acts in: the parent's world matrix (the
+  // model's base matrix for a root bone), after the pose of the objects in
+  // between that are no bones of the model.
+  FMATRIX ParentWorld() const;
   // This node's world matrix from its local matrix and ParentWorld().
   void UpdateWorld();
   // UpdateWorld on this node and then on all its descendants (later siblings
@@ -109,6 +111,11 @@ struct UBONEIK_BONE {
   FVECTOR3 tail_target;  // world tail and up point when the model was built
   FVECTOR3 up_target;
   FMATRIX world;
+  // The pose-local matrices of the objects between this bone and its parent
+  // node (or the base) that have no node, in the order evaluation applies
+  // them; pose evaluation moves the bone by them, so the solver must too.
+  FMATRIX above;
+  bool has_above = false;
   OPoseTSQ pose;  // t, s, q of the current pose
   FMATRIX rest_frame;
   FMATRIX rest_frame_t;

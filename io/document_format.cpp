@@ -145,9 +145,13 @@ bool SameQuat(const FQUAT& a, const FQUAT& b) {
   return a.x == b.x && a.y == b.y && a.z == b.z && a.w == b.w;
 }
 
-// trunc(w × 100) formed in double, held inside the int range.
+// w × 100 formed in double and rounded to the nearest integer, held inside
+// the int range. Rounding (not truncating) makes writing what was read give
+// the same text again: the reader's per / 100 in float lies just below the
+// decimal for half of the values, and truncation would lose one percent at
+// every save.
 int PercentOf(float weight) {
-  const double product = std::trunc(static_cast<double>(weight) * 100.0);
+  const double product = std::round(static_cast<double>(weight) * 100.0);
   if (!(product == product)) return 0;
   if (product >= static_cast<double>(INT_MAX)) return INT_MAX;
   if (product <= static_cast<double>(INT_MIN)) return INT_MIN;

@@ -161,7 +161,8 @@ BOOL DLMAIN::Activate(MQDocument document, BOOL flag) {
 BOOL DLMAIN::IsActivated(MQDocument /*document*/) { return active != 0 ? TRUE : FALSE; }
 
 void DLMAIN::OnMinimize(MQDocument /*document*/, BOOL flag) {
-  if (enable != 0 && active != 0) ShowPanels(flag == 0);
+  minimized = flag != 0;
+  if (enable != 0 && active != 0) ShowPanels(true);
 }
 
 int DLMAIN::OnReceiveUserMessage(MQDocument document, uint32_t src_product, uint32_t src_id,
@@ -204,9 +205,10 @@ void DLMAIN::DeferredActivateModel(MQDocument /*doc*/, void* data) {
   }
 }
 
+// Nothing is shown while the host window is minimised, whatever asks.
 void DLMAIN::ShowPanels(bool shown) {
   panel_visible.fill(0);
-  if (shown) {
+  if (shown && !minimized) {
     panel_visible[PANEL_COMMAND] = 1;
     if (enable != 0) MarkModePanels(mode, panel_visible);
   }

@@ -74,7 +74,10 @@ bool SetCurrentMorphTarget(MQObject obj, const RigSlotTable& slots, int k) {
   const int current = bone.current_morph;
   if (k == current) return false;
   StoreShape(obj, slots, current);
-  ApplyShape(obj, slots, k);
+  // A target that has no shape yet gets the one it starts from: the document
+  // stores only targets with a shape, and a current target missing there
+  // would be lost on saving, its edits taken for the base on reopening.
+  if (!ApplyShape(obj, slots, k)) StoreShape(obj, slots, k);
   return SetCurrentMorphIndex(obj, slots, k);
 }
 

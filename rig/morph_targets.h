@@ -53,8 +53,9 @@ bool StoreCurrentShape(MQObject obj, const RigSlotTable& slots);
 // Switches the shown shape to target k (-1: the base shape): the shape shown
 // now goes back into the current index's slot, the stored shape of k is
 // applied (a target without a stored shape starts as a copy of what was
-// shown) and k becomes the current index. False, with nothing changed, when
-// k already is current, k is outside -1..19 or the object has no bone record.
+// shown, and that copy is stored as its shape at once) and k becomes the
+// current index. False, with nothing changed, when k already is current, k
+// is outside -1..19 or the object has no bone record.
 bool SetCurrentMorphTarget(MQObject obj, const RigSlotTable& slots, int k);
 
 }  // namespace quorvel

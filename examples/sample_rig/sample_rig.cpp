@@ -88,8 +88,8 @@ bool BuildSampleRig(mqhost::Host& host, mqhost::Document* document, std::string*
   for (int i = 0; i < 5; ++i) quorvel::SetWeightColour(objects[i], slots, colours[i]);
 
   // The arm's rings at x = 0, 40, 80 and 120 follow the chain; the ring at 40
-  // is shared 0.29 / 0.71, which the stored form keeps as 0.28 / 0.72 (the
-  // first weight is stored in whole percent, the last is the remainder).
+  // is shared 0.29 / 0.71 (the stored form keeps the first weight in whole
+  // percent and gives the last the remainder).
   const mqhost::Object* arm_object = mqhost::ToObject(arm);
   for (int v = 0; v < static_cast<int>(arm_object->vertices.size()); ++v) {
     const float x = arm_object->vertices[static_cast<size_t>(v)].position.x;

@@ -34,6 +34,33 @@ std::vector<std::string_view> Words(std::string_view line) {
   return words;
 }
 
+// Calls visit(begin, line) for every line of `text`, split where
+// tinyobjloader splits them: at LF, CR LF or a lone CR. Stops, answering
+// false, when `visit` does.
+template <typename Visit>
+bool ForEachLine(const std::string& text, Visit&& visit) {
+  std::size_t pos = 0;
+  while (pos < text.size()) {
+    const std::size_t end = std::min(text.find_first_of("\r\n", pos), text.size());
+    if (!visit(pos, std::string_view(text.data() + pos, end - pos))) return false;
+    pos = end + (text.compare(end, 2, "\r\n") == 0 ? 2 : 1);
+  }
+  return true;
+}
+
+// The text with every `vw` line (tinyobjloader's own vertex-weight extension)
+// blanked out, keeping the line count. The library converts their joint ids
+// without a range check, and the host has no use for them.
+std::string WithoutVertexWeights(const std::string& text) {
+  std::string out = text;
+  ForEachLine(text, [&out](std::size_t begin, std::string_view line) {
+    const std::vector<std::string_view> words = Words(line);
+    if (!words.empty() && words[0] == "vw") out.replace(begin, line.size(), line.size(), ' ');
+    return true;
+  });
+  return out;
+}
+
 std::string Trimmed(const std::string& text) {
   const auto first = text.find_first_not_of(" \t");
   if (first == std::string::npos) return {};
@@ -88,15 +115,10 @@ class ObjChecker {
 
   bool Check(const std::string& text, std::string* error) {
     std::size_t line_number = 0;
-    std::size_t pos = 0;
-    while (pos < text.size()) {
-      // Line breaks as tinyobjloader splits them: LF, CR LF or a lone CR.
-      std::size_t end = std::min(text.find_first_of("\r\n", pos), text.size());
-      const std::string_view line(text.data() + pos, end - pos);
-      pos = end + (text.compare(end, 2, "\r\n") == 0 ? 2 : 1);
-      ++line_number;
-      if (!CheckLine(line, line_number)) return Report(error);
-    }
+    const bool lines_ok = ForEachLine(text, [&](std::size_t, std::string_view line) {
+      return CheckLine(line, ++line_number);
+    });
+    if (!lines_ok) return Report(error);
     // Positive indices may name vertices that come later in the file.
     for (const Pending& pending : pending_) {
       const std::size_t count = Count(pending.kind);
@@ -317,6 +339,33 @@ bool ConvertShapes(const tinyobj::attrib_t& attrib, const std::vector<tinyobj::s
   return true;
 }
 
+// The library reads material values without limits (`Kd 1e39 0 0` gives an
+// infinite colour). A value that is not finite refuses the file; colours and
+// the opacity are kept within 0..1.
+bool ConvertMaterials(const std::vector<tinyobj::material_t>& loaded,
+                      std::vector<ImportedMaterial>* materials, std::string* error) {
+  for (const tinyobj::material_t& source : loaded) {
+    ImportedMaterial material;
+    material.name = Trimmed(source.name);
+    for (int c = 0; c < 3; ++c) {
+      const float value = static_cast<float>(source.diffuse[c]);
+      if (!std::isfinite(value)) {
+        *error = "MTL error: material '" + material.name + "': Kd is not a finite number";
+        return false;
+      }
+      material.diffuse_rgb[c] = std::clamp(value, 0.0f, 1.0f);
+    }
+    const float alpha = static_cast<float>(source.dissolve);
+    if (!std::isfinite(alpha)) {
+      *error = "MTL error: material '" + material.name + "': its opacity is not a finite number";
+      return false;
+    }
+    material.alpha = std::clamp(alpha, 0.0f, 1.0f);
+    materials->push_back(std::move(material));
+  }
+  return true;
+}
+
 bool ReadObjText(const std::string& text, tinyobj::MaterialReader* material_reader,
                  std::vector<ImportedMesh>* meshes, std::vector<ImportedMaterial>* materials,
                  std::string* error) {
@@ -331,7 +380,7 @@ bool ReadObjText(const std::string& text, tinyobj::MaterialReader* material_read
     std::vector<tinyobj::shape_t> shapes;
     std::vector<tinyobj::material_t> loaded_materials;
     std::string warning;
-    std::istringstream in(text);
+    std::istringstream in(WithoutVertexWeights(text));
     if (!tinyobj::LoadObj(&attrib, &shapes, &loaded_materials, &warning, &message, &in,
                           material_reader, /*triangulate=*/false,
                           /*default_vcols_fallback=*/false)) {
@@ -346,12 +395,9 @@ bool ReadObjText(const std::string& text, tinyobj::MaterialReader* material_read
       return false;
     }
     std::vector<ImportedMaterial> read_materials;
-    for (const tinyobj::material_t& source : loaded_materials) {
-      ImportedMaterial material;
-      material.name = Trimmed(source.name);
-      std::copy(std::begin(source.diffuse), std::end(source.diffuse), material.diffuse_rgb);
-      material.alpha = source.dissolve;
-      read_materials.push_back(std::move(material));
+    if (!ConvertMaterials(loaded_materials, &read_materials, &message)) {
+      if (error != nullptr) *error = message;
+      return false;
     }
     if (meshes != nullptr) *meshes = std::move(read_meshes);
     if (materials != nullptr) *materials = std::move(read_materials);

@@ -35,8 +35,10 @@ struct ImportedMaterial {
 // names the line where that can be told, and leaves the outputs untouched.
 // Malformed: a non-numeric or missing coordinate, a face with fewer than 3 or
 // more than 255 points (tinyobjloader's limit), an index that is zero, out of
-// range or not an integer, or a face whose corners do not all have (or all
-// lack) texture coordinates.
+// range or not an integer, a face whose corners do not all have (or all
+// lack) texture coordinates, or a material colour or opacity that is not a
+// finite number. Colours and opacities beyond 0..1 are clamped into it; `vw`
+// (vertex weight) lines are ignored.
 bool ReadObj(const std::string& obj_text, const std::string& mtl_text,
              std::vector<ImportedMesh>* meshes, std::vector<ImportedMaterial>* materials,
              std::string* error);

@@ -616,6 +616,50 @@ TEST_F(IkSolverTest, TranslateBonePutsTheHeadOnTheTarget) {
   }
 }
 
+// An object that is no bone of the model (OB_BONE clear) but is posed moves
+// everything below it in pose evaluation; the solver works in that space too,
+// so what it aims at or moves to is where evaluation shows the bone.
+TEST_F(IkSolverTest, APosedObjectWithoutANodeMovesTheBonesBelowIt) {
+  // p (no OB_BONE, turned 90° about Z at the origin) ─ c (1,0,0) ─ tip (2,0,0).
+  // Evaluated, c's head is at (0, 1, 0).
+  const FVECTOR3 head(0, 1, 0);
+  const FVECTOR3 aim_target(1, 2, 0);
+  const FVECTOR3 move_target(-3, 2, 1);
+  for (const bool aim : {true, false}) {
+    SCOPED_TRACE(aim ? "aim" : "translate");
+    Restart();
+    MQObject p = Bone("p", 0, {0, 0, 0}, 0, OBase::OB_BONE);
+    MQObject c = Bone("c", 1, {1, 0, 0});
+    Bone("tip", 2, {1, 0, 0});
+    Posed({{p, Turn(kZ, 90)}});
+    Build();
+    ASSERT_EQ(Node(p), nullptr);
+    UBONEIK_BONE* bone = Node(c);
+    ASSERT_NE(bone, nullptr);
+    EXPECT_VEC3_NEAR(WorldHead(*bone), head, 1e-6f) << "the model starts where evaluation does";
+    EXPECT_VEC3_NEAR(WorldTail(*bone), FVECTOR3(0, 2, 0), 1e-6f);
+
+    if (aim) {
+      ASSERT_TRUE(model_.AimBone(bone, aim_target, false));
+    } else {
+      ASSERT_TRUE(model_.TranslateBone(bone, move_target, false));
+    }
+    ASSERT_TRUE(WriteBack(doc_, slots_, state_, model_));
+    // What pose evaluation shows now.
+    const FMATRIX world = GetWorldMatrix(c, slots_);
+    const FVECTOR3 shown_head = world.TransformPoint(bone->head);
+    const FVECTOR3 shown_tail = world.TransformPoint(bone->tail);
+    EXPECT_VEC3_NEAR(shown_head, WorldHead(*bone), 1e-5f);
+    EXPECT_VEC3_NEAR(shown_tail, WorldTail(*bone), 1e-5f);
+    if (aim) {
+      EXPECT_VEC3_NEAR(shown_head, head, 1e-5f);
+      EXPECT_VEC3_NEAR(shown_tail, head + (aim_target - head).Normalized(), 1e-5f);
+    } else {
+      EXPECT_VEC3_NEAR(shown_head, move_target, 1e-5f);
+    }
+  }
+}
+
 TEST_F(IkSolverTest, TranslateBoneNeedsActiveAndUsetrs) {
   for (uint32_t clear : {uint32_t{OBase::usetrs}, uint32_t{OBase::OB_POSEACTIVE}}) {
     Restart();

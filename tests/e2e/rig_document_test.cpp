@@ -23,6 +23,7 @@
 #include "host/files/document_file.h"
 #include "host/files/xml_tree.h"
 #include "main/dlmain.h"
+#include "rig/morph_targets.h"
 #include "rig/rig_access.h"
 #include "rig/slot_table.h"
 #include "rig/weight_record.h"
@@ -112,9 +113,9 @@ class RigDocument : public testing::Test {
     ASSERT_TRUE(quorvel::GetVertexWeights(arm, slots_, 2, rec));
     ASSERT_EQ(quorvel::Count(rec), 2);
     EXPECT_EQ(rec.entries[0].bone, elbow_uid);
-    EXPECT_FLOAT_EQ(rec.entries[0].weight, 0.28f);
+    EXPECT_FLOAT_EQ(rec.entries[0].weight, 0.29f);
     EXPECT_EQ(rec.entries[1].bone, shoulder_uid);
-    EXPECT_FLOAT_EQ(rec.entries[1].weight, 0.72f);
+    EXPECT_FLOAT_EQ(rec.entries[1].weight, 0.71f);
     ASSERT_TRUE(quorvel::GetVertexWeights(arm, slots_, 0, rec));
     ASSERT_EQ(quorvel::Count(rec), 1);
     EXPECT_EQ(rec.entries[0].bone, shoulder_uid);
@@ -170,6 +171,111 @@ TEST_F(RigDocument, TheSampleRigSurvivesSavingAndReopening) {
   ExpectSampleRig();
   ASSERT_EQ(mqhost::SendSaveDocument(host_, document_, "arm_rig.mqd", plugin_).answer, TRUE);
   EXPECT_TRUE(*ElementCopy() == *original);
+}
+
+// Weight entries as (object position of the bone, weight), so that they can
+// be compared across documents.
+std::vector<std::pair<int, float>> WeightsOf(mqhost::Document* document, MQObject obj,
+                                            const RigSlotTable& slots, int vertex) {
+  std::vector<std::pair<int, float>> out;
+  quorvel::VWeight rec;
+  if (!quorvel::GetVertexWeights(obj, slots, vertex, rec)) return out;
+  for (int k = 0; k < quorvel::Count(rec); ++k) {
+    int position = -1;
+    for (int i = 0; i < document->ObjectCount(); ++i) {
+      const mqhost::Object* o = document->ObjectAt(i);
+      if (o != nullptr && static_cast<int32_t>(o->uid) == rec.entries[k].bone) position = i;
+    }
+    out.emplace_back(position, rec.entries[k].weight);
+  }
+  return out;
+}
+
+// Every weight in whole percent, two and three bones to a vertex: what the
+// first reopening reads is kept to the bit through nine more.
+TEST_F(RigDocument, WeightsStayTheSameThroughTenSavesAndReopenings) {
+  constexpr int kVertices = 100;
+  {
+    std::unique_ptr<mqhost::Object> grid = document_->NewObject();
+    grid->name = "grid";
+    for (int v = 0; v < kVertices; ++v) grid->AddVertex(MQPoint{static_cast<float>(v), 0.0f, 0.0f});
+    document_->AddObject(std::move(grid));
+  }
+  const int grid_index = document_->ObjectCount() - 1;
+  Open();
+  const int32_t shoulder = Uid(2), elbow = Uid(3), wrist = Uid(4);
+  for (int v = 0; v < kVertices; ++v) {
+    quorvel::VWeight rec;
+    quorvel::Init(rec);
+    const float w = static_cast<float>(v + 1) / 100.0f;
+    rec.entries[0] = {elbow, w};
+    rec.entries[1] = {shoulder, 1.0f - w};
+    int n = 2;
+    if (v % 3 == 0 && v < 90) {
+      // A third bone: 0.07, with the first two sharing the rest.
+      rec.entries[1].weight = 0.93f - w;
+      rec.entries[2] = {wrist, 0.07f};
+      n = 3;
+    }
+    rec.head = static_cast<uint8_t>(quorvel::VWeight::kValidBit | n << 1);
+    ASSERT_TRUE(quorvel::SetVertexWeights(Object(grid_index), slots_, v, rec));
+  }
+
+  SaveAndReopen();
+  std::vector<std::vector<std::pair<int, float>>> first(kVertices);
+  for (int v = 0; v < kVertices; ++v) {
+    first[static_cast<size_t>(v)] = WeightsOf(document_, Object(grid_index), slots_, v);
+    ASSERT_FALSE(first[static_cast<size_t>(v)].empty()) << "vertex " << v;
+    EXPECT_EQ(first[static_cast<size_t>(v)][0].second, static_cast<float>(v + 1) / 100.0f)
+        << "vertex " << v << ": the first weight is kept to the percent";
+  }
+  for (int cycle = 2; cycle <= 10; ++cycle) {
+    SaveAndReopen();
+    for (int v = 0; v < kVertices; ++v) {
+      ASSERT_EQ(WeightsOf(document_, Object(grid_index), slots_, v), first[static_cast<size_t>(v)])
+          << "vertex " << v << " after reopening " << cycle << " times";
+    }
+  }
+}
+
+// A target made current before it has a shape, then edited: after saving and
+// reopening the target is there with its edited shape and the base shape is
+// the one from before.
+TEST_F(RigDocument, ANewCurrentMorphTargetSurvivesSavingWithTheBaseUntouched) {
+  Open();
+  MQObject arm = Object(0);
+  const std::vector<mqhost::Vertex> base = document_->ObjectAt(0)->vertices;
+  ASSERT_TRUE(quorvel::CreateMorphTarget(arm, slots_, 1, "lift", "arm"));
+  ASSERT_TRUE(quorvel::SetCurrentMorphTarget(arm, slots_, 1));
+  for (int v = 0; v < static_cast<int>(base.size()); ++v) {
+    MQPoint p = base[static_cast<size_t>(v)].position;
+    p.z += 5.0f;
+    HostApi().MQObj_SetVertex(arm, v, &p);
+  }
+
+  SaveAndReopen();
+  arm = Object(0);
+  quorvel::OMorphTarget target;
+  ASSERT_TRUE(quorvel::GetMorphTargetRecord(arm, slots_, 1, target)) << "the new target was kept";
+  EXPECT_STREQ(target.name, "lift");
+  EXPECT_EQ(quorvel::GetCurrentMorphIndex(arm, slots_), 1);
+  const mqhost::Object* shown = document_->ObjectAt(0);
+  for (size_t v = 0; v < base.size(); ++v) {
+    EXPECT_FLOAT_EQ(shown->vertices[v].position.z, base[v].position.z + 5.0f) << "vertex " << v;
+  }
+
+  // Back to the base shape: the positions from before the target existed.
+  ASSERT_TRUE(quorvel::SetCurrentMorphTarget(arm, slots_, -1));
+  for (size_t v = 0; v < base.size(); ++v) {
+    EXPECT_FLOAT_EQ(shown->vertices[v].position.x, base[v].position.x) << "vertex " << v;
+    EXPECT_FLOAT_EQ(shown->vertices[v].position.y, base[v].position.y) << "vertex " << v;
+    EXPECT_FLOAT_EQ(shown->vertices[v].position.z, base[v].position.z) << "vertex " << v;
+  }
+  // And the edited shape is the target's.
+  ASSERT_TRUE(quorvel::SetCurrentMorphTarget(arm, slots_, 1));
+  for (size_t v = 0; v < base.size(); ++v) {
+    EXPECT_FLOAT_EQ(shown->vertices[v].position.z, base[v].position.z + 5.0f) << "vertex " << v;
+  }
 }
 
 TEST_F(RigDocument, ShiftHeldNeitherLoadsNorSavesTheRig) {

@@ -266,14 +266,14 @@ TEST_F(DocumentFormatTest, RigSurvivesWriteThenReadIntoAnotherDocument) {
   }
   EXPECT_TRUE(Logged("1:vwcol(10,20,30)"));
 
-  // Weights, by position; 0.29 truncates to 28 on the way out.
+  // Weights, by position; 0.29 is stored as 29 and read back as 0.29.
   const struct {
     MQObject obj;
     int vertex;
     std::vector<std::pair<int, float>> expected;
   } weights[] = {
       {t_body, 0, {{0, 0.5f}, {1, 0.5f}}},
-      {t_body, 1, {{1, 0.28f}, {2, 1.0f - 0.28f}}},
+      {t_body, 1, {{1, 0.29f}, {2, 1.0f - 0.29f}}},
       {t_body, 2, {{2, 1.0f}}},
       {t_body, 3, Own(0)},
       {t_arm, 0, {{0, 0.25f}, {1, 0.25f}, {2, 0.25f}, {4, 0.25f}}},
@@ -403,7 +403,8 @@ TEST_F(DocumentFormatTest, WriterLeavesOutWhatTheReaderRebuilds) {
         << "obj " << a.position << " " << a.attribute;
   }
 
-  // Weights: truncated per, no last weight, a deleted bone as -1.
+  // Weights: per rounded to the nearest percent, no last weight, a deleted
+  // bone as -1.
   const mqhost::XmlElement* list = ObjElement(0)->FirstChild("VertexWeight");
   ASSERT_NE(list, nullptr);
   ASSERT_EQ(list->ChildCount(), 3u);
@@ -412,9 +413,9 @@ TEST_F(DocumentFormatTest, WriterLeavesOutWhatTheReaderRebuilds) {
     const char* attribute;
     const char* expected;
   } entries[] = {
-      {0, "obj0", "0"}, {0, "per0", "28"}, {0, "obj1", "2"}, {0, "per1", "<absent>"},
-      {1, "obj0", "-1"}, {1, "per0", "99"}, {1, "obj1", "0"},
-      {2, "per0", "-1"},  // truncation toward zero
+      {0, "obj0", "0"}, {0, "per0", "29"}, {0, "obj1", "2"}, {0, "per1", "<absent>"},
+      {1, "obj0", "-1"}, {1, "per0", "100"}, {1, "obj1", "0"},
+      {2, "per0", "-1"},  // -1.4999..., to the nearest
   };
   for (const auto& e : entries) {
     EXPECT_EQ(Attr(&list->Child(static_cast<std::size_t>(e.vertex)), e.attribute), e.expected)

@@ -361,6 +361,28 @@ TEST_F(DlmainTest, MinimisingHidesEveryPanelAndRestoringShowsTheModesSet) {
   EXPECT_EQ(ShownPanels(), Expect({}));
 }
 
+// While the host window is minimised nothing brings a panel back, not a mode
+// change nor activation; restoring shows what is due by then.
+TEST_F(DlmainTest, PanelsStayHiddenWhileMinimisedWhateverHappens) {
+  OpenActive();
+  EXPECT_EQ(mqhost::SendMinimize(host_, document_, true, plugin_), TRUE);
+  main_->Service()->SetMode(MODE_WEIGHT);
+  EXPECT_EQ(ShownPanels(), Expect({})) << "after a mode change";
+  ASSERT_EQ(mqhost::SendActivate(host_, document_, false, plugin_), FALSE);
+  ASSERT_EQ(mqhost::SendActivate(host_, document_, true, plugin_), TRUE);
+  EXPECT_EQ(ShownPanels(), Expect({})) << "after activation";
+  EXPECT_EQ(main_->PanelVisible(), (std::array<int, PANEL_COUNT>{}));
+
+  // Minimised while inactive, restored while active.
+  ASSERT_EQ(mqhost::SendActivate(host_, document_, false, plugin_), FALSE);
+  EXPECT_EQ(mqhost::SendMinimize(host_, document_, false, plugin_), TRUE);
+  EXPECT_EQ(mqhost::SendMinimize(host_, document_, true, plugin_), TRUE);
+  ASSERT_EQ(mqhost::SendActivate(host_, document_, true, plugin_), TRUE);
+  EXPECT_EQ(ShownPanels(), Expect({})) << "minimised while inactive";
+  EXPECT_EQ(mqhost::SendMinimize(host_, document_, false, plugin_), TRUE);
+  EXPECT_EQ(ShownPanels(), Expect({PANEL_COMMAND, PANEL_WEITPEN}));
+}
+
 // ---------------------------------------------------------------- documents
 
 TEST_F(DlmainTest, ANewDocumentRegistersTheRigAndStartsTheUndoBuffer) {

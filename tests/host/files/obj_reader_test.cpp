@@ -307,6 +307,60 @@ TEST(ReadObj, MalformedInputIsRefusedWithItsLine) {
   }
 }
 
+// Material values the library reads without limits: what is not a finite
+// number refuses the file, colours and opacity beyond 0..1 are clamped.
+TEST(ReadObj, MaterialValuesAreFiniteAndWithinRange) {
+  const std::string obj = "mtllib m.mtl\nv 0 0 0\nv 1 0 0\nv 1 1 0\nusemtl m\nf 1 2 3\n";
+  const struct {
+    const char* label;
+    const char* mtl;
+    bool read;
+    float rgb[3];
+    float alpha;
+  } cases[] = {
+      {"in range", "newmtl m\nKd 0.25 0.5 1\nd 0.5\n", true, {0.25f, 0.5f, 1.0f}, 0.5f},
+      {"beyond the range", "newmtl m\nKd 1.5 -0.25 0.5\nd 2\n", true, {1.0f, 0.0f, 0.5f}, 1.0f},
+      {"negative opacity", "newmtl m\nKd 0 0 0\nd -1\n", true, {0.0f, 0.0f, 0.0f}, 0.0f},
+      {"a colour beyond float", "newmtl m\nKd 1e39 0 0\n", false, {}, 0.0f},
+      {"a colour below float", "newmtl m\nKd 0 -1e39 0\n", false, {}, 0.0f},
+      {"an opacity beyond float", "newmtl m\nKd 0 0 0\nd 1e39\n", false, {}, 0.0f},
+      {"a transparency beyond float", "newmtl m\nKd 0 0 0\nTr -1e39\n", false, {}, 0.0f},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.label);
+    std::vector<ImportedMesh> meshes;
+    std::vector<ImportedMaterial> materials(2);
+    std::string error;
+    ASSERT_EQ(ReadObj(obj, c.mtl, &meshes, &materials, &error), c.read) << error;
+    if (!c.read) {
+      EXPECT_EQ(error.rfind("MTL error: material 'm'", 0), 0u) << error;
+      EXPECT_EQ(materials.size(), 2u) << "nothing taken from a refused file";
+      continue;
+    }
+    ASSERT_EQ(materials.size(), 1u);
+    for (int k = 0; k < 3; ++k) EXPECT_EQ(materials[0].diffuse_rgb[k], c.rgb[k]) << k;
+    EXPECT_EQ(materials[0].alpha, c.alpha);
+  }
+}
+
+// `vw` lines (the library's vertex-weight extension) are left out before the
+// library sees them: its joint-id conversion has no range check.
+TEST(ReadObj, VertexWeightLinesAreIgnored) {
+  const std::string square = "v 0 0 0\nv 1 0 0\nv 1 1 0\n";
+  for (const char* vw : {"vw 0 3000000000 1", "vw 0 -1 1", "  vw 1 0 0.5 1 0.5", "vw 0 1e39 x"}) {
+    SCOPED_TRACE(vw);
+    const auto meshes = Read(square + vw + "\nf 1 2 3\n");
+    ASSERT_EQ(meshes.size(), 1u);
+    EXPECT_EQ(meshes[0].positions.size(), 3u);
+  }
+  // Line numbers still count the lines as they stand.
+  std::vector<ImportedMesh> meshes;
+  std::vector<ImportedMaterial> materials;
+  std::string error;
+  EXPECT_FALSE(ReadObj(square + "vw 0 1 1\nv 1 x 0\n", &meshes, &materials, &error));
+  EXPECT_NE(error.find("line 5:"), std::string::npos) << error;
+}
+
 // ---------------------------------------------------------------------------
 // Writing
 

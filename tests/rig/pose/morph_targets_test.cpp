@@ -316,6 +316,9 @@ TEST_F(MorphTargetTest, SwitchingStoresTheShownShapeAndShowsTheNewOne) {
     if (s.switched) {
       EXPECT_EQ(Stored(obj, current), before) << "the shown shape went back to its slot";
       current = s.to;
+      // A new target's starting shape is stored at once, so it is never
+      // without a shape (which the document would not keep).
+      EXPECT_EQ(Stored(obj, current), Shown(obj)) << "the new current target has its shape";
     }
     EXPECT_EQ(GetCurrentMorphIndex(obj, slots_), current);
     const std::vector<FVECTOR3> want = Offset(base, s.want_shown);
