@@ -123,6 +123,30 @@ windows_exports() {
     awk '{print $NF}' | compare_exports
 }
 
+# The product as shipped: optimised, no debug sections or symbol table inside
+# the DLL, the debug information in quorvel.dll.debug beside it.
+windows_shipping() {
+  local dll="$build_root/windows/bin/quorvel.dll" debug="$build_root/windows/bin/quorvel.dll.debug"
+  local sections bad=0
+  grep -qE '^CMAKE_BUILD_TYPE:STRING=(Release|RelWithDebInfo|MinSizeRel)$' \
+    "$build_root/windows/CMakeCache.txt" || { echo "the windows build is not optimised"; bad=1; }
+  sections=$(i686-w64-mingw32-objdump -h "$dll" | awk '$2 ~ /^\./ {print $2}')
+  if printf '%s\n' "$sections" | grep -q '^\.debug'; then
+    echo "quorvel.dll carries debug sections:" $(printf '%s\n' "$sections" | grep '^\.debug')
+    bad=1
+  fi
+  printf '%s\n' "$sections" | grep -qx '\.gnu_debuglink' || { echo "quorvel.dll has no debug link"; bad=1; }
+  if i686-w64-mingw32-objdump -t "$dll" 2>/dev/null | grep -q 'SYMBOL TABLE:' &&
+    [ "$(i686-w64-mingw32-objdump -t "$dll" | grep -c '(sec ')" -gt 0 ]; then
+    echo "quorvel.dll carries a symbol table"
+    bad=1
+  fi
+  [ -f "$debug" ] || { echo "quorvel.dll.debug is missing"; return 1; }
+  i686-w64-mingw32-objdump -h "$debug" | grep -q '\.debug_info' ||
+    { echo "quorvel.dll.debug holds no debug information"; bad=1; }
+  return $bad
+}
+
 windows_imports() {
   local dlls bad=0
   dlls=$(i686-w64-mingw32-objdump -p "$build_root/windows/bin/quorvel.dll" |
@@ -158,6 +182,7 @@ if configure_and_build windows -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-min
   -DCMAKE_BUILD_TYPE=RelWithDebInfo; then
   check windows-exports windows_exports
   check windows-imports windows_imports
+  check windows-shipping windows_shipping
   export WINEPREFIX="$build_root/windows/wineprefix"
   "$root/cmake/wine-run.sh" --prepare >/dev/null 2>&1
   run_suites windows xvfb-run -a
