@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "deform/pose_evaluation.h"
+#include "rig/bone_points.h"
 #include "rig/hierarchy.h"
 #include "rig/host_records.h"
 #include "rig/id_table.h"
@@ -24,13 +25,6 @@ constexpr FVECTOR3 kAxisZ(0.0f, 0.0f, 1.0f);
 
 // Rounding can carry a sine a hair past ±1, where asin has no value.
 float SafeAsin(float s) { return std::asin(std::clamp(s, -1.0f, 1.0f)); }
-
-// Bone geometry keeps a zero-length direction at zero, so that a bone along
-// Y gets no up offset (unlike FVECTOR3::Normalize, which picks +Z).
-FVECTOR3 UnitOrZero(const FVECTOR3& v) {
-  const float length = v.Length();
-  return length > 0.0f ? v / length : FVECTOR3();
-}
 
 // Matrix to quaternion with a strict trace test, for the way back from the
 // rest frame. A zero square root (the radicand can only reach it through
@@ -244,7 +238,7 @@ class ModelBuilder {
 
     OBase rec;
     if (GetBoneRecord(obj, slots_, rec) && (rec.flags & OBase::OB_BONE) != 0) {
-      std::unique_ptr<UBONEIK_BONE> node = MakeNode(obj, first, rec, parent);
+      std::unique_ptr<UBONEIK_BONE> node = MakeNode(obj, rec, parent);
       node->above = above.matrix;
       node->has_above = above.any;
       frame.above = Above{};
@@ -268,20 +262,18 @@ class ModelBuilder {
     frames_.push_back(frame);
   }
 
-  std::unique_ptr<UBONEIK_BONE> MakeNode(MQObject obj, MQObject first, const OBase& rec,
+  std::unique_ptr<UBONEIK_BONE> MakeNode(MQObject obj, const OBase& rec,
                                          UBONEIK_BONE* parent) const {
     auto node = std::make_unique<UBONEIK_BONE>();
     node->parent = parent;
     node->owner = owner_;
     node->object = hr::UniqueId(obj);
 
-    node->head = ObjectPivot(doc_, obj);
-    node->tail = ObjectPivot(doc_, first);
-    const FVECTOR3 along = node->tail - node->head;
-    const FVECTOR3 d = UnitOrZero(along);
-    const FVECTOR3 r = UnitOrZero(Cross(d, kAxisY));
-    const FVECTOR3 w = Cross(r, d);
-    node->up = node->head + w * (0.3f * along.Length());
+    // The bone's points; the up point is the roll point.
+    const BonePoints points = GetBonePoints(doc_, obj);
+    node->head = points.pivot;
+    node->tail = points.tail;
+    node->up = points.roll;
 
     uint32_t flags = UBONEIK_BONE::kNewFlags;
     auto set = [&flags](uint32_t bit, bool on) { flags = on ? (flags | bit) : (flags & ~bit); };

@@ -62,7 +62,7 @@ std::string Ansi(const char* utf8) { return quorvel::platform::Utf8ToAnsi(utf8);
 }  // namespace
 
 DLMAIN::DLMAIN(std::unique_ptr<MED_PLUGIN_UI> user_interface)
-    : service(std::make_unique<IDLMAIN>(this)), ui(std::move(user_interface)) {
+    : service(std::make_unique<IDLMAIN>(this)), ui(std::move(user_interface)), mq(service.get()) {
   if (!ui) ui = std::make_unique<HEADLESS_UI>();
   slots.id.fill(-1);
 }
@@ -487,7 +487,7 @@ void DLMAIN::ReleaseModel() {
 
 // The picked selection object arrives with the viewport tools; until then
 // there is no selection to empty.
-void DLMAIN::ClearSelection() {}
+void DLMAIN::ClearSelection() { handle = HANDLE_STATE(); }
 
 // ---------------------------------------------------------------- drawing and input
 
@@ -497,23 +497,31 @@ void DLMAIN::OnDraw(MQDocument document, MQScene view, int width, int height) {
   view_height = height;
   if (active == 0 || !model) return;
   SetDocument(document, view);
+  mq.SetScene(view);
+  if (MED_SCREENCONVBASE* converter = model->ScreenConverter()) converter->SetScene(view);
   const bool render = model->IsRenderState();
   const bool weight = mode == MODE_WEIGHT;
+  const bool not_morph = mode != MODE_MORPH;
   if (render || weight) {
     rendering->Refresh(model->Document(), slots, model->EditState(), weight, render);
   } else {
     DeleteRenderingCopies();
   }
+  if (model->IsShowBone() && not_morph) DrawBones(mq, doc, slots, &model->EditState(), render);
+  if (!render && show_local != 0 && not_morph) DrawLocalAxes(mq, doc, false);
   if (processor) {
-    COMPROC_CALLBACK callback(service.get(), doc, scene, BUTTON_STATE{});
+    COMPROC_CALLBACK callback(service.get(), service.get(), doc, scene, BUTTON_STATE{});
     processor->OnDraw(callback);
+  }
+  if (show_handle != 0 && (mode == MODE_MOVE || mode == MODE_POSE) && handle.active) {
+    DrawHandle(mq, GetToolOption(4), handle.matrix);
   }
 }
 
 int DLMAIN::CallProcessor(int (MED_COMPROC_BASE::*op)(MED_COMPROC_CALLBACK_BASE&),
                           MQDocument document, MQScene view, const BUTTON_STATE& state, int key) {
   if (!processor) return 0;
-  COMPROC_CALLBACK callback(service.get(), document, view, state, key);
+  COMPROC_CALLBACK callback(service.get(), service.get(), document, view, state, key);
   return (processor.get()->*op)(callback);
 }
 

@@ -18,7 +18,9 @@
 #include "rig/document_model.h"
 #include "rig/slot_table.h"
 #include "sdk/plugin.h"
+#include "tools/bone_drawing.h"
 #include "tools/command_framework.h"
+#include "tools/viewport_drawing.h"
 
 // The plug-in's identity, the same pair its user-data kinds are registered with.
 constexpr uint32_t QUORVEL_PRODUCT_ID = quorvel::kRigProductId;
@@ -145,6 +147,13 @@ class DLMAIN : public MQCommandPlugin, private MED_UNDO_HOOKS, private quorvel::
   const quorvel::RigSlotTable& GetSlots() const { return slots; }
   BONEALIGN_PARAM& GetAlignParam() { return align_param; }
   DRAG_STATE& GetDragState() { return drag_state; }
+  UDRAW_MQ& GetDrawer() { return mq; }
+  // The rendering copies show the posed rig: the model's render state.
+  bool IsPoseMode() const { return model != nullptr && model->IsRenderState(); }
+  // The depth of the last pick, kept in the drag record for the drag after it.
+  float GetPickDepth() const { return drag_state.value; }
+  void SetPickDepth(float depth) { drag_state.value = depth; }
+  HANDLE_STATE& GetHandleState() { return handle; }
 
   // Host drawing objects and materials: the frame's requests (also what the
   // rendering copies use).
@@ -196,6 +205,7 @@ class DLMAIN : public MQCommandPlugin, private MED_UNDO_HOOKS, private quorvel::
   void StoreDocument(MQDocument document) override { SetDocument(document); }
   void MarkRenderingCopies() override;
   void DeleteRenderingCopies() override;
+  // Empties the selection: the handle goes.
   void ClearSelection() override;
 
   // The model and its rendering copies go together; the copies' host objects
@@ -261,6 +271,8 @@ class DLMAIN : public MQCommandPlugin, private MED_UNDO_HOOKS, private quorvel::
   WINPOS_TABLE winpos;
   std::unique_ptr<MED_PLUGIN_UI> ui;
   UMESSAGE_HANDLER messages;
+  UDRAW_MQ mq;
+  HANDLE_STATE handle;
   bool minimized = false;
   std::string settings_key = kQuorvelSettingsKey;
   ProcessorFactory processor_factory = nullptr;

@@ -94,6 +94,18 @@ const quorvel::RigSlotTable& IDLMAIN::GetSlots() const { return main_->GetSlots(
 
 BONEALIGN_PARAM& IDLMAIN::GetAlignParam() const { return main_->GetAlignParam(); }
 
+
+UDRAW_MQ& IDLMAIN::GetDrawer() const { return main_->GetDrawer(); }
+
+bool IDLMAIN::IsPoseMode() const { return main_->IsPoseMode(); }
+
+float IDLMAIN::GetPickDepth() const { return main_->GetPickDepth(); }
+
+void IDLMAIN::SetPickDepth(float depth) { main_->SetPickDepth(depth); }
+
+HANDLE_STATE& IDLMAIN::GetHandleState() { return main_->GetHandleState(); }
+
+int IDLMAIN::GetHandleType() const { return main_->GetToolOption(4); }
 MQObject IDLMAIN::CreateDrawingObject(int flags, BOOL instant) {
   return main_->CreateDrawingObject(main_->GetDocument(), flags, instant);
 }

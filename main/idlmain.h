@@ -10,10 +10,12 @@
 #include "rig/edit_state.h"
 #include "rig/slot_table.h"
 #include "sdk/mq_types.h"
+#include "tools/tool_service.h"
 
 class DLMAIN;
+class UDRAW_MQ;
 
-class IDLMAIN : public MED_DOCMODEL_SERVICE {
+class IDLMAIN : public MED_DOCMODEL_SERVICE, public MED_TOOL_SERVICE {
  public:
   explicit IDLMAIN(DLMAIN* main) : main_(main) {}
   virtual ~IDLMAIN() = default;
@@ -25,14 +27,14 @@ class IDLMAIN : public MED_DOCMODEL_SERVICE {
   bool IsSettingsReady() const;
   int GetEnable() const;
   int GetEnableNext() const;
-  int GetMode() const;
-  void GetViewSize(int& width, int& height) const;
+  int GetMode() const override;
+  void GetViewSize(int& width, int& height) const override;
   void* GetInstance() const;
   void* GetMainWindow() const;
   int GetDialogCallCount() const;
 
   // ---------------------------------------------------------------- options
-  int GetShowHandle() const;
+  int GetShowHandle() const override;
   void SetShowHandle(int on);
   int GetShowLocal() const;
   void SetShowLocal(int on);
@@ -58,7 +60,7 @@ class IDLMAIN : public MED_DOCMODEL_SERVICE {
   void EnableSwitch(void* owner);
 
   // ---------------------------------------------------------------- refresh
-  void Redraw();
+  void Redraw() override;
   void RedrawAndRefreshPanels();
   void RefreshPanels();
   // The same, with the dialog depth raised around the call.
@@ -69,17 +71,27 @@ class IDLMAIN : public MED_DOCMODEL_SERVICE {
 
   // ---------------------------------------------------------------- model access
   MQEXPDOC* GetModel() const;
-  quorvel::RigEditState* GetEditState() const;
-  MQDocument GetDocument() const;
+  quorvel::RigEditState* GetEditState() const override;
+  MQDocument GetDocument() const override;
   MQObject GetCurrentObject() const;
   MQMaterial GetCurrentMaterial() const;
   MED_SCREENCONVBASE* GetScreenConverter() const;
-  const quorvel::RigSlotTable& GetSlots() const;
+  const quorvel::RigSlotTable& GetSlots() const override;
   BONEALIGN_PARAM& GetAlignParam() const;
+  // The viewport drawing object.
+  UDRAW_MQ& GetDrawer() const;
+
+  // ---------------------------------------------------------------- viewport tools
+  bool IsPoseMode() const override;
+  float GetPickDepth() const override;
+  void SetPickDepth(float depth) override;
+  HANDLE_STATE& GetHandleState() override;
+  // The handle type: tool option 4, which the move panel sets.
+  int GetHandleType() const override;
 
   // ---------------------------------------------------------------- drawing objects
-  MQObject CreateDrawingObject(int flags, BOOL instant = TRUE);
-  MQMaterial CreateDrawingMaterial(int& index, BOOL instant = TRUE);
+  MQObject CreateDrawingObject(int flags, BOOL instant = TRUE) override;
+  MQMaterial CreateDrawingMaterial(int& index, BOOL instant = TRUE) override;
   void DeleteDrawingObject(MQObject object);
   void DeleteDrawingMaterial(MQMaterial material);
 

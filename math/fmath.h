@@ -444,6 +444,13 @@ inline FMATRIX FMATRIX::FromQuat(const FQUAT& q) {
           0.0f, 0.0f, 0.0f, 1.0f};
 }
 
+// Unit length by division, or the zero vector for a vector of length 0 (no
+// fallback direction, unlike Normalized).
+inline FVECTOR3 UnitOrZero(const FVECTOR3& v) {
+  const float length = v.Length();
+  return length > 0.0f ? v / length : FVECTOR3();
+}
+
 // The angle moved into [-pi, pi) by whole turns.
 float WrapAngle(float radians);
 

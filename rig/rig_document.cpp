@@ -2,6 +2,7 @@
 
 #include <unordered_map>
 
+#include "rig/bone_points.h"
 #include "rig/host_records.h"
 #include "rig/rig_access.h"
 #include "rig/weight_record.h"
@@ -64,39 +65,6 @@ void UpdateColourWith(VWeight& rec, const BoneColourLookup& lookup, MQDocument d
   } else {
     UpdateColourAllBones(rec, lookup);
   }
-}
-
-// Pivot, tail and roll point of a bone; the tail and roll point equal the
-// pivot when the object has no child.
-struct BonePoints {
-  FVECTOR3 pivot;
-  FVECTOR3 tail;
-  FVECTOR3 roll;
-  bool has_body = false;
-};
-
-// A vector of length zero stays zero instead of being divided.
-FVECTOR3 UnitOrZero(const FVECTOR3& v) {
-  const float length = v.Length();
-  return length > 0.0f ? v / length : FVECTOR3();
-}
-
-BonePoints GetBonePoints(MQDocument doc, MQObject obj) {
-  BonePoints points;
-  points.pivot = hr::Pivot(doc, obj);
-  points.tail = points.pivot;
-  points.roll = points.pivot;
-  MQObject child = hr::FirstChild(doc, obj);
-  if (child == nullptr) return points;
-  points.has_body = true;
-  points.tail = hr::Pivot(doc, child);
-  const FVECTOR3 d = points.tail - points.pivot;
-  const float length = d.Length();
-  const FVECTOR3 n = UnitOrZero(d);
-  const FVECTOR3 s = UnitOrZero(Cross(n, FVECTOR3(0.0f, 1.0f, 0.0f)));
-  const FVECTOR3 u = Cross(s, n);
-  points.roll = points.pivot + u * (0.3f * length);
-  return points;
 }
 
 }  // namespace

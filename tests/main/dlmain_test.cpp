@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -17,6 +19,8 @@
 #include "rig/weight_record.h"
 #include "tests/rig/rig_fixture.h"
 #include "platform/module.h"
+#include "tools/handle.h"
+#include "tools/selection.h"
 
 namespace {
 
@@ -972,3 +976,110 @@ TEST_F(DlmainTest, PruningKeepsWhatTheHostCanReachAndAMissingStateStillRefreshes
 }
 
 }  // namespace
+
+// ---------------------------------------------------------------- the draw pass
+
+namespace {
+
+// Notes how many drawing objects the document holds when the tool draws.
+mqhost::Document* g_probe_document = nullptr;
+std::vector<size_t>& ProbeCounts() {
+  static std::vector<size_t> counts;
+  return counts;
+}
+class DrawProbe : public MED_COMPROC_BASE {
+ public:
+  int OnDraw(MED_COMPROC_CALLBACK_BASE& cb) override {
+    size_t instant = 0;
+    for (const mqhost::DrawingObject& d : g_probe_document->drawing_objects()) instant += d.instant;
+    ProbeCounts().push_back(instant);
+    return 0;
+  }
+};
+std::unique_ptr<MED_COMPROC_BASE> MakeDrawProbe(int mode) {
+  if (mode == MODE_MORPH) return nullptr;
+  return std::make_unique<DrawProbe>();
+}
+
+// Colours of the frame's drawing objects in the order they were made (the
+// rendering copies, which stay between frames, left out).
+std::vector<std::string> DrawnColours(const mqhost::Document& document) {
+  std::vector<std::string> out;
+  for (const mqhost::DrawingObject& d : document.drawing_objects()) {
+    if (!d.instant) continue;
+    const mqhost::Object& o = *d.object;
+    char text[48];
+    std::snprintf(text, sizeof text, "%d:%ld,%ld,%ld", static_cast<int>(o.visible), std::lround(o.color[0] * 255),
+                  std::lround(o.color[1] * 255), std::lround(o.color[2] * 255));
+    out.push_back(o.visible == 4 ? "faces" : text);
+  }
+  return out;
+}
+
+}  // namespace
+
+// Bones, local axes, the tool, then the handle; what each mode shows.
+TEST_F(DlmainTest, TheDrawPassDrawsInItsOrder) {
+  main_->SetProcessorFactory(&MakeDrawProbe);
+  AddObject("root");
+  AddObject("tip", 1, FVECTOR3(100, 0, 0));
+  OpenActive();
+  g_probe_document = document_;
+  main_->SetShowHandle(1);
+  MQScene scene = HostApi().MQDoc_GetScene(doc_, 0);
+
+  struct Case {
+    const char* label;
+    int mode;
+    std::vector<std::string> first;  // the first drawing objects, in order
+    bool handle;
+    bool probe;
+  };
+  const std::string bone_lines = "2:0,255,0", bone_points = "1:0,255,0", red = "2:255,0,0";
+  const Case cases[] = {
+      {"move mode", MODE_MOVE, {bone_lines, bone_points, red, "2:0,255,0", "2:0,0,255"}, true, true},
+      {"pose mode: no axes", MODE_POSE, {"2:255,0,255", "1:255,0,255"}, true, true},
+      {"make mode: no handle", MODE_MAKE, {bone_lines, bone_points, red}, false, true},
+      {"morph mode: nothing", MODE_MORPH, {}, false, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.label);
+    main_->Service()->SetMode(c.mode);
+    main_->GetHandleState().active = true;  // a mode change empties the selection
+    document_->DiscardInstantDrawing();
+    ProbeCounts().clear();
+    main_->OnDraw(doc_, scene, 800, 600);
+    const std::vector<std::string> drawn = DrawnColours(*document_);
+    ASSERT_GE(drawn.size(), c.first.size());
+    EXPECT_EQ(std::vector<std::string>(drawn.begin(), drawn.begin() + static_cast<long>(c.first.size())),
+              c.first);
+    ASSERT_EQ(ProbeCounts().size(), c.probe ? 1u : 0u) << "the tool draws once, none in morph mode";
+    const bool has_faces = std::find(drawn.begin(), drawn.end(), "faces") != drawn.end();
+    EXPECT_EQ(has_faces, c.handle) << "the handle's boxes and cones";
+    if (c.handle) {
+      // The handle comes after the tool's own drawing.
+      const size_t first_face = static_cast<size_t>(std::find(drawn.begin(), drawn.end(), "faces") - drawn.begin());
+      EXPECT_GE(first_face, ProbeCounts()[0]);
+    }
+  }
+  int w = 0, h = 0;
+  main_->GetViewSize(w, h);
+  EXPECT_EQ(w, 800);
+  EXPECT_EQ(h, 600);
+  g_probe_document = nullptr;
+}
+
+TEST_F(DlmainTest, TheHandleIsScaledForA640PixelViewBeforeTheFirstDraw) {
+  OpenActive();
+  main_->SetShowHandle(1);
+  main_->GetHandleState() = HANDLE_STATE{true, 0, FMATRIX::Translation(FVECTOR3(5, 6, 7))};
+  MQScene scene = HostApi().MQDoc_GetScene(doc_, 0);
+  USELECT_PARA para(main_->Service(), scene);
+  EXPECT_TRUE(para.IsHandleShown());
+  const FMATRIX view = para.GetViewMatrix(), proj = para.GetProjMatrix();
+  EXPECT_EQ(para.GetHandleMatrix(), ScaleHandleMatrix(FMATRIX::Translation(FVECTOR3(5, 6, 7)), 640, 480, view, proj));
+  main_->OnDraw(doc_, scene, 1280, 720);
+  EXPECT_EQ(para.GetHandleMatrix(), ScaleHandleMatrix(FMATRIX::Translation(FVECTOR3(5, 6, 7)), 1280, 720, view, proj));
+  main_->Service()->SetMode(MODE_WEIGHT);
+  EXPECT_FALSE(para.IsHandleShown()) << "only in move and pose mode";
+}

@@ -1,0 +1,435 @@
+// Picking in the viewport: the point test's radius and tie-break, bodies
+// against points by depth, the handle first, which objects and parts may be
+// picked, rectangle selection, the vertex brush, and the ray tests.
+#include "tools/picking.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "rig/bone_points.h"
+#include "tests/support/float_checks.h"
+#include "tests/tools/tool_fixture.h"
+#include "tools/handle.h"
+
+using quorvel::OBase;
+using quorvel::RigEditState;
+
+namespace {
+
+class PickTest : public ToolTest {
+ protected:
+  // Picks at screen (x, y): the item, or an empty item for no pick.
+  MED_SELECTITEM PickAt(float x, float y, int kinds = PICK_PIVOTS | PICK_ROLLS | PICK_BODIES) {
+    USELECT_PARA para(service_.get(), Scene());
+    MED_SELECTITEM item;
+    MED_USELECT picker;
+    const int picked = picker.Pick(para, doc_, slots_, &service_->state, x, y, item, kinds,
+                                   service_->pose_mode, service_->handle_type);
+    EXPECT_EQ(picked != 0, !item.IsEmpty());
+    return item;
+  }
+  MED_SELECTITEM PickAtWorld(float x, float y, int kinds = PICK_PIVOTS | PICK_ROLLS | PICK_BODIES) {
+    const FVECTOR2 s = Screen(x, y);
+    return PickAt(s.x, s.y, kinds);
+  }
+  MED_SELECTITEM Item(int32_t kind, MQObject obj) { return MED_SELECTITEM(kind, Uid(obj)); }
+};
+
+// An item as text, so that a failing comparison reads well.
+std::string Describe(const MED_SELECTITEM& item) {
+  char text[64];
+  std::snprintf(text, sizeof text, "(0x%X, %d)", static_cast<unsigned>(item.kind), item.id);
+  return text;
+}
+#define EXPECT_ITEM(actual, expected) EXPECT_EQ(Describe(actual), Describe(expected))
+
+TEST(SelectItem, KindClassesAndNames) {
+  const struct {
+    int32_t kind;
+    int32_t cls;
+  } cases[] = {
+      {SELKIND_BONE, SELKIND_BONE},         {SELKIND_PIVOT, SELKIND_BONE},
+      {SELKIND_ROLL, SELKIND_BONE},         {SELKIND_BODY, SELKIND_BONE},
+      {0x182, 0},                           {SELKIND_HANDLE, SELKIND_HANDLE},
+      {SELKIND_MOVE_CENTER, SELKIND_HANDLE}, {SELKIND_MOVE_Z, SELKIND_HANDLE},
+      {SELKIND_ROTATE_CENTER, 0},           {SELKIND_ROTATE_Y, 0},
+      {SELKIND_SCALE_X, 0},                 {0, 0},
+      {-1, 0},
+  };
+  for (const auto& c : cases) EXPECT_EQ(MED_SELECTITEM::KindClass(c.kind), c.cls) << std::hex << c.kind;
+  EXPECT_STREQ(MED_SELECTITEM::ClassName(SELKIND_BONE), "Bone");
+  EXPECT_STREQ(MED_SELECTITEM::ClassName(SELKIND_HANDLE), "Handle");
+  EXPECT_TRUE(MED_SELECTITEM().IsEmpty());
+  EXPECT_TRUE(MED_SELECTITEM(SELKIND_SCALE_Z, 0).IsHandle());
+  EXPECT_FALSE(MED_SELECTITEM(0xEFFF, 0).IsHandle());
+  EXPECT_TRUE(MED_SELECTITEM(SELKIND_PIVOT, 4).IsSame(MED_SELECTITEM(SELKIND_PIVOT, 4)));
+  EXPECT_FALSE(MED_SELECTITEM(SELKIND_PIVOT, 4).IsSame(MED_SELECTITEM(SELKIND_BODY, 4)));
+}
+
+TEST_F(PickTest, APivotIsPickedWithinTenPixelsAndTheLowerIndexWinsATie) {
+  struct Case {
+    const char* label;
+    float first_x, second_x;  // world x of two lone pivots; the mouse is at x = 0
+    int expected;             // 0 first, 1 second, -1 none
+  };
+  const Case cases[] = {
+      {"9.9 pixels away", 9.9f, 50.0f, 0},
+      {"exactly 10 pixels away", 10.0f, 50.0f, -1},
+      {"a tie goes to the lower index", 5.0f, -5.0f, 0},
+      {"the nearer one wins", 5.0f, -4.0f, 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.label);
+    TearDown();
+    SetUp();
+    MQObject first = Bone("first", 0, {c.first_x, 0, 0});
+    MQObject second = Bone("second", 0, {c.second_x, 0, 0});
+    Records();
+    const MED_SELECTITEM got = PickAtWorld(0, 0);
+    if (c.expected < 0) {
+      EXPECT_TRUE(got.IsEmpty()) << Describe(got);
+    } else {
+      EXPECT_ITEM(got, Item(SELKIND_PIVOT, c.expected == 0 ? first : second));
+    }
+  }
+}
+
+// The bone from (0, 0, 0) to (100, 0, 0): its body lies under the mouse at
+// world x = 50, a little in front of z = 0.
+TEST_F(PickTest, ABodyWinsOnlyByDepthAndNoPointWinsAfterIt) {
+  struct Case {
+    const char* label;
+    bool pivot_first;  // the lone pivot comes before the bone in the list
+    float pivot_z;     // the pivot lies right under the mouse at this depth
+    bool body_wins;
+  };
+  const Case cases[] = {
+      {"a body in front of an earlier pivot", true, -50.0f, true},
+      {"a pivot in front of a later body", true, 50.0f, false},
+      {"no later pivot after a body, even in front of it", false, 50.0f, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.label);
+    TearDown();
+    SetUp();
+    MQObject pivot = nullptr;
+    if (c.pivot_first) pivot = Bone("pivot", 0, {50, 0, c.pivot_z});
+    MQObject bone = Bone("bone", 0, {0, 0, 0});
+    Bone("tail", 1, {100, 0, 0});
+    if (!c.pivot_first) pivot = Bone("pivot", 0, {50, 0, c.pivot_z});
+    Records();
+    const MED_SELECTITEM got = PickAtWorld(50, 0);
+    EXPECT_ITEM(got, c.body_wins ? Item(SELKIND_BODY, bone) : Item(SELKIND_PIVOT, pivot));
+    // The pick depth is what won: the body's front, or the pivot's depth.
+    USELECT_PARA para(service_.get(), Scene());
+    const float pivot_depth = para.WorldToScreen(FVECTOR3(50, 0, c.pivot_z)).z;
+    if (c.body_wins) {
+      EXPECT_LT(service_->pick_depth, para.WorldToScreen(FVECTOR3(50, 0, 0)).z);
+    } else {
+      EXPECT_FLOAT_EQ(service_->pick_depth, pivot_depth);
+    }
+  }
+}
+
+TEST_F(PickTest, NothingPickedLeavesTheLargestDepth) {
+  Bone("far", 0, {200, 0, 0});
+  Records();
+  service_->pick_depth = 0.5f;
+  EXPECT_TRUE(PickAtWorld(0, 0).IsEmpty());
+  EXPECT_EQ(service_->pick_depth, kNoPickDepth);
+}
+
+TEST_F(PickTest, TheHandleIsTriedFirst) {
+  MQObject pivot = Bone("pivot", 0, {0, 0, 0});
+  Records();
+  service_->show_handle = 1;
+  service_->handle.active = true;
+  service_->handle.matrix = FMATRIX::Translation(FVECTOR3(0, 0, 0));
+  const struct {
+    const char* label;
+    int mode;
+    int type;
+    bool active;
+    int32_t expected;
+  } cases[] = {
+      {"move handle centre box", 1, HANDLE_MOVE, true, SELKIND_MOVE_CENTER},
+      {"rotate handle centre box", 2, HANDLE_ROTATE, true, SELKIND_ROTATE_CENTER},
+      {"scale handle centre box", 1, HANDLE_SCALE, true, SELKIND_SCALE_CENTER},
+      {"no handle in make mode", 0, HANDLE_MOVE, true, SELKIND_PIVOT},
+      {"no handle when it is not active", 1, HANDLE_MOVE, false, SELKIND_PIVOT},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.label);
+    service_->mode = c.mode;
+    service_->handle_type = c.type;
+    service_->handle.active = c.active;
+    const MED_SELECTITEM got = PickAtWorld(0, 0);
+    EXPECT_EQ(got.kind, c.expected);
+    EXPECT_EQ(got.id, c.expected == SELKIND_PIVOT ? Uid(pivot) : 0);
+  }
+  service_->show_handle = 0;
+  EXPECT_EQ(PickAtWorld(0, 0).kind, SELKIND_PIVOT) << "handle display off";
+}
+
+TEST_F(PickTest, HandleArmsArePickedByType) {
+  Records();
+  service_->show_handle = 1;
+  service_->handle.active = true;
+  service_->handle.matrix = FMATRIX();
+  // World units (= pixels here) per handle unit, as the handle is drawn.
+  USELECT_PARA para(service_.get(), Scene());
+  const float unit = ScaleHandleMatrix(FMATRIX(), 640, 480, para.GetViewMatrix(), para.GetProjMatrix())(0, 0);
+  ASSERT_GT(unit, 0.0f);
+  const struct {
+    int type;
+    float x, y;  // handle units
+    int32_t expected;
+  } cases[] = {
+      {HANDLE_MOVE, 50, 0, SELKIND_MOVE_X},  {HANDLE_MOVE, 0, 50, SELKIND_MOVE_Y},
+      {HANDLE_MOVE, 30, 0, SELKIND_NONE},
+      // Seen from the front, the rings about X and Y are edge-on: only the
+      // ring about Z can be hit, on its band of radius 47.5 to 52.5.
+      {HANDLE_ROTATE, 50, 0, SELKIND_ROTATE_Z}, {HANDLE_ROTATE, 0, -52, SELKIND_ROTATE_Z},
+      {HANDLE_ROTATE, 30, 30, SELKIND_NONE},     {HANDLE_ROTATE, 0, 54, SELKIND_NONE},
+      {HANDLE_SCALE, 55, 0, SELKIND_SCALE_X}, {HANDLE_SCALE, 0, 55, SELKIND_SCALE_Y},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.type << " at " << c.x << ", " << c.y);
+    service_->handle_type = c.type;
+    EXPECT_EQ(PickAtWorld(c.x * unit, c.y * unit).kind, c.expected);
+  }
+}
+
+TEST_F(PickTest, OnlyShownRigMembersArePicked) {
+  MQObject bone = Bone("bone", 0, {0, 0, 0});
+  Bone("tail", 1, {100, 0, 0});  // so that the bone's pivot counts in pose mode
+  MQObject other = Bone("other", 0, {0, 0, -1});
+  Records();
+  EXPECT_ITEM(PickAtWorld(0, 0), Item(SELKIND_PIVOT, bone));
+
+  Flags(bone, 0, OBase::OB_RIG);
+  EXPECT_ITEM(PickAtWorld(0, 0), Item(SELKIND_PIVOT, other)) << "without the rig bit";
+  Flags(bone, OBase::OB_RIG);
+
+  service_->state.display &= ~RigEditState::kShowBones;
+  for (bool pose : {false, true}) {
+    service_->pose_mode = pose;
+    EXPECT_TRUE(PickAtWorld(0, 0).IsEmpty()) << "bones hidden, pose mode " << pose;
+  }
+  service_->state.display |= RigEditState::kShowBones;
+  service_->pose_mode = false;
+
+  mqhost::ToObject(bone)->visible = 0;
+  EXPECT_ITEM(PickAtWorld(0, 0), Item(SELKIND_PIVOT, other)) << "hidden outside pose mode";
+  service_->pose_mode = true;
+  EXPECT_ITEM(PickAtWorld(0, 0), Item(SELKIND_PIVOT, bone)) << "hidden objects count in pose mode";
+  service_->pose_mode = false;
+  mqhost::ToObject(bone)->visible = mqhost::kVisibleDefault;
+  mqhost::ToObject(bone)->locked = true;
+  EXPECT_ITEM(PickAtWorld(0, 0), Item(SELKIND_PIVOT, other)) << "locked outside pose mode";
+
+  service_->state.pick_masks = RigEditState::kPickMaskPivot;
+  EXPECT_TRUE(PickAtWorld(0, 0).IsEmpty()) << "pivots masked";
+}
+
+// The bone from the origin to (100, 0, 0) has its roll point at (0, 30, 0).
+TEST_F(PickTest, TheRollPointOnlyInPoseModeWithRollShown) {
+  MQObject bone = Bone("bone", 0, {0, 0, 0});
+  Bone("tail", 1, {100, 0, 0});
+  Records();
+  const struct {
+    bool pose, roll_shown;
+    int kinds;
+    bool picked;
+  } cases[] = {
+      {true, true, PICK_ROLLS, true},
+      {false, true, PICK_ROLLS, false},
+      {true, false, PICK_ROLLS, false},
+      {true, true, PICK_PIVOTS | PICK_BODIES, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << "pose " << c.pose << " roll shown " << c.roll_shown);
+    service_->pose_mode = c.pose;
+    service_->state.display = RigEditState::kShowBones | (c.roll_shown ? RigEditState::kShowRoll : 0u);
+    const MED_SELECTITEM got = PickAtWorld(0, 30, c.kinds);
+    if (c.picked) {
+      EXPECT_ITEM(got, Item(SELKIND_ROLL, bone));
+    } else {
+      EXPECT_TRUE(got.IsEmpty()) << Describe(got);
+    }
+  }
+}
+
+TEST_F(PickTest, InPoseModePointsFollowThePoseAndChildlessBonesOnlyAsChainEnds) {
+  MQObject root = Bone("root", 0, {0, 0, 0});
+  MQObject tip = Bone("tip", 1, {100, 0, 0});   // first child: a chain end
+  MQObject extra = Bone("extra", 1, {0, 100, 0});  // second child, no children
+  Records();
+  service_->pose_mode = true;
+  EXPECT_ITEM(PickAtWorld(100, 0, PICK_PIVOTS), Item(SELKIND_PIVOT, tip));
+  EXPECT_TRUE(PickAtWorld(0, 100, PICK_PIVOTS).IsEmpty()) << "a childless bone that is no chain end";
+  service_->pose_mode = false;
+  EXPECT_ITEM(PickAtWorld(0, 100, PICK_PIVOTS), Item(SELKIND_PIVOT, extra));
+
+  // The root's pose matrix moves its pivot.
+  quorvel::SetWorldMatrix(root, slots_, FMATRIX::Translation(FVECTOR3(-60, 0, 0)));
+  service_->pose_mode = true;
+  EXPECT_ITEM(PickAtWorld(-60, 0, PICK_PIVOTS), Item(SELKIND_PIVOT, root));
+}
+
+TEST_F(PickTest, ABoneAlongYHasItsRollAtThePivotAndABody) {
+  MQObject bone = Bone("bone", 0, {0, 0, 0});
+  Bone("tail", 1, {0, 100, 0});
+  Records();
+  const quorvel::BonePoints points = quorvel::GetBonePoints(doc_, bone);
+  EXPECT_VEC3_NEAR(points.roll, points.pivot, 0.0f);
+  EXPECT_ITEM(PickAtWorld(0, 50, PICK_BODIES), Item(SELKIND_BODY, bone));
+}
+
+// ---------------------------------------------------------------- rectangle
+
+TEST_F(PickTest, RectangleSelectionTakesCornersInAnyOrderAndBodiesWithTheirPivot) {
+  MQObject bone = Bone("bone", 0, {0, 0, 0});
+  MQObject tail = Bone("tail", 1, {100, 0, 0});
+  Records();
+  const uint32_t sel = OBase::kSelectionBits;
+  const struct {
+    const char* label;
+    FVECTOR2 a, b;  // world corners
+    int kinds;
+    uint32_t bone_bits, tail_bits;
+    int answer;
+  } cases[] = {
+      {"everything", {-10, 40}, {110, -10}, PICK_PIVOTS | PICK_BODIES, OBase::OB_SEL_PIVOT | OBase::OB_SEL_BODY,
+       OBase::OB_SEL_PIVOT, 1},
+      {"the same, corners swapped", {110, -10}, {-10, 40}, PICK_PIVOTS | PICK_BODIES,
+       OBase::OB_SEL_PIVOT | OBase::OB_SEL_BODY, OBase::OB_SEL_PIVOT, 1},
+      {"the other diagonal", {-10, -10}, {110, 40}, PICK_PIVOTS | PICK_BODIES,
+       OBase::OB_SEL_PIVOT | OBase::OB_SEL_BODY, OBase::OB_SEL_PIVOT, 1},
+      {"a body without its pivot", {50, 10}, {110, -10}, PICK_PIVOTS | PICK_BODIES, 0, OBase::OB_SEL_PIVOT, 1},
+      {"bodies alone are not asked for", {-10, 10}, {110, -10}, PICK_BODIES, 0, 0, 0},
+      {"the roll point", {-5, 35}, {5, 25}, PICK_ROLLS, OBase::OB_SEL_ROLL, 0, 1},
+      {"edges count", {0, 0}, {100, 0}, PICK_PIVOTS, OBase::OB_SEL_PIVOT, OBase::OB_SEL_PIVOT, 1},
+      {"nothing inside", {20, 20}, {30, 30}, PICK_PIVOTS | PICK_BODIES, 0, 0, 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.label);
+    Flags(bone, 0, sel);
+    Flags(tail, 0, sel);
+    const FVECTOR2 a = Screen(c.a.x, c.a.y), b = Screen(c.b.x, c.b.y);
+    SCREENCONVMQ converter(Scene());
+    EXPECT_EQ(MED_USELECT::SelectInRect(doc_, slots_, &service_->state, converter, SCREEN_RECT{a, b},
+                                        c.kinds, false),
+              c.answer);
+    EXPECT_EQ(quorvel::GetBoneFlags(bone, slots_) & sel, c.bone_bits);
+    EXPECT_EQ(quorvel::GetBoneFlags(tail, slots_) & sel, c.tail_bits);
+  }
+  // Bits are only ever set.
+  Flags(tail, OBase::OB_SEL_ROLL);
+  SCREENCONVMQ converter(Scene());
+  MED_USELECT::SelectInRect(doc_, slots_, &service_->state, converter,
+                            SCREEN_RECT{Screen(200, 200), Screen(210, 210)}, PICK_PIVOTS, false);
+  EXPECT_NE(quorvel::GetBoneFlags(tail, slots_) & OBase::OB_SEL_ROLL, 0u);
+}
+
+// ---------------------------------------------------------------- brush
+
+// A square of two triangles facing the camera, one hidden, and one turned away.
+TEST_F(PickTest, TheBrushHitsVerticesOnShownFrontFacesWithinTheRadius) {
+  MQObject mesh = AddObject("mesh");
+  mqhost::Object* m = mqhost::ToObject(mesh);
+  // Front faces are clockwise on the screen: seen from +Z with y up, that
+  // is clockwise in the XY plane too.
+  const int v0 = AddVertex(mesh, 0, 0, 0), v1 = AddVertex(mesh, 0, 20, 0), v2 = AddVertex(mesh, 20, 0, 0);
+  const int v3 = AddVertex(mesh, 40, 0, 0), v4 = AddVertex(mesh, 40, 20, 0), v5 = AddVertex(mesh, 60, 0, 0);
+  const int v6 = AddVertex(mesh, -40, 0, 0), v7 = AddVertex(mesh, -40, 20, 0), v8 = AddVertex(mesh, -20, 0, 0);
+  ASSERT_GE(m->AddFace({v0, v1, v2}), 0);          // front
+  const int hidden = m->AddFace({v3, v4, v5});     // front, but hidden
+  m->faces[static_cast<size_t>(hidden)].visible = false;
+  ASSERT_GE(m->AddFace({v8, v7, v6}), 0);          // back-facing
+  const FVECTOR2 centre = Screen(0, 0);
+
+  std::vector<HITVERT> hits;
+  HITVERT nearest;
+  ASSERT_EQ(MED_USELECT::PickVertices(doc_, centre, 20.0f, hits, nearest), 1);
+  std::vector<int> vertices;
+  for (const HITVERT& h : hits) {
+    EXPECT_EQ(h.object, 0);
+    vertices.push_back(h.vertex);
+  }
+  // v1 and v2 lie exactly 20 pixels away; v8 is inside but on a back face.
+  EXPECT_EQ(vertices, (std::vector<int>{v0, v1, v2}));
+  EXPECT_EQ(nearest.vertex, v0);
+
+  // Hidden and back faces count once their vertex also lies on a shown face.
+  EXPECT_EQ(MED_USELECT::PickVertices(doc_, Screen(40, 0), 5.0f, hits, nearest), 0);
+  EXPECT_EQ(nearest.object, -1);
+  EXPECT_EQ(MED_USELECT::PickVertices(doc_, Screen(-40, 0), 5.0f, hits, nearest), 0);
+
+  std::vector<int32_t> indices;
+  int32_t nearest_index = -7;
+  ASSERT_EQ(MED_USELECT::PickObjectVertices(doc_, Uid(mesh), Screen(20, 0), 0.5f, indices, nearest_index), 1);
+  EXPECT_EQ(indices, (std::vector<int32_t>{v2}));
+  EXPECT_EQ(nearest_index, v2);
+  EXPECT_EQ(MED_USELECT::PickObjectVertices(doc_, Uid(mesh) + 99, centre, 20.0f, indices, nearest_index), 0);
+  EXPECT_EQ(nearest_index, -1);
+}
+
+TEST_F(PickTest, MissingDocumentOrStatePicksNothing) {
+  Bone("bone", 0, {0, 0, 0});
+  Records();
+  USELECT_PARA para(service_.get(), Scene());
+  MED_SELECTITEM item(SELKIND_BODY, 5);
+  MED_USELECT picker;
+  EXPECT_EQ(picker.Pick(para, nullptr, slots_, &service_->state, 320, 240, item, 15, false, 0), 0);
+  EXPECT_EQ(picker.Pick(para, doc_, slots_, nullptr, 320, 240, item, 15, false, 0), 0);
+  EXPECT_EQ(item.kind, SELKIND_BODY) << "left as it was";
+  std::vector<HITVERT> hits;
+  HITVERT nearest;
+  EXPECT_EQ(MED_USELECT::PickVertices(nullptr, FVECTOR2(320, 240), 10, hits, nearest), 0);
+  SCREENCONVMQ converter(Scene());
+  EXPECT_EQ(MED_USELECT::SelectInRect(doc_, slots_, nullptr, converter, SCREEN_RECT{}, 15, false), 0);
+}
+
+// ---------------------------------------------------------------- ray tests
+
+TEST(PickGeometry, RayTests) {
+  using namespace pick_geometry;
+  const FVECTOR3 down(0, 0, -1);
+  // Box: a hit in front, behind the origin and a parallel ray outside.
+  EXPECT_FLOAT_EQ(RayBox({0, 0, 10}, down, {-1, -1, -1}, {1, 1, 1}), 9.0f);
+  EXPECT_FLOAT_EQ(RayBox({0, 0, 0}, down, {-1, -1, -1}, {1, 1, 1}), 0.0f) << "from inside";
+  EXPECT_LT(RayBox({0, 0, -10}, down, {-1, -1, -1}, {1, 1, 1}), 0.0f) << "behind";
+  EXPECT_LT(RayBox({2, 0, 10}, down, {-1, -1, -1}, {1, 1, 1}), 0.0f) << "parallel, outside";
+  // Cone from (0,0,0) radius 1 to apex (0,0,4), seen from above along -Z:
+  // the mantle, then the base disc from below.
+  EXPECT_NEAR(RayCone({0.5f, 0, 10}, down, {0, 0, 0}, 1.0f, {0, 0, 4}), 8.0f, 1e-4f);
+  EXPECT_NEAR(RayCone({0.5f, 0, -10}, {0, 0, 1}, {0, 0, 0}, 1.0f, {0, 0, 4}), 10.0f, 1e-4f);
+  EXPECT_LT(RayCone({1.5f, 0, 10}, down, {0, 0, 0}, 1.0f, {0, 0, 4}), 0.0f);
+  // Ring of radii 1..2 in the XY plane.
+  EXPECT_FLOAT_EQ(RayRing({1.5f, 0, 3}, down, {0, 0, 0}, {0, 0, 1}, 1.0f, 2.0f), 3.0f);
+  EXPECT_LT(RayRing({0.5f, 0, 3}, down, {0, 0, 0}, {0, 0, 1}, 1.0f, 2.0f), 0.0f) << "inside the hole";
+  EXPECT_LT(RayRing({1.5f, 0, 3}, {1, 0, 0}, {0, 0, 0}, {0, 0, 1}, 1.0f, 2.0f), 0.0f) << "parallel";
+  // Triangles: the front face is hit, the back face is not.
+  const FVECTOR3 a(0, 0, 0), b(1, 0, 0), c(0, 1, 0);
+  EXPECT_FLOAT_EQ(RayTriangle({0.2f, 0.2f, 5}, down, a, b, c), 5.0f);
+  EXPECT_LT(RayTriangle({0.2f, 0.2f, 5}, down, a, c, b), 0.0f);
+  EXPECT_LT(RayTriangle({0.8f, 0.8f, 5}, down, a, b, c), 0.0f) << "outside";
+}
+
+// ---------------------------------------------------------------- rays and depth
+
+TEST_F(PickTest, TheMouseRayAndTheWorldPointAtThePickDepth) {
+  USELECT_PARA para(service_.get(), Scene());
+  const MOUSE_RAY ray = MouseRay(para, Screen(30, -20).x, Screen(30, -20).y);
+  EXPECT_NEAR(ray.origin.x, 30.0f, 1e-3f);
+  EXPECT_NEAR(ray.origin.y, -20.0f, 1e-3f);
+  EXPECT_VEC3_NEAR(ray.direction, FVECTOR3(0, 0, -1), 1e-5f);
+  service_->pick_depth = para.WorldToScreen(FVECTOR3(0, 0, 40)).z;
+  EXPECT_VEC3_NEAR(UnprojectAtPickDepth(para, Screen(7, 9).x, Screen(7, 9).y), FVECTOR3(7, 9, 40), 1e-2f);
+}
+
+}  // namespace
