@@ -7,14 +7,19 @@ namespace quorvel {
 namespace hr = host_records;
 
 BonePoints GetBonePoints(MQDocument doc, MQObject obj) {
-  BonePoints points;
-  points.pivot = hr::Pivot(doc, obj);
-  points.tail = points.pivot;
-  points.roll = points.pivot;
+  const FVECTOR3 pivot = hr::Pivot(doc, obj);
   MQObject child = obj != nullptr && doc != nullptr ? hr::FirstChild(doc, obj) : nullptr;
-  if (child == nullptr) return points;
+  return child != nullptr ? BonePointsTo(pivot, hr::Pivot(doc, child)) : BonePointsTo(pivot, pivot, false);
+}
+
+BonePoints BonePointsTo(const FVECTOR3& pivot, const FVECTOR3& tail, bool has_body) {
+  BonePoints points;
+  points.pivot = pivot;
+  points.tail = pivot;
+  points.roll = pivot;
+  if (!has_body) return points;
   points.has_body = true;
-  points.tail = hr::Pivot(doc, child);
+  points.tail = tail;
   const FVECTOR3 d = points.tail - points.pivot;
   const float length = d.Length();
   // A vector of length 0 stays 0 here instead of taking the fallback

@@ -22,6 +22,9 @@ constexpr float kRollPointFactor = 0.3f;
 // The bone points from the host's global matrices. No document or object
 // gives three points at the origin and no body.
 BonePoints GetBonePoints(MQDocument doc, MQObject obj);
+// The same from a pivot and its first child's pivot (`has_body` false: no
+// child, and the tail is ignored).
+BonePoints BonePointsTo(const FVECTOR3& pivot, const FVECTOR3& tail, bool has_body = true);
 
 // The points taken through a matrix (the object's pose matrix in pose mode).
 BonePoints Transformed(const BonePoints& points, const FMATRIX& m);

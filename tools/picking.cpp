@@ -10,6 +10,7 @@
 #include "rig/rig_access.h"
 #include "sdk/host_api.h"
 #include "tools/handle.h"
+#include "tools/screen_projector.h"
 
 using quorvel::BonePoints;
 using quorvel::OBase;
@@ -168,6 +169,17 @@ bool PartAllowed(const RigEditState& state, uint32_t flags, int32_t kind) {
   }
 }
 
+// Whether the ray passes within `radius` of `centre` (ahead of its origin or
+// not): every point of a bone's body lies within half the bone's length of
+// its middle, so a ray that passes farther cannot hit it. A little slack
+// keeps rounding from turning away a body the triangles would hit.
+bool RayNearSphere(const MOUSE_RAY& ray, const FVECTOR3& centre, float radius) {
+  const FVECTOR3 to = centre - ray.origin;
+  const FVECTOR3 across = to - ray.direction * Dot(to, ray.direction);
+  const float reach = radius * 1.01f + 1e-4f * (1.0f + to.Length());
+  return across.LengthSq() <= reach * reach;
+}
+
 BonePoints PointsOf(MQDocument doc, MQObject obj, const RigSlotTable& slots, bool pose_mode) {
   const BonePoints points = quorvel::GetBonePoints(doc, obj);
   return pose_mode ? quorvel::Transformed(points, quorvel::GetWorldMatrix(obj, slots)) : points;
@@ -177,9 +189,17 @@ BonePoints PointsOf(MQDocument doc, MQObject obj, const RigSlotTable& slots, boo
 
 void MED_USELECT::PointTest(MED_USELECT_PARA_BASE& para, const FVECTOR3& point, int32_t kind,
                             int32_t id, MED_SELECTITEM& item, bool& picked) {
+  // A point clearly farther than the best so far is decided without asking
+  // the host; the host's own conversion decides every close call.
+  double x = 0.0, y = 0.0;
+  if (projector_.Project(point, x, y)) {
+    const double dx = x - mouse_.x, dy = y - mouse_.y;
+    const double reach = std::sqrt(static_cast<double>(best_)) + 0.05;
+    if (dx * dx + dy * dy > reach * reach) return;
+  }
   const FVECTOR3 s = para.WorldToScreen(point);
-  const float dx = s.x - mouse_.x, dy = s.y - mouse_.y;
-  const float d2 = dx * dx + dy * dy;
+  const float sx = s.x - mouse_.x, sy = s.y - mouse_.y;
+  const float d2 = sx * sx + sy * sy;
   if (!(d2 < best_)) return;  // ties keep the earlier candidate
   best_ = d2;
   para.SetPickDepth(s.z);
@@ -250,12 +270,48 @@ int MED_USELECT::Pick(MED_USELECT_PARA_BASE& para, MQDocument doc, const RigSlot
 
   if (para.IsHandleShown() && HandleTest(para, ray, handle_type, item)) return 1;
 
+  // The host's conversion over the scene's matrices, checked on points
+  // across the view, for deciding the points far from the mouse.
+  projector_ = SCREEN_PROJECTOR();
+  if (MQScene scene = para.GetScene()) {
+    int width = 640, height = 480;
+    para.GetViewportSize(width, height);
+    const float w = static_cast<float>(width), h = static_cast<float>(height);
+    std::vector<FVECTOR3> samples;
+    for (const FVECTOR2& s : {FVECTOR2(0, 0), FVECTOR2(w, 0), FVECTOR2(0, h), FVECTOR2(w, h), FVECTOR2(x, y)}) {
+      for (const float depth : {0.25f, 0.75f}) samples.push_back(para.ScreenToWorld(FVECTOR3(s.x, s.y, depth)));
+    }
+    projector_.Calibrate(scene, samples);
+  }
+
+  // Pivots by document index, each read once: an object's tail is its first
+  // child's pivot.
+  const int count = std::max(0, HostApi().MQDoc_GetObjectCount(doc));
+  pivots_.assign(static_cast<size_t>(count), FVECTOR3());
+  pivot_read_.assign(static_cast<size_t>(count), 0);
+  const auto pivot_at = [&](MQObject obj, int index) -> const FVECTOR3& {
+    const size_t i = static_cast<size_t>(index);
+    if (!pivot_read_[i]) {
+      pivots_[i] = quorvel::ObjectPivot(doc, obj);
+      pivot_read_[i] = 1;
+    }
+    return pivots_[i];
+  };
+
   bool picked = false;
-  hr::ForEachObject(doc, [&](MQObject obj, int) {
+  hr::ForEachObject(doc, [&](MQObject obj, int index) {
     const uint32_t flags = quorvel::GetBoneFlags(obj, slots);
     if (!IsCandidate(obj, *state, flags, pose_mode)) return;
-    const BonePoints points = PointsOf(doc, obj, slots, pose_mode);
-    const bool chain_end = quorvel::IsChainEnd(doc, obj);
+    BonePoints points;
+    points.pivot = pivot_at(obj, index);
+    MQObject child = hr::FirstChild(doc, obj);
+    const int child_index = child != nullptr ? HostApi().MQDoc_GetObjectIndex(doc, child) : -1;
+    points = child_index >= 0 && child_index < count
+                 ? quorvel::BonePointsTo(points.pivot, pivot_at(child, child_index))
+                 : quorvel::BonePointsTo(points.pivot, points.pivot, false);
+    if (pose_mode) points = quorvel::Transformed(points, quorvel::GetWorldMatrix(obj, slots));
+    // Only a childless bone in pose mode needs the chain-end test.
+    const bool chain_end = pose_mode && !points.has_body && quorvel::IsChainEnd(doc, obj);
     const int32_t id = hr::UniqueId(obj);
     if ((kinds & PICK_PIVOTS) != 0 && (!pose_mode || points.has_body || chain_end) &&
         PartAllowed(*state, flags, SELKIND_PIVOT)) {
@@ -266,7 +322,8 @@ int MED_USELECT::Pick(MED_USELECT_PARA_BASE& para, MQDocument doc, const RigSlot
         PartAllowed(*state, flags, SELKIND_ROLL)) {
       PointTest(para, points.roll, SELKIND_ROLL, id, item, picked);
     }
-    if ((kinds & PICK_BODIES) != 0 && PartAllowed(*state, flags, SELKIND_BODY)) {
+    if ((kinds & PICK_BODIES) != 0 && PartAllowed(*state, flags, SELKIND_BODY) &&
+        RayNearSphere(ray, (points.pivot + points.tail) * 0.5f, 0.5f * (points.tail - points.pivot).Length())) {
       const BodyPoints body = BodyForPicking(points.pivot, points.tail, points.roll);
       float nearest = -1.0f;
       for (const auto& tri : kBodyTriangles) {
@@ -326,41 +383,90 @@ int MED_USELECT::SelectInRect(MQDocument doc, const RigSlotTable& slots, const R
 
 namespace {
 
-// The brush test of one object, calling hit(vertex, d²) for every hit.
+// What the brush reuses from object to object.
+struct BrushScratch {
+  std::vector<FVECTOR3> points;
+  std::vector<FVECTOR3> samples;
+  std::vector<std::pair<int, float>> candidates;
+  std::vector<BOOL> visible;
+  std::vector<int> related;
+};
+
+// The brush test of one object, calling hit(vertex, d²) for every hit. The
+// distance test takes the host's conversion as the truth: the projector
+// only decides the vertices that lie clearly inside or outside the circle,
+// and the host's own answer decides the rest. The faces' visibility is asked
+// for only when some vertex lies within the circle.
 template <typename Hit>
 void BrushObject(MQScene scene, MQObject obj, const FVECTOR2& centre, float radius,
-                 std::vector<BOOL>& visible, std::vector<int>& related, Hit&& hit) {
+                 BrushScratch& scratch, Hit&& hit) {
   const MQHostApi& api = HostApi();
   const int faces = api.MQObj_GetFaceCount(obj);
   const int vertices = api.MQObj_GetVertexCount(obj);
   if (faces <= 0 || vertices <= 0) return;
-  visible.assign(static_cast<size_t>(faces), FALSE);
-  if (!api.MQScene_GetVisibleFace(scene, obj, visible.data())) return;
-  for (int f = 0; f < faces; ++f) {
-    if (visible[static_cast<size_t>(f)] && !api.MQObj_GetFaceVisible(obj, f)) {
-      visible[static_cast<size_t>(f)] = FALSE;
-    }
-  }
-  const float r2 = radius * radius;
-  float values[kMQSceneToScreenFloats];
+
+  std::vector<FVECTOR3>& points = scratch.points;
+  points.resize(static_cast<size_t>(vertices));
+  FVECTOR3 lo, hi;
   for (int v = 0; v < vertices; ++v) {
     MQPoint p{0.0f, 0.0f, 0.0f};
     api.MQObj_GetVertex(obj, v, &p);
-    values[0] = p.x;
-    values[1] = p.y;
-    values[2] = p.z;
-    api.MQScene_FloatValue(scene, MQSCENE_CONVERT_3D_TO_SCREEN, values);
-    const float dx = values[3] - centre.x, dy = values[4] - centre.y;
+    const FVECTOR3 q(p.x, p.y, p.z);
+    points[static_cast<size_t>(v)] = q;
+    lo = v == 0 ? q : FVECTOR3(std::min(lo.x, q.x), std::min(lo.y, q.y), std::min(lo.z, q.z));
+    hi = v == 0 ? q : FVECTOR3(std::max(hi.x, q.x), std::max(hi.y, q.y), std::max(hi.z, q.z));
+  }
+  // Samples: the corners of the bounding box and a few vertices.
+  std::vector<FVECTOR3>& samples = scratch.samples;
+  samples.clear();
+  for (int i = 0; i < 8; ++i) {
+    samples.emplace_back((i & 1) ? hi.x : lo.x, (i & 2) ? hi.y : lo.y, (i & 4) ? hi.z : lo.z);
+  }
+  for (int v : {0, vertices / 2, vertices - 1}) samples.push_back(points[static_cast<size_t>(v)]);
+  SCREEN_PROJECTOR projector;
+  projector.Calibrate(scene, samples);
+
+  // Within this many pixels of the circle the host decides.
+  constexpr double kMargin = 0.05;
+  const double r = radius;
+  const double inner2 = r > kMargin ? (r - kMargin) * (r - kMargin) : -1.0;
+  const double outer2 = (r + kMargin) * (r + kMargin);
+  const float r2 = radius * radius;
+  std::vector<std::pair<int, float>>& candidates = scratch.candidates;
+  candidates.clear();
+  for (int v = 0; v < vertices; ++v) {
+    const FVECTOR3& p = points[static_cast<size_t>(v)];
+    double x = 0.0, y = 0.0;
+    if (projector.Project(p, x, y)) {
+      const double dx = x - centre.x, dy = y - centre.y;
+      const double d2 = dx * dx + dy * dy;
+      if (d2 > outer2) continue;
+      if (d2 < inner2) {
+        candidates.emplace_back(v, static_cast<float>(d2));
+        continue;
+      }
+    }
+    const FVECTOR3 s = HostWorldToScreen(scene, p);
+    const float dx = s.x - centre.x, dy = s.y - centre.y;
     const float d2 = dx * dx + dy * dy;
-    if (!(d2 <= r2)) continue;
+    if (d2 <= r2) candidates.emplace_back(v, d2);
+  }
+  if (candidates.empty()) return;
+
+  std::vector<BOOL>& visible = scratch.visible;
+  visible.assign(static_cast<size_t>(faces), FALSE);
+  if (!api.MQScene_GetVisibleFace(scene, obj, visible.data())) return;
+  std::vector<int>& related = scratch.related;
+  for (const auto& [v, d2] : candidates) {
     const int count = api.MQObj_GetVertexRefCount(obj, v);
     if (count <= 0) continue;
     related.resize(static_cast<size_t>(count));
-    const int got = api.MQObj_GetVertexRelatedFaces(obj, v, related.data());
+    const int got = std::min(api.MQObj_GetVertexRelatedFaces(obj, v, related.data()), count);
     bool shown = false;
-    for (int k = 0; k < std::min(got, count) && !shown; ++k) {
+    for (int k = 0; k < got && !shown; ++k) {
       const int f = related[static_cast<size_t>(k)];
-      shown = f >= 0 && f < faces && visible[static_cast<size_t>(f)] != FALSE;
+      // A face the object hides does not count, whatever the scene says.
+      shown = f >= 0 && f < faces && visible[static_cast<size_t>(f)] != FALSE && api.MQObj_GetFaceVisible(obj, f);
     }
     if (shown) hit(v, d2);
   }
@@ -375,11 +481,10 @@ int MED_USELECT::PickVertices(MQDocument doc, const FVECTOR2& centre, float radi
   if (doc == nullptr) return 0;
   MQScene scene = HostApi().MQDoc_GetScene(doc, 0);
   if (scene == nullptr) return 0;
-  std::vector<BOOL> visible;
-  std::vector<int> related;
+  BrushScratch scratch;
   float best = 0.0f;
   hr::ForEachObject(doc, [&](MQObject obj, int index) {
-    BrushObject(scene, obj, centre, radius, visible, related, [&](int v, float d2) {
+    BrushObject(scene, obj, centre, radius, scratch, [&](int v, float d2) {
       hits.push_back(HITVERT{index, v});
       if (nearest.object < 0 || d2 < best) {
         best = d2;
@@ -401,10 +506,9 @@ int MED_USELECT::PickObjectVertices(MQDocument doc, int32_t object_uid, const FV
     if (obj == nullptr && hr::UniqueId(o) == object_uid) obj = o;
   });
   if (scene == nullptr || obj == nullptr) return 0;
-  std::vector<BOOL> visible;
-  std::vector<int> related;
+  BrushScratch scratch;
   float best = 0.0f;
-  BrushObject(scene, obj, centre, radius, visible, related, [&](int v, float d2) {
+  BrushObject(scene, obj, centre, radius, scratch, [&](int v, float d2) {
     hits.push_back(v);
     if (nearest < 0 || d2 < best) {
       best = d2;

@@ -10,6 +10,7 @@
 #include "rig/screen_conv_base.h"
 #include "rig/slot_table.h"
 #include "sdk/mq_types.h"
+#include "tools/screen_projector.h"
 #include "tools/selection.h"
 
 // A pick takes the nearest candidate within this many pixels of the mouse.
@@ -76,6 +77,11 @@ class MED_USELECT {
 
   FVECTOR3 mouse_;
   float best_ = kPickRadius * kPickRadius;
+  // Kept from pick to pick only to reuse their memory: every pick reads
+  // everything afresh.
+  SCREEN_PROJECTOR projector_;
+  std::vector<FVECTOR3> pivots_;
+  std::vector<uint8_t> pivot_read_;
 };
 
 // Ray tests in the handle's space and for bone bodies. Each answers the ray

@@ -76,6 +76,9 @@ class MED_USELECT_PARA_BASE {
   virtual void GetViewportSize(int& width, int& height) const = 0;
   virtual FMATRIX GetProjMatrix() const = 0;
   virtual FMATRIX GetViewMatrix() const = 0;
+  // The host scene the conversions come from; null when they come from
+  // elsewhere (then every point is converted one by one).
+  virtual MQScene GetScene() const { return nullptr; }
 
  protected:
   MED_USELECT_PARA_BASE() = default;
@@ -101,6 +104,7 @@ class USELECT_PARA final : public MED_USELECT_PARA_BASE {
   void GetViewportSize(int& width, int& height) const override;
   FMATRIX GetProjMatrix() const override;
   FMATRIX GetViewMatrix() const override;
+  MQScene GetScene() const override { return converter_.Scene(); }
 
   MQScene Scene() const { return converter_.Scene(); }
   const SCREENCONVMQ& Converter() const { return converter_; }

@@ -78,17 +78,12 @@ uint32_t MQAPICALL MQObj_GetVertexUniqueID(MQObject obj, int vertex) {
 
 int MQAPICALL MQObj_GetVertexRefCount(MQObject obj, int vertex) {
   const Object* o = ToObject(obj);
-  return ValidVertex(o, vertex) ? static_cast<int>(o->RelatedFaces(vertex).size()) : 0;
+  return ValidVertex(o, vertex) ? o->RelatedFaces(vertex, nullptr) : 0;
 }
 
 int MQAPICALL MQObj_GetVertexRelatedFaces(MQObject obj, int vertex, int* faces) {
   const Object* o = ToObject(obj);
-  if (!ValidVertex(o, vertex)) return 0;
-  const std::vector<int> related = o->RelatedFaces(vertex);
-  if (faces != nullptr && !related.empty()) {
-    std::memcpy(faces, related.data(), related.size() * sizeof(int));
-  }
-  return static_cast<int>(related.size());
+  return ValidVertex(o, vertex) ? o->RelatedFaces(vertex, faces) : 0;
 }
 
 int MQAPICALL MQObj_GetFaceCount(MQObject obj) {

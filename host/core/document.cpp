@@ -31,12 +31,51 @@ int Object::AddFace(const std::vector<int>& points) {
   return static_cast<int>(faces.size()) - 1;
 }
 
-std::vector<int> Object::RelatedFaces(int vertex) const {
-  std::vector<int> related;
-  for (int f = 0; f < static_cast<int>(faces.size()); ++f) {
-    const auto& points = faces[static_cast<size_t>(f)].points;
-    if (std::find(points.begin(), points.end(), vertex) != points.end()) related.push_back(f);
+const Object::FaceAdjacency& Object::Adjacency() const {
+  FaceAdjacency& a = adjacency_;
+  if (a.built && a.face_count == faces.size() && a.vertex_count == vertices.size()) return a;
+  const size_t n = vertices.size();
+  a.first.assign(n + 1, 0);
+  // A face naming a vertex twice counts once.
+  const auto each_vertex_once = [this](size_t f, auto&& visit) {
+    const std::vector<int>& points = faces[f].points;
+    for (size_t k = 0; k < points.size(); ++k) {
+      if (std::find(points.begin(), points.begin() + static_cast<std::ptrdiff_t>(k), points[k]) ==
+          points.begin() + static_cast<std::ptrdiff_t>(k)) {
+        visit(points[k]);
+      }
+    }
+  };
+  for (size_t f = 0; f < faces.size(); ++f) {
+    each_vertex_once(f, [&](int v) {
+      if (v >= 0 && static_cast<size_t>(v) < n) ++a.first[static_cast<size_t>(v) + 1];
+    });
   }
+  for (size_t v = 0; v < n; ++v) a.first[v + 1] += a.first[v];
+  a.faces.assign(static_cast<size_t>(a.first[n]), 0);
+  std::vector<int> fill(a.first.begin(), a.first.end() - 1);
+  for (size_t f = 0; f < faces.size(); ++f) {
+    each_vertex_once(f, [&](int v) {
+      if (v >= 0 && static_cast<size_t>(v) < n) a.faces[static_cast<size_t>(fill[static_cast<size_t>(v)]++)] = static_cast<int>(f);
+    });
+  }
+  a.face_count = faces.size();
+  a.vertex_count = n;
+  a.built = true;
+  return a;
+}
+
+int Object::RelatedFaces(int vertex, int* out) const {
+  if (vertex < 0 || static_cast<size_t>(vertex) >= vertices.size()) return 0;
+  const FaceAdjacency& a = Adjacency();
+  const int begin = a.first[static_cast<size_t>(vertex)], end = a.first[static_cast<size_t>(vertex) + 1];
+  if (out != nullptr) std::copy(a.faces.begin() + begin, a.faces.begin() + end, out);
+  return end - begin;
+}
+
+std::vector<int> Object::RelatedFaces(int vertex) const {
+  std::vector<int> related(static_cast<size_t>(RelatedFaces(vertex, nullptr)));
+  RelatedFaces(vertex, related.data());
   return related;
 }
 

@@ -82,8 +82,13 @@ class Object {
   int AddVertex(const MQPoint& position);
   // Appends a face; indices out of range make it fail with -1.
   int AddFace(const std::vector<int>& points);
-  // Number of faces that use the vertex, and their indices.
+  // The faces that use the vertex, in face order (each once). Answered from
+  // a vertex-to-face table built on first use and kept while faces are only
+  // appended; a copy of the object starts without one.
   std::vector<int> RelatedFaces(int vertex) const;
+  // The same without allocating: the number of faces, `out` (when not null)
+  // filled with their indices.
+  int RelatedFaces(int vertex, int* out) const;
 
   // User data. A slot must be registered with the object's document.
   bool AllocObjectData(int slot);
@@ -103,6 +108,25 @@ class Object {
   // The record size of a slot registered for `type` (MQUSERDATA_OBJECT or
   // MQUSERDATA_VERTEX); 0 for an unregistered slot or one of another kind.
   int RecordSize(int slot, int type) const;
+
+  // The faces of each vertex in one array (compressed rows). Faces are never
+  // edited in place, only appended, so the counts tell whether it still
+  // describes them; copying an object drops it.
+  struct FaceAdjacency {
+    FaceAdjacency() = default;
+    FaceAdjacency(const FaceAdjacency&) {}
+    FaceAdjacency& operator=(const FaceAdjacency&) {
+      built = false;
+      return *this;
+    }
+    bool built = false;
+    size_t face_count = 0;
+    size_t vertex_count = 0;
+    std::vector<int> first;  // vertex_count + 1 offsets into `faces`
+    std::vector<int> faces;
+  };
+  const FaceAdjacency& Adjacency() const;
+  mutable FaceAdjacency adjacency_;
 
   mutable bool local_valid_ = false;
   mutable LocalTransform local_of_;

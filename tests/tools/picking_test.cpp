@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 #include <vector>
@@ -376,6 +377,113 @@ TEST_F(PickTest, TheBrushHitsVerticesOnShownFrontFacesWithinTheRadius) {
   EXPECT_EQ(nearest_index, v2);
   EXPECT_EQ(MED_USELECT::PickObjectVertices(doc_, Uid(mesh) + 99, centre, 20.0f, indices, nearest_index), 0);
   EXPECT_EQ(nearest_index, -1);
+}
+
+// The brush decides most vertices from the scene's matrices and leaves the
+// close calls to the host: it must hit exactly what the host's conversion
+// alone gives, in both kinds of view, with a host whose conversion is not
+// the matrices' (the matrices are then not used), and for vertices that
+// lie exactly on the radius.
+std::vector<int32_t> ReferenceBrush(MQDocument doc, MQObject obj, const FVECTOR2& centre, float radius) {
+  MQScene scene = HostApi().MQDoc_GetScene(doc, 0);
+  const int faces = HostApi().MQObj_GetFaceCount(obj);
+  std::vector<BOOL> visible(static_cast<size_t>(faces), FALSE);
+  HostApi().MQScene_GetVisibleFace(scene, obj, visible.data());
+  std::vector<int32_t> hits;
+  for (int v = 0; v < HostApi().MQObj_GetVertexCount(obj); ++v) {
+    MQPoint p;
+    HostApi().MQObj_GetVertex(obj, v, &p);
+    float values[7] = {p.x, p.y, p.z};
+    HostApi().MQScene_FloatValue(scene, 0x300, values);
+    const float dx = values[3] - centre.x, dy = values[4] - centre.y;
+    if (!(dx * dx + dy * dy <= radius * radius)) continue;
+    bool shown = false;
+    for (int f : mqhost::ToObject(obj)->RelatedFaces(v)) {
+      shown = shown || (visible[static_cast<size_t>(f)] && HostApi().MQObj_GetFaceVisible(obj, f));
+    }
+    if (shown) hits.push_back(v);
+  }
+  return hits;
+}
+
+void(MQAPICALL* g_plain_convert)(MQScene, int, float*) = nullptr;
+int g_conversions = 0;
+bool g_bent = false;
+// The host's conversion, counted, and when asked bent a little: no longer
+// what the matrices give.
+void MQAPICALL CountedConversion(MQScene scene, int code, float* values) {
+  ++g_conversions;
+  g_plain_convert(scene, code, values);
+  if (g_bent && code == 0x300) values[3] += 0.0005f * (values[4] - 240.0f) * (values[4] - 240.0f);
+}
+
+TEST_F(PickTest, TheBrushHitsExactlyWhatTheHostsConversionGives) {
+  MQObject mesh = AddObject("mesh");
+  mqhost::Object* m = mqhost::ToObject(mesh);
+  // A jittered grid of triangles, both windings, and vertices whose host
+  // distance to the brush centre is exactly a whole number of pixels.
+  unsigned seed = 7;
+  const auto jitter = [&seed]() {
+    seed = seed * 1103515245u + 12345u;
+    return static_cast<float>((seed >> 8) % 1000) / 1000.0f - 0.5f;
+  };
+  const int side = 40;
+  for (int y = 0; y < side; ++y)
+    for (int x = 0; x < side; ++x)
+      AddVertex(mesh, (x - side / 2) * 6.0f + jitter(), (y - side / 2) * 6.0f + jitter(), 20.0f * jitter());
+  for (int y = 0; y + 1 < side; ++y) {
+    for (int x = 0; x + 1 < side; ++x) {
+      const int a = y * side + x, b = a + 1, c = a + side, d = c + 1;
+      if ((x + y) % 3 == 0) {
+        m->AddFace({a, b, c});  // turned away
+      } else {
+        m->AddFace({a, c, b});
+      }
+      m->AddFace({b, c, d});
+    }
+  }
+  const int on_radius = AddVertex(mesh, 3, 4, 0), on_radius2 = AddVertex(mesh, -20, 0, 0);
+  const int anchor = AddVertex(mesh, 0, 0, 0);
+  m->AddFace({anchor, on_radius, on_radius2});
+  m->AddFace({on_radius2, on_radius, anchor});
+
+  const struct {
+    const char* label;
+    bool ortho;
+    bool bent;
+  } views[] = {{"orthographic", true, false}, {"perspective", false, false}, {"a bent conversion", true, true}};
+  for (const auto& view : views) {
+    SCOPED_TRACE(view.label);
+    mqhost::Camera& camera = document_->camera;
+    camera.orthographic = view.ortho;
+    camera.position = view.ortho ? FVECTOR3(0, 0, 500) : FVECTOR3(40, -30, 260);
+    g_plain_convert = HostApi().MQScene_FloatValue;
+    HostApi().MQScene_FloatValue = &CountedConversion;
+    g_bent = view.bent;
+    for (const float radius : {5.0f, 20.0f, 0.5f, 60.0f}) {
+      for (const FVECTOR2& centre : {Screen(0, 0), Screen(17.3f, -41.1f), FVECTOR2(100.25f, 300.5f)}) {
+        std::vector<int32_t> hits;
+        int32_t nearest = -1;
+        g_conversions = 0;
+        MED_USELECT::PickObjectVertices(doc_, Uid(mesh), centre, radius, hits, nearest);
+        const int vertices = HostApi().MQObj_GetVertexCount(mesh);
+        if (view.bent) {
+          EXPECT_GE(g_conversions, vertices) << "the host converts every vertex";
+        } else {
+          EXPECT_LT(g_conversions, vertices / 10) << "the matrices decide the clear cases";
+        }
+        ASSERT_EQ(hits, ReferenceBrush(doc_, mesh, centre, radius))
+            << "radius " << radius << " at " << centre.x << ", " << centre.y;
+        if (view.ortho && !view.bent && radius == 5.0f && centre.x == 320.0f) {
+          EXPECT_NE(std::find(hits.begin(), hits.end(), on_radius), hits.end()) << "exactly on the radius";
+        }
+        if (view.ortho && !view.bent && radius == 20.0f && centre.x == 320.0f) {
+          EXPECT_NE(std::find(hits.begin(), hits.end(), on_radius2), hits.end()) << "exactly on the radius";
+        }
+      }
+    }
+    HostApi().MQScene_FloatValue = g_plain_convert;
+  }
 }
 
 TEST_F(PickTest, MissingDocumentOrStatePicksNothing) {

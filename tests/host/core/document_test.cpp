@@ -466,6 +466,34 @@ TEST_F(HostDocument, VertexUserDataIsZeroedAndFollowsItsVertices) {
   EXPECT_EQ(MQObj_GetVertexUserData(replacement, slot, 0, 1, 0, 0, record), FALSE);
 }
 
+// The vertex-to-face table: kept while faces are appended, never carried
+// over by a copy (undo restores objects by copying them).
+TEST_F(HostDocument, RelatedFacesFollowAppendedFacesAndCopies) {
+  MQObject obj = Add("o");
+  for (int i = 0; i < 4; ++i) AddVertex(obj, float(i), 0, 0);
+  mqhost::Object* o = mqhost::ToObject(obj);
+  ASSERT_EQ(o->AddFace({0, 1, 2}), 0);
+  EXPECT_EQ(MQObj_GetVertexRefCount(obj, 0), 1);
+  EXPECT_EQ(MQObj_GetVertexRefCount(obj, 3), 0);
+  ASSERT_EQ(o->AddFace({0, 2, 3}), 1);
+  ASSERT_EQ(o->AddFace({3, 3, 1}), 2);  // names vertex 3 twice: counted once
+  EXPECT_EQ(o->RelatedFaces(0), (std::vector<int>{0, 1}));
+  EXPECT_EQ(o->RelatedFaces(3), (std::vector<int>{1, 2}));
+  EXPECT_EQ(MQObj_GetVertexRefCount(obj, 1), 2);
+  EXPECT_EQ(o->RelatedFaces(7), std::vector<int>{});
+
+  // Another object with as many faces and vertices but other faces.
+  mqhost::Object other;
+  for (int i = 0; i < 4; ++i) other.AddVertex(MQPoint{0, 0, 0});
+  other.AddFace({1, 2, 3});
+  other.AddFace({1, 2, 3});
+  other.AddFace({1, 2, 3});
+  EXPECT_EQ(other.RelatedFaces(0), std::vector<int>{});
+  *o = other;
+  EXPECT_EQ(o->RelatedFaces(0), std::vector<int>{}) << "the copy's faces, not the old table";
+  EXPECT_EQ(o->RelatedFaces(1), (std::vector<int>{0, 1, 2}));
+}
+
 TEST_F(HostDocument, ScenesAnswerOnlySceneZero) {
   EXPECT_NE(MQDoc_GetScene(doc_, 0), nullptr);
   EXPECT_EQ(MQDoc_GetScene(doc_, 1), nullptr);

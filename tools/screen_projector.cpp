@@ -1,0 +1,86 @@
+#include "tools/screen_projector.h"
+
+#include <cmath>
+
+#include "sdk/host_api.h"
+#include "sdk/host_codes.h"
+
+namespace {
+
+// Below this |w| a point is too near the camera plane for the division.
+constexpr double kMinW = 1e-6;
+
+}  // namespace
+
+FVECTOR3 HostWorldToScreen(MQScene scene, const FVECTOR3& p) {
+  float values[kMQSceneToScreenFloats] = {p.x, p.y, p.z, 0.0f, 0.0f, 0.0f, 0.0f};
+  HostApi().MQScene_FloatValue(scene, MQSCENE_CONVERT_3D_TO_SCREEN, values);
+  return FVECTOR3(values[3], values[4], values[5]);
+}
+
+bool SCREEN_PROJECTOR::Ndc(const FVECTOR3& p, double& nx, double& ny) const {
+  const double in[4] = {p.x, p.y, p.z, 1.0};
+  double c[4] = {0.0, 0.0, 0.0, 0.0};
+  for (int j = 0; j < 4; ++j) {
+    if (j == 2) continue;  // depth is not needed
+    for (int k = 0; k < 4; ++k) c[j] += in[k] * m_[k][j];
+  }
+  if (!(std::fabs(c[3]) > kMinW)) return false;
+  nx = c[0] / c[3];
+  ny = c[1] / c[3];
+  return std::isfinite(nx) && std::isfinite(ny);
+}
+
+bool SCREEN_PROJECTOR::Calibrate(MQScene scene, const std::vector<FVECTOR3>& samples) {
+  usable_ = false;
+  if (scene == nullptr || samples.empty()) return false;
+  FMATRIX view, proj;
+  HostApi().MQScene_GetViewMatrix(scene, view.m);
+  HostApi().MQScene_GetProjMatrix(scene, proj.m);
+  for (int i = 0; i < 4; ++i) {
+    for (int j = 0; j < 4; ++j) {
+      double sum = 0.0;
+      for (int k = 0; k < 4; ++k) sum += static_cast<double>(view(i, k)) * static_cast<double>(proj(k, j));
+      m_[i][j] = sum;
+    }
+  }
+  // The view size from the sample whose x and y lie farthest from the left
+  // and top edges in normalised terms, where the division is best.
+  std::vector<FVECTOR3> screen;
+  double best_x = 0.0, best_y = 0.0;
+  for (const FVECTOR3& p : samples) {
+    screen.push_back(HostWorldToScreen(scene, p));
+    double nx = 0.0, ny = 0.0;
+    if (!Ndc(p, nx, ny)) continue;
+    const FVECTOR3& s = screen.back();
+    if (nx + 1.0 > best_x) {
+      best_x = nx + 1.0;
+      half_width_ = s.x / (nx + 1.0);
+    }
+    if (1.0 - ny > best_y) {
+      best_y = 1.0 - ny;
+      half_height_ = s.y / (1.0 - ny);
+    }
+  }
+  if (!(best_x > 0.1 && best_y > 0.1 && half_width_ > 0.0 && half_height_ > 0.0)) return false;
+  // Every sample must come out as the host has it.
+  usable_ = true;
+  for (size_t i = 0; i < samples.size(); ++i) {
+    double x = 0.0, y = 0.0;
+    if (!Project(samples[i], x, y)) continue;
+    const double tolerance = kTolerance * (1.0 + std::fabs(screen[i].x) / 1000.0 + std::fabs(screen[i].y) / 1000.0);
+    if (!(std::fabs(x - screen[i].x) <= tolerance && std::fabs(y - screen[i].y) <= tolerance)) {
+      usable_ = false;
+      return false;
+    }
+  }
+  return true;
+}
+
+bool SCREEN_PROJECTOR::Project(const FVECTOR3& p, double& x, double& y) const {
+  double nx = 0.0, ny = 0.0;
+  if (!usable_ || !Ndc(p, nx, ny)) return false;
+  x = (nx + 1.0) * half_width_;
+  y = (1.0 - ny) * half_height_;
+  return true;
+}
