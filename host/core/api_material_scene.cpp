@@ -1,6 +1,7 @@
 // Material, scene, matrix and XML element functions of the host API.
 #include <algorithm>
 #include <cstring>
+#include <vector>
 
 #include "host/core/api.h"
 #include "host/core/host.h"
@@ -108,27 +109,21 @@ void MQAPICALL MQScene_FloatValue(MQScene scene, int type_id, float* values) {
   if (camera != nullptr && values != nullptr) mqhost::SceneFloatValue(*camera, type_id, values);
 }
 
-// One flag per face: the object is visible, the face is visible, and it faces
-// the camera. Vertex positions are document coordinates already; the
+// One flag per face: the object is visible, the face is visible and has three
+// points or more, it faces the camera (FacesCamera: clockwise on the monitor)
+// and some part of it lies inside the view (ViewVolume::Overlaps: between the
+// near and far planes and within the viewport's edges, after clipping, so a
+// face larger than the view counts while one wholly off-screen or behind the
+// camera does not). Vertex positions are document coordinates already; the
 // object's transform places its pivot, not its vertices. FALSE, writing
 // nothing, without a scene, object or flag array.
 BOOL MQAPICALL MQScene_GetVisibleFace(MQScene scene, MQObject obj, BOOL* visible) {
   const Camera* camera = ToCamera(scene);
   const mqhost::Object* o = ToObject(obj);
   if (camera == nullptr || o == nullptr || visible == nullptr) return FALSE;
-  std::vector<FVECTOR3> points;
+  const std::vector<uint8_t>& seen = o->FacesSeenBy(*camera);
   for (size_t f = 0; f < o->faces.size(); ++f) {
-    const mqhost::Face& face = o->faces[f];
-    bool shown = o->visible != 0 && face.visible && face.points.size() >= 3;
-    if (shown) {
-      points.clear();
-      for (int index : face.points) {
-        const MQPoint& p = o->vertices[static_cast<size_t>(index)].position;
-        points.push_back(FVECTOR3(p.x, p.y, p.z));
-      }
-      shown = mqhost::FacesCamera(*camera, points.data(), static_cast<int>(points.size()));
-    }
-    visible[f] = shown ? TRUE : FALSE;
+    visible[f] = o->visible != 0 && o->faces[f].visible && seen[f] != 0 ? TRUE : FALSE;
   }
   return TRUE;
 }

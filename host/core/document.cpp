@@ -166,6 +166,47 @@ bool Object::WriteVertexData(int slot, int first, int count, int offset, int byt
   return true;
 }
 
+const std::vector<uint8_t>& Object::FacesSeenBy(const Camera& camera) const {
+  FaceViewCache& c = face_view_;
+  const bool same_positions =
+      c.positions.size() == vertices.size() &&
+      std::equal(vertices.begin(), vertices.end(), c.positions.begin(), [](const Vertex& v, const MQPoint& p) {
+        return v.position.x == p.x && v.position.y == p.y && v.position.z == p.z;
+      });
+  if (c.built && c.camera == camera && c.face_count == faces.size() && same_positions) return c.seen;
+
+  const ViewVolume view(camera);
+  // An object wholly inside the view needs no face clipped against it.
+  bool all_in_view = false;
+  if (!vertices.empty()) {
+    FVECTOR3 lo(vertices[0].position.x, vertices[0].position.y, vertices[0].position.z), hi = lo;
+    for (const Vertex& v : vertices) {
+      lo = FVECTOR3(std::min(lo.x, v.position.x), std::min(lo.y, v.position.y), std::min(lo.z, v.position.z));
+      hi = FVECTOR3(std::max(hi.x, v.position.x), std::max(hi.y, v.position.y), std::max(hi.z, v.position.z));
+    }
+    all_in_view = view.ContainsBox(lo, hi);
+  }
+  c.seen.assign(faces.size(), 0);
+  std::vector<FVECTOR3> points;
+  for (size_t f = 0; f < faces.size(); ++f) {
+    const Face& face = faces[f];
+    if (face.points.size() < 3) continue;
+    points.clear();
+    for (int index : face.points) {
+      const MQPoint& p = vertices[static_cast<size_t>(index)].position;
+      points.push_back(FVECTOR3(p.x, p.y, p.z));
+    }
+    const int count = static_cast<int>(points.size());
+    c.seen[f] = view.FacesCamera(points.data(), count) && (all_in_view || view.Overlaps(points.data(), count));
+  }
+  c.camera = camera;
+  c.face_count = faces.size();
+  c.positions.resize(vertices.size());
+  for (size_t v = 0; v < vertices.size(); ++v) c.positions[v] = vertices[v].position;
+  c.built = true;
+  return c.seen;
+}
+
 std::unique_ptr<Object> Object::Clone() const {
   auto copy = std::make_unique<Object>(*this);
   copy->document_ = nullptr;

@@ -103,6 +103,14 @@ class Object {
   // A deep copy that belongs to no document (for undo states and drawing).
   std::unique_ptr<Object> Clone() const;
 
+  // Per face, 1 when it has three points or more, faces the camera
+  // (FacesCamera) and some part of it lies in the view (ViewVolume), whether
+  // or not the object and the face are shown. The modeller works this out
+  // for every frame it draws; the host keeps its last answer while the
+  // camera and every vertex position stay the same and faces are only
+  // appended (a copy of the object starts afresh).
+  const std::vector<uint8_t>& FacesSeenBy(const Camera& camera) const;
+
  private:
   friend class Document;
   // The record size of a slot registered for `type` (MQUSERDATA_OBJECT or
@@ -127,6 +135,22 @@ class Object {
   };
   const FaceAdjacency& Adjacency() const;
   mutable FaceAdjacency adjacency_;
+
+  // The last answer of FacesSeenBy and what it was worked out from.
+  struct FaceViewCache {
+    FaceViewCache() = default;
+    FaceViewCache(const FaceViewCache&) {}
+    FaceViewCache& operator=(const FaceViewCache&) {
+      built = false;
+      return *this;
+    }
+    bool built = false;
+    Camera camera;
+    std::vector<MQPoint> positions;
+    size_t face_count = 0;
+    std::vector<uint8_t> seen;  // per face: faces the camera and overlaps the view
+  };
+  mutable FaceViewCache face_view_;
 
   mutable bool local_valid_ = false;
   mutable LocalTransform local_of_;

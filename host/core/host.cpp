@@ -172,7 +172,14 @@ BOOL Host::SendEvent(Document* document, int code, void* option, PluginModule* o
   event_document_ = outer_document;
   if (event_depth_ == 0) {
     RunCallbacks(document);
-    if (code == MQEVENT_DRAW && document != nullptr) document->DiscardInstantDrawing();
+    if (code == MQEVENT_DRAW && document != nullptr) {
+      if (viewport_painter_) {
+        // A copy: the painter may replace itself.
+        const ViewportPainter painter = viewport_painter_;
+        painter(*document);
+      }
+      document->DiscardInstantDrawing();
+    }
   }
   return result;
 }

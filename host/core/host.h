@@ -82,9 +82,16 @@ class Host {
   PluginModule* FindPlugin(uint32_t product, uint32_t id) const;
 
   // Delivers an event to every plug-in (or one), then runs the queued
-  // station callbacks and discards instant drawing after a draw event.
-  // Answers the last plug-in's result.
+  // station callbacks and, after a draw event, paints the viewport (below)
+  // and discards instant drawing. Answers the last plug-in's result.
   BOOL SendEvent(Document* document, int code, void* option, PluginModule* only = nullptr);
+
+  // What paints the viewport of a document when a draw event is over: after
+  // the station callbacks, so edits made there show, and before the frame's
+  // instant drawing objects go, so what the plug-ins drew shows too. Empty:
+  // nothing is painted (the host then has no picture to keep up to date).
+  using ViewportPainter = std::function<void(Document& document)>;
+  void SetViewportPainter(ViewportPainter painter) { viewport_painter_ = std::move(painter); }
 
   // Path of the module that exports the host API (what MQInit receives).
   static std::string OwnModulePath();
@@ -120,6 +127,7 @@ class Host {
   int refresh_count_ = 0;
   int redraw_requests_ = 0;
   void* window_ = nullptr;
+  ViewportPainter viewport_painter_;
 
   struct UndoState {
     int number = 0;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <ostream>
 #include <utility>
 
@@ -13,6 +14,7 @@
 #include "host/driver/script.h"
 #include "host/events/events.h"
 #include "host/peer/peer_client.h"
+#include "host/render/renderer.h"
 
 namespace mqhost {
 
@@ -105,7 +107,7 @@ class Session {
     initialized_ = true;
   }
 
-  bool OpenDocument(const std::string& path, std::string* error) {
+  bool OpenDocument(const std::string& path, const ViewOptions& view, std::string* error) {
     document_ = host_.NewDocument();
     if (!path.empty()) {
       if (!mqhost::OpenDocument(host_, document_, path, error)) return false;
@@ -116,6 +118,7 @@ class Session {
     } else {
       out_ << "document: new and empty\n";
     }
+    ApplyView(view);
     for (const auto& plugin : host_.plugins()) {
       out_ << "new document for " << Label(plugin.get()) << ": "
            << Bool(SendNewDocument(host_, document_, path, plugin.get())) << "\n";
@@ -221,6 +224,8 @@ class Session {
       case ScriptCommandKind::kSave:
         Save(command.text);
         return true;
+      case ScriptCommandKind::kRender:
+        return Render(command.text, error);
       case ScriptCommandKind::kEcho:
         out_ << command.text << "\n";
         return true;
@@ -242,6 +247,43 @@ class Session {
     }
     out_ << "\n";
     outputs_.emplace_back(path, DocumentFileText(host_, document_));
+  }
+
+  // A picture of the view now: a draw event for the frame, and the picture
+  // painted when the plug-ins have drawn, before their instant drawing
+  // objects go. Kept as PNG and written at the end, like every output.
+  bool Render(const std::string& path, std::string* error) {
+    std::string reason;
+    if (!renderer_) renderer_ = ViewportRenderer::Create(&reason);
+    if (!renderer_) {
+      *error = "cannot take a picture: " + reason;
+      return false;
+    }
+    Image picture;
+    bool painted = false;
+    size_t drawing_objects = 0;
+    reason = "the draw event did not reach the view";
+    {
+      const PainterScope scope(host_, [&](Document& document) {
+        if (&document != document_) return;
+        drawing_objects = document.drawing_objects().size();
+        painted = renderer_->Render(document, &picture, &reason);
+      });
+      SendDraw(host_, document_, document_->camera.width, document_->camera.height);
+    }
+    std::string png;
+    if (painted && !EncodePng(picture, &png)) {
+      painted = false;
+      reason = "it could not be encoded as PNG";
+    }
+    if (!painted) {
+      *error = "cannot take a picture: " + reason;
+      return false;
+    }
+    out_ << "render " << path << ": " << picture.width() << " x " << picture.height() << ", "
+         << Count(drawing_objects, "drawing object") << " of plug-ins\n";
+    outputs_.emplace_back(path, std::move(png));
+    return true;
   }
 
   void ExportObj(const std::string& path) {
@@ -311,6 +353,15 @@ class Session {
   }
 
   bool WriteOutputs(std::string* error) {
+    // A folder that is not there fails every file before any is written.
+    for (const auto& output : outputs_) {
+      const std::filesystem::path folder = std::filesystem::path(output.first).parent_path();
+      std::error_code ignored;
+      if (!folder.empty() && !std::filesystem::is_directory(folder, ignored)) {
+        *error = output.first + ": cannot write (there is no folder " + folder.string() + ")";
+        return false;
+      }
+    }
     for (const auto& [path, text] : outputs_) {
       if (!WriteOutputFile(path, text, error)) return false;
       out_ << "wrote " << path << "\n";
@@ -363,6 +414,48 @@ class Session {
       separator = ", ";
     }
     out_ << "\n";
+  }
+
+  // Sets the painter for the life of the object.
+  class PainterScope {
+   public:
+    PainterScope(Host& host, Host::ViewportPainter painter) : host_(host) {
+      host_.SetViewportPainter(std::move(painter));
+    }
+    ~PainterScope() { host_.SetViewportPainter(nullptr); }
+    PainterScope(const PainterScope&) = delete;
+    PainterScope& operator=(const PainterScope&) = delete;
+
+   private:
+    Host& host_;
+  };
+
+  // The command line's view, before the plug-ins see the document.
+  void ApplyView(const ViewOptions& view) {
+    if (view.empty()) return;
+    Camera& camera = document_->camera;
+    if (view.width > 0) {
+      camera.width = view.width;
+      camera.height = view.height;
+    }
+    if (view.position) camera.position = FVECTOR3((*view.position)[0], (*view.position)[1], (*view.position)[2]);
+    if (view.target) camera.look_at = FVECTOR3((*view.target)[0], (*view.target)[1], (*view.target)[2]);
+    if (view.perspective_fov) {
+      camera.orthographic = false;
+      camera.fov_degrees = *view.perspective_fov;
+    }
+    if (view.ortho_height) {
+      camera.orthographic = true;
+      camera.ortho_height = *view.ortho_height;
+    }
+    out_ << "view " << camera.width << " x " << camera.height << ", camera at " << camera.position.x << " "
+         << camera.position.y << " " << camera.position.z << " looking at " << camera.look_at.x << " "
+         << camera.look_at.y << " " << camera.look_at.z << ", ";
+    if (camera.orthographic) {
+      out_ << "orthographic " << camera.ortho_height << " high\n";
+    } else {
+      out_ << "perspective " << camera.fov_degrees << " degrees\n";
+    }
   }
 
   bool CheckObject(int index, std::string* error) const {
@@ -441,34 +534,117 @@ class Session {
   Document* document_ = nullptr;
   bool initialized_ = false;
   bool document_announced_ = false;
-  std::vector<std::pair<std::string, std::string>> outputs_;  // path, text
+  std::vector<std::pair<std::string, std::string>> outputs_;  // path, contents
+  std::unique_ptr<ViewportRenderer> renderer_;                // made for the first picture
 };
+
+}  // namespace
+
+namespace {
+
+// A command-line value checked as the script command that does the same:
+// one set of rules and messages for both.
+bool ParseAsScript(const std::string& option, const std::string& line, ScriptCommand* command,
+                   std::string* error) {
+  bool is_command = false;
+  std::string reason;
+  if (ParseScriptLine(line, command, &is_command, &reason) && is_command) return true;
+  *error = option + ": " + reason;
+  return false;
+}
+
+// "X,Y,Z" as "camera position|target X Y Z".
+bool ParseCameraPoint(const std::string& option, const std::string& value, const char* setting,
+                      std::optional<std::array<float, 3>>* point, std::string* error) {
+  if (value.empty()) return true;
+  if (std::count(value.begin(), value.end(), ',') != 2) {
+    *error = option + " '" + value + "' is not X,Y,Z";
+    return false;
+  }
+  std::string words = value;
+  std::replace(words.begin(), words.end(), ',', ' ');
+  ScriptCommand command;
+  if (!ParseAsScript(option, std::string("camera ") + setting + " " + words, &command, error)) return false;
+  *point = std::array<float, 3>{command.values[0], command.values[1], command.values[2]};
+  return true;
+}
+
+bool ParseViewOptions(const std::string& size, const std::string& position, const std::string& target,
+                      const std::string& perspective, const std::string& ortho, ViewOptions* view,
+                      std::string* error) {
+  ScriptCommand command;
+  if (!size.empty()) {
+    const size_t x = size.find_first_of("xX");
+    if (x == std::string::npos || !ParseAsScript("--size", "draw " + size.substr(0, x) + " " + size.substr(x + 1),
+                                                 &command, error) ||
+        command.width > kMaxViewportSide || command.height > kMaxViewportSide) {
+      *error = "--size '" + size + "' is not WxH (two whole numbers from 1 to " +
+               std::to_string(kMaxViewportSide) + ", such as 800x600)";
+      return false;
+    }
+    view->width = command.width;
+    view->height = command.height;
+  }
+  if (!ParseCameraPoint("--camera-position", position, "position", &view->position, error) ||
+      !ParseCameraPoint("--camera-target", target, "target", &view->target, error)) {
+    return false;
+  }
+  if (!perspective.empty() && !ortho.empty()) {
+    *error = "--perspective and --ortho exclude each other";
+    return false;
+  }
+  if (!perspective.empty()) {
+    if (!ParseAsScript("--perspective", "camera perspective " + perspective, &command, error)) return false;
+    view->perspective_fov = command.values[0];
+  }
+  if (!ortho.empty()) {
+    if (!ParseAsScript("--ortho", "camera ortho " + ortho, &command, error)) return false;
+    view->ortho_height = command.values[0];
+  }
+  return true;
+}
 
 }  // namespace
 
 bool ParseDriverOptions(const std::vector<std::string>& args, DriverOptions* options,
                         std::string* error) {
   DriverOptions parsed;
+  std::string size, position, target, perspective, ortho;
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
     if (arg == "--help" || arg == "-h") {
       parsed.help = true;
       continue;
     }
-    std::string* target = nullptr;
+    std::string* value = nullptr;
+    const char* needs = "a path";
     if (arg == "--plugin") {
       parsed.plugins.emplace_back();
-      target = &parsed.plugins.back();
+      value = &parsed.plugins.back();
     } else if (arg == "--peer") {
-      target = &parsed.peer;
+      value = &parsed.peer;
     } else if (arg == "--script") {
-      target = &parsed.script;
+      value = &parsed.script;
     } else if (arg == "--save") {
-      target = &parsed.save;
+      value = &parsed.save;
     } else if (arg == "--export-obj") {
-      target = &parsed.export_obj;
+      value = &parsed.export_obj;
     } else if (arg == "--export-model") {
-      target = &parsed.export_model;
+      value = &parsed.export_model;
+    } else if (arg == "--render") {
+      value = &parsed.render;
+    } else if (arg == "--size") {
+      value = &size;
+      needs = "WxH";
+    } else if (arg == "--camera-position" || arg == "--camera-target") {
+      value = arg == "--camera-position" ? &position : &target;
+      needs = "X,Y,Z";
+    } else if (arg == "--perspective") {
+      value = &perspective;
+      needs = "a field of view in degrees";
+    } else if (arg == "--ortho") {
+      value = &ortho;
+      needs = "a height";
     } else if (arg.size() > 1 && arg[0] == '-') {
       *error = "unknown option " + arg;
       return false;
@@ -480,15 +656,18 @@ bool ParseDriverOptions(const std::vector<std::string>& args, DriverOptions* opt
       continue;
     }
     if (i + 1 >= args.size() || args[i + 1].empty()) {
-      *error = arg + " needs a path";
+      *error = arg + " needs " + needs;
       return false;
     }
-    if (!target->empty()) {
+    if (!value->empty()) {
       *error = arg + " given twice";
       return false;
     }
-    *target = args[++i];
+    *value = args[++i];
   }
+  ScriptCommand render;
+  if (!parsed.render.empty() && !ParseAsScript("--render", "render " + parsed.render, &render, error)) return false;
+  if (!ParseViewOptions(size, position, target, perspective, ortho, &parsed.view, error)) return false;
   *options = std::move(parsed);
   return true;
 }
@@ -496,6 +675,8 @@ bool ParseDriverOptions(const std::vector<std::string>& args, DriverOptions* opt
 std::string DriverHelp() {
   return std::string(
              "Usage: mqhost [--plugin PATH]... [--peer PATH] [FILE] [--script FILE]\n"
+             "              [--size WxH] [--camera-position X,Y,Z] [--camera-target X,Y,Z]\n"
+             "              [--perspective FOV | --ortho H] [--render FILE.png]\n"
              "              [--save FILE] [--export-obj FILE] [--export-model FILE]\n"
              "\n"
              "Runs modeller plug-ins against a document, as the modeller would, and tells\n"
@@ -513,6 +694,18 @@ std::string DriverHelp() {
              "                     Wavefront OBJ file (.obj) to import; without it the\n"
              "                     document starts empty\n"
              "  --script FILE      the events to send (below); checked as a whole first\n"
+             "  --size WxH         the view's size in pixels, such as 800x600 (default: the\n"
+             "                     document's; 640x480 for a new one)\n"
+             "  --camera-position X,Y,Z\n"
+             "                     where the camera stands (default: the document's; a new\n"
+             "                     one's looks from 0,0,500 at the origin)\n"
+             "  --camera-target X,Y,Z\n"
+             "                     the point the camera looks at\n"
+             "  --perspective FOV  a perspective view, FOV degrees high (default 45)\n"
+             "  --ortho H          an orthographic view, H world units high\n"
+             "                     (the view is set before the plug-ins get the document)\n"
+             "  --render FILE.png  a picture of the view after the script, as the script's\n"
+             "                     render command takes it (below), written at the end\n"
              "  --save FILE        save the document at the end (event 202 first)\n"
              "  --export-obj FILE  write the document's objects as OBJ at the end\n"
              "  --export-model FILE\n"
@@ -520,6 +713,12 @@ std::string DriverHelp() {
              "                     (\"GetRenderingModel\" in the script) as OBJ at the end,\n"
              "                     before the peer hands it back\n"
              "  --help             this text\n"
+             "\n"
+             "Pictures (render, --render) are PNG files of the view as the modeller shows\n"
+             "it: the visible objects' faces in their material colours, lit from the\n"
+             "camera, their back faces left out, and what the plug-ins drew for the frame\n"
+             "(points, lines and faces), nearer things hiding farther ones. A world point\n"
+             "lands on the pixel that the host's world-to-screen conversion gives for it.\n"
              "\n"
              "Exit status: 0 when everything succeeded, 1 when a plug-in, a file or the\n"
              "script failed (nothing is written then), 2 for a wrong command line.\n"
@@ -547,7 +746,7 @@ int RunDriver(const DriverOptions& options, std::ostream& out, std::ostream& err
     return kDriverFailed;
   }
   session.Initialize();
-  if (!session.OpenDocument(options.input, &error)) {
+  if (!session.OpenDocument(options.input, options.view, &error)) {
     err << "mqhost: " << error << "\n";
     return kDriverFailed;
   }
@@ -558,6 +757,11 @@ int RunDriver(const DriverOptions& options, std::ostream& out, std::ostream& err
       err << where << ": " << error << "\n";
       return kDriverFailed;
     }
+  }
+  if (!options.render.empty() && !session.Render(options.render, &error)) {
+    session.Close();
+    err << "mqhost: --render " << options.render << ": " << error << "\n";
+    return kDriverFailed;
   }
   if (!options.save.empty()) session.Save(options.save);
   if (!options.export_obj.empty()) session.ExportObj(options.export_obj);

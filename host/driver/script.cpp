@@ -256,6 +256,10 @@ bool ParseCamera(const Words& words, ScriptCommand* command, std::string* error)
   return false;
 }
 
+bool HasPngExtension(const std::string& path) {
+  return path.size() > 4 && Lower(path.substr(path.size() - 4)) == ".png";
+}
+
 bool ParseIndex(const std::string& word, const char* what, int* value, std::string* error) {
   if (!ParseInt(word, value) || *value < 0) {
     *error = std::string(what) + " " + Quoted(word) + " is not an index (0 or more)";
@@ -374,6 +378,16 @@ bool ParseScriptLine(const std::string& raw_line, ScriptCommand* command, bool* 
     parsed.text = RestAfterFirstWord(line);
     ok = !parsed.text.empty();
     if (!ok) *error = "usage: save FILE";
+  } else if (name == "render") {
+    parsed.kind = ScriptCommandKind::kRender;
+    parsed.text = RestAfterFirstWord(line);
+    if (parsed.text.empty()) {
+      *error = "usage: render FILE.png";
+    } else if (!HasPngExtension(parsed.text)) {
+      *error = "a picture is written as PNG: " + Quoted(parsed.text) + " does not end in .png";
+    } else {
+      ok = true;
+    }
   } else if (name == "userdata") {
     parsed.kind = ScriptCommandKind::kUserData;
     if (words.size() != 3) {
@@ -436,7 +450,8 @@ const char* ScriptHelp() {
   return "Script commands, one a line (blank lines are ignored; a word that starts\n"
          "with '#' begins a comment that runs to the end of the line):\n"
          "  activate | deactivate          take or give up the command (event 100)\n"
-         "  draw [W H]                     draw the view, W x H pixels (default: as it is)\n"
+         "  draw [W H]                     a draw event (110) for the view, which becomes\n"
+         "                                 W x H pixels (default: the size it has)\n"
          "  mouse down|move|up left|middle|right X Y [shift] [ctrl] [alt]\n"
          "                                 a mouse button event at view pixel X, Y (y down);\n"
          "                                 the button is held during down and move, not at up\n"
@@ -463,6 +478,10 @@ const char* ScriptHelp() {
          "                                 the answer, the record's words and what the peer got\n"
          "  undo | redo                    step through the undo states\n"
          "  save FILE                      save the document (event 202); written at the end\n"
+         "  render FILE.png                a picture of the view as it is now: a draw event\n"
+         "                                 (110) with the view's size, then the document and\n"
+         "                                 what the plug-ins drew for that frame; written at\n"
+         "                                 the end\n"
          "  userdata OBJECT KIND           print the object's record of the user-data kind KIND\n"
          "                                 (a name a plug-in registered) as 32-bit floats\n"
          "  echo TEXT                      print TEXT\n";

@@ -30,6 +30,7 @@ enum class ScriptCommandKind {
   kUndo,               // undo
   kRedo,               // redo
   kSave,               // save FILE
+  kRender,             // render FILE.png
   kEcho,               // echo TEXT
   kUserData,           // userdata OBJECT KIND
 };
@@ -50,7 +51,7 @@ struct ScriptCommand {
   float values[3] = {0.0f, 0.0f, 0.0f};  // camera: a point, or values[0] alone
   int object = 0, vertex = 0;            // select, deselect, current
   uint32_t product = 0, id = 0;          // message target
-  std::string text;  // message description, save path, echo text, user-data kind
+  std::string text;  // message description, save or picture path, echo text, user-data kind
   std::vector<int32_t> words;  // message record
 };
 

@@ -36,7 +36,9 @@ BOOL SendUserMessage(Host& host, Document* document, PluginModule* target, uint3
 
 // ---------------------------------------------------------------- the view
 // 110: sets the scene's viewport to width × height first, then sends "scene",
-// "width" and "height". Instant drawing objects are gone when this returns.
+// "width" and "height". The host's viewport painter, when set, sees the
+// frame's drawing objects before the instant ones go; they are gone when this
+// returns.
 BOOL SendDraw(Host& host, Document* document, int width, int height, PluginModule* only = nullptr);
 
 // Mouse buttons and modifier keys of "button_state": the Windows mouse-message

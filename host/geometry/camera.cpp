@@ -4,6 +4,7 @@
 #include <cfloat>
 #include <cmath>
 #include <utility>
+#include <vector>
 
 namespace mqhost {
 namespace {
@@ -193,7 +194,10 @@ FVECTOR3 ScreenToWorld(const Camera& camera, FVECTOR3 s) {
   return {static_cast<float>(world[0] / w), static_cast<float>(world[1] / w), static_cast<float>(world[2] / w)};
 }
 
-bool FacesCamera(const Camera& camera, const FVECTOR3* points, int count) {
+namespace {
+
+// FacesCamera for a camera whose eye and viewing direction are known.
+bool FacesFrom(const D3& eye, const D3& forward, bool orthographic, const FVECTOR3* points, int count) {
   if (points == nullptr || count < 3) return false;
   D3 centre;
   for (int i = 0; i < count; ++i) centre = {centre.x + points[i].x, centre.y + points[i].y, centre.z + points[i].z};
@@ -215,13 +219,118 @@ bool FacesCamera(const Camera& camera, const FVECTOR3* points, int count) {
   const double size = std::sqrt(spread / count);
   const double noise = 4.0 * FLT_EPSILON * (Length(centre) + size) * size * count;
 
-  const Frame f = CameraFrame(camera);
-  const D3 toward = camera.orthographic ? Scaled(f.forward, -1.0) : Sub(f.eye, centre);
+  const D3 toward = orthographic ? Scaled(forward, -1.0) : Sub(eye, centre);
   const double d = Dot(normal, toward);
   if (!(std::fabs(d) > noise * Length(toward))) return false;
   // The picture is unmirrored, so a right-hand-rule normal pointing at the
   // camera shows counter-clockwise on the monitor: that is the back.
   return d < 0.0;
+}
+
+}  // namespace
+
+bool FacesCamera(const Camera& camera, const FVECTOR3* points, int count) {
+  const Frame f = CameraFrame(camera);
+  return FacesFrom(f.eye, f.forward, camera.orthographic, points, count);
+}
+
+ViewVolume::ViewVolume(const Camera& camera) : orthographic_(camera.orthographic) {
+  const M4 m = Multiply(View(camera), Projection(camera));
+  for (int r = 0; r < 4; ++r)
+    for (int c = 0; c < 4; ++c) clip_[r][c] = m.a[r][c];
+  const Frame f = CameraFrame(camera);
+  eye_[0] = f.eye.x;
+  eye_[1] = f.eye.y;
+  eye_[2] = f.eye.z;
+  forward_[0] = f.forward.x;
+  forward_[1] = f.forward.y;
+  forward_[2] = f.forward.z;
+}
+
+bool ViewVolume::FacesCamera(const FVECTOR3* points, int count) const {
+  return FacesFrom(D3{eye_[0], eye_[1], eye_[2]}, D3{forward_[0], forward_[1], forward_[2]}, orthographic_,
+                   points, count);
+}
+
+namespace {
+
+struct Clip {
+  double v[4];  // x, y, z, w
+};
+
+// (p, 1)·m for the clip matrix of a view volume.
+Clip ToClip(const double (&m)[4][4], const FVECTOR3& p) {
+  Clip c;
+  for (int k = 0; k < 4; ++k) c.v[k] = p.x * m[0][k] + p.y * m[1][k] + p.z * m[2][k] + m[3][k];
+  return c;
+}
+
+// Signed distance of a clip-space point from the view volume's plane
+// `plane`; the inside is where it is not negative.
+double PlaneDistance(const Clip& p, int plane) {
+  const double x = p.v[0], y = p.v[1], z = p.v[2], w = p.v[3];
+  switch (plane) {
+    case 0: return z;      // near
+    case 1: return w - z;  // far
+    case 2: return x + w;  // left
+    case 3: return w - x;  // right
+    case 4: return y + w;  // bottom
+    default: return w - y; // top
+  }
+}
+
+constexpr int kViewPlanes = 6;
+
+}  // namespace
+
+bool ViewVolume::ContainsBox(const FVECTOR3& lo, const FVECTOR3& hi) const {
+  for (int i = 0; i < 8; ++i) {
+    const FVECTOR3 corner((i & 1) ? hi.x : lo.x, (i & 2) ? hi.y : lo.y, (i & 4) ? hi.z : lo.z);
+    const Clip c = ToClip(clip_, corner);
+    for (int plane = 0; plane < kViewPlanes; ++plane) {
+      if (PlaneDistance(c, plane) < 0.0) return false;
+    }
+  }
+  return true;
+}
+
+bool ViewVolume::Overlaps(const FVECTOR3* points, int count) const {
+  if (points == nullptr || count < 3) return false;
+  unsigned all_outside = (1u << kViewPlanes) - 1;  // planes that every point lies beyond
+  unsigned any_outside = 0;
+  for (int i = 0; i < count; ++i) {
+    const Clip c = ToClip(clip_, points[i]);
+    unsigned outside = 0;
+    for (int plane = 0; plane < kViewPlanes; ++plane) {
+      if (PlaneDistance(c, plane) < 0.0) outside |= 1u << plane;
+    }
+    all_outside &= outside;
+    any_outside |= outside;
+  }
+  if (all_outside != 0) return false;  // wholly beyond one plane
+  if (any_outside == 0) return true;   // wholly inside
+
+  std::vector<Clip> polygon;
+  for (int i = 0; i < count; ++i) polygon.push_back(ToClip(clip_, points[i]));
+  // Sutherland-Hodgman in homogeneous clip space, near plane first.
+  std::vector<Clip> next;
+  for (int plane = 0; plane < kViewPlanes && polygon.size() >= 3; ++plane) {
+    next.clear();
+    for (size_t i = 0; i < polygon.size(); ++i) {
+      const Clip& a = polygon[i];
+      const Clip& b = polygon[(i + 1) % polygon.size()];
+      const double da = PlaneDistance(a, plane), db = PlaneDistance(b, plane);
+      if (da >= 0.0) next.push_back(a);
+      if ((da >= 0.0) != (db >= 0.0)) {
+        const double t = da / (da - db);
+        Clip crossing;
+        for (int k = 0; k < 4; ++k) crossing.v[k] = a.v[k] + t * (b.v[k] - a.v[k]);
+        next.push_back(crossing);
+      }
+    }
+    polygon.swap(next);
+  }
+  return polygon.size() >= 3;
 }
 
 void SceneFloatValue(const Camera& camera, int code, float* values) {

@@ -32,6 +32,14 @@ struct Camera {
   int height = 480;
 };
 
+inline bool operator==(const Camera& a, const Camera& b) {
+  return a.position == b.position && a.look_at == b.look_at && a.up == b.up &&
+         a.orthographic == b.orthographic && a.fov_degrees == b.fov_degrees &&
+         a.ortho_height == b.ortho_height && a.near_plane == b.near_plane && a.far_plane == b.far_plane &&
+         a.width == b.width && a.height == b.height;
+}
+inline bool operator!=(const Camera& a, const Camera& b) { return !(a == b); }
+
 // A camera with look_at on position looks toward -Z; an up parallel to the
 // viewing direction is replaced by another axis. Out-of-range lens values
 // (non-positive sizes or near plane, far not beyond near, a field of view
@@ -65,6 +73,34 @@ FVECTOR3 ScreenToWorld(const Camera& camera, FVECTOR3 s);
 // area, or whose tilt toward the camera (edge-on), is within the rounding of
 // its float coordinates do not face the camera.
 bool FacesCamera(const Camera& camera, const FVECTOR3* points, int count);
+
+// The part of the world the viewport shows: the camera's view volume, in
+// which clip space points satisfy -w <= x <= w, -w <= y <= w and 0 <= z <= w
+// (between the near and far planes, inside the viewport's four edges).
+class ViewVolume {
+ public:
+  explicit ViewVolume(const Camera& camera);
+
+  // Whether some part of the polygon lies inside the volume: the polygon
+  // clipped to the six planes keeps at least three points. Exact for a
+  // planar polygon, whatever its size: a face that covers the whole view
+  // with every corner outside it still overlaps. Points behind a
+  // perspective camera are clipped away by the near plane before the edges
+  // are considered, so they never mirror back into view. Fewer than three
+  // points, or a null pointer, never overlap.
+  bool Overlaps(const FVECTOR3* points, int count) const;
+  // Whether every corner of the box [lo, hi] lies inside the volume, and with
+  // them everything within the box.
+  bool ContainsBox(const FVECTOR3& lo, const FVECTOR3& hi) const;
+  // FacesCamera with the camera's frame worked out once.
+  bool FacesCamera(const FVECTOR3* points, int count) const;
+
+ private:
+  double clip_[4][4];  // world to clip space: View · Projection, in double
+  bool orthographic_ = false;
+  double eye_[3] = {};
+  double forward_[3] = {};
+};
 
 // Codes of MQScene_FloatValue.
 enum SceneValueCode : int {

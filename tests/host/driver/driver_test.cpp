@@ -7,21 +7,19 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <random>
-#include <sstream>
 #include <string>
 #include <vector>
 
+#include "driver_run.h"
 #include "host/driver/driver.h"
 #include "host/files/document_file.h"
-#include "recorder_access.h"
 
 namespace {
 
 namespace fs = std::filesystem;
+using driver_test::DriverRun;
 using mqhost::DriverOptions;
 using mqhost::ParseDriverOptions;
-using mqhost::RunDriver;
 
 TEST(DriverOptions, CommandLinesAreReadOrRefused) {
   struct Case {
@@ -40,6 +38,25 @@ TEST(DriverOptions, CommandLinesAreReadOrRefused) {
       {{"a.mqd", "b.mqd"}, "only one document can be opened (a.mqd and b.mqd)"},
       {{"--verbose"}, "unknown option --verbose"},
       {{"-x"}, "unknown option -x"},
+      {{"--render", "shot.png", "--size", "800x600", "--camera-position", "1,-2.5,300", "--camera-target",
+        "0,0,-5", "--perspective", "30"},
+       ""},
+      {{"--ortho", "250", "--size", "1X1"}, ""},
+      {{"--render"}, "--render needs a path"},
+      {{"--render", "shot.jpg"}, "--render: a picture is written as PNG: 'shot.jpg' does not end in .png"},
+      {{"--render", "a.png", "--render", "b.png"}, "--render given twice"},
+      {{"--size"}, "--size needs WxH"},
+      {{"--size", "800"}, "--size '800' is not WxH (two whole numbers from 1 to 16384, such as 800x600)"},
+      {{"--size", "0x600"}, "--size '0x600' is not WxH (two whole numbers from 1 to 16384, such as 800x600)"},
+      {{"--size", "800x"}, "--size '800x' is not WxH (two whole numbers from 1 to 16384, such as 800x600)"},
+      {{"--size", "20000x10"}, "--size '20000x10' is not WxH (two whole numbers from 1 to 16384, such as 800x600)"},
+      {{"--camera-position"}, "--camera-position needs X,Y,Z"},
+      {{"--camera-position", "1,2"}, "--camera-position '1,2' is not X,Y,Z"},
+      {{"--camera-target", "1,2,z"}, "--camera-target: coordinate 'z' is not a number"},
+      {{"--perspective", "200"}, "--perspective: the field of view must lie between 0 and 180 degrees"},
+      {{"--perspective", "wide"}, "--perspective: 'wide' is not a number"},
+      {{"--ortho", "-1"}, "--ortho: the orthographic height must be positive"},
+      {{"--perspective", "30", "--ortho", "100"}, "--perspective and --ortho exclude each other"},
   };
   for (const Case& c : cases) {
     DriverOptions options;
@@ -62,61 +79,31 @@ TEST(DriverOptions, CommandLinesAreReadOrRefused) {
   EXPECT_EQ(options.peer, "p.so");
   EXPECT_EQ(options.export_model, "m.obj");
   EXPECT_FALSE(options.help);
+  EXPECT_TRUE(options.view.empty());
+
+  ASSERT_TRUE(ParseDriverOptions(cases[9].args, &options, &error));
+  EXPECT_EQ(options.render, "shot.png");
+  EXPECT_EQ(options.view.width, 800);
+  EXPECT_EQ(options.view.height, 600);
+  EXPECT_EQ(options.view.position, (std::array<float, 3>{1.0f, -2.5f, 300.0f}));
+  EXPECT_EQ(options.view.target, (std::array<float, 3>{0.0f, 0.0f, -5.0f}));
+  EXPECT_EQ(options.view.perspective_fov, 30.0f);
+  EXPECT_FALSE(options.view.ortho_height.has_value());
+  ASSERT_TRUE(ParseDriverOptions(cases[10].args, &options, &error));
+  EXPECT_EQ(options.view.ortho_height, 250.0f);
+  EXPECT_EQ(options.view.width, 1);
 }
 
 TEST(DriverOptions, HelpExplainsEveryOption) {
   const std::string help = mqhost::DriverHelp();
   for (const char* option : {"--plugin PATH", "--peer PATH", "FILE", "--script FILE", "--save FILE",
-                             "--export-obj FILE", "--export-model FILE", "--help",
-                             "message PRODUCT ID DESCRIPTION"}) {
+                             "--export-obj FILE", "--export-model FILE", "--help", "--render FILE.png",
+                             "--size WxH", "--camera-position X,Y,Z", "--camera-target X,Y,Z",
+                             "--perspective FOV", "--ortho H", "message PRODUCT ID DESCRIPTION",
+                             "render FILE.png"}) {
     EXPECT_NE(help.find(option), std::string::npos) << option;
   }
 }
-
-class DriverRun : public testing::Test {
- protected:
-  void SetUp() override {
-    state_ = recorder_.state();
-    ASSERT_NE(state_, nullptr) << QUORVEL_RECORDER_PATH;
-    recorder_.Reset();
-    // A directory of this test's own: several builds may run their tests at once.
-    directory_ = fs::temp_directory_path() / ("mqhost-driver-test-" + std::to_string(std::random_device{}()));
-    ASSERT_TRUE(fs::create_directories(directory_));
-  }
-  void TearDown() override {
-    std::error_code ignored;
-    fs::remove_all(directory_, ignored);
-  }
-
-  std::string PathOf(const std::string& name) const { return (directory_ / name).string(); }
-
-  std::string WriteScript(const std::string& text) const {
-    const std::string path = PathOf("script.mqs");
-    std::ofstream(path, std::ios::binary) << text;
-    return path;
-  }
-
-  // Runs mqhost with the recorder; `out` and `err` keep what it printed.
-  int Run(DriverOptions options) {
-    options.plugins.insert(options.plugins.begin(), QUORVEL_RECORDER_PATH);
-    std::ostringstream out, err;
-    const int status = RunDriver(options, out, err);
-    out_ = out.str();
-    err_ = err.str();
-    return status;
-  }
-
-  std::vector<int> Codes() const {
-    std::vector<int> codes;
-    for (int i = 0; i < state_->event_count; ++i) codes.push_back(state_->events[i].code);
-    return codes;
-  }
-
-  recorder::Access recorder_;
-  recorder::State* state_ = nullptr;
-  fs::path directory_;
-  std::string out_, err_;
-};
 
 TEST_F(DriverRun, ASessionGoesFromInitializeToExit) {
   DriverOptions options;
@@ -142,11 +129,17 @@ TEST_F(DriverRun, ScriptLinesBecomeEventsWithTheirArguments) {
        {{"button_state", 0x05}, {"mouse_pos_x", 10}, {"mouse_pos_y", 20}, {"mouse_wheel", 0}}},
       {"mouse move right 11 21 ctrl", 127, {{"button_state", 0x0A}, {"mouse_pos_x", 11}}},
       {"mouse up middle 12 22", 125, {{"button_state", 0x00}, {"mouse_pos_y", 22}}},
+      {"mouse down middle 7 8 shift ctrl alt", 123, {{"button_state", 0x3C}, {"mouse_pos_x", 7}}},
+      {"mouse down right 9 10 shift", 126, {{"button_state", 0x06}, {"mouse_pos_y", 10}}},
+      {"mouse up right 9 10 alt", 128, {{"button_state", 0x20}}},
+      {"mouse move left 5 6 ctrl alt", 121, {{"button_state", 0x29}, {"mouse_wheel", 0}}},
       {"move 3 4 alt", 129, {{"button_state", 0x20}, {"mouse_pos_x", 3}, {"mouse_pos_y", 4}}},
       {"wheel 5 6 -120 ctrl", 130, {{"button_state", 0x08}, {"mouse_wheel", -120}}},
       {"key down a shift", 140, {{"key", 0x41}, {"button_state", 0x04}}},
       {"key up escape", 141, {{"key", 0x1B}, {"button_state", 0}}},
+      {"key down f5 ctrl alt", 140, {{"key", 0x74}, {"button_state", 0x28}}},
       {"draw 300 200", 110, {{"width", 300}, {"height", 200}}},
+      {"draw", 110, {{"width", 300}, {"height", 200}}},  // the view keeps its size
       {"camera ortho 100", 240, {}},
   };
   std::string script;
@@ -162,6 +155,9 @@ TEST_F(DriverRun, ScriptLinesBecomeEventsWithTheirArguments) {
     const recorder::Event& event = state_->events[2 + i];
     SCOPED_TRACE(c.line);
     EXPECT_EQ(event.code, c.code);
+    const recorder::Arg* scene = recorder::FindArg(event, "scene");
+    ASSERT_NE(scene, nullptr);
+    EXPECT_NE(scene->value, nullptr);
     for (const auto& [name, value] : c.numbers) {
       const recorder::Arg* arg = recorder::FindArg(event, name);
       ASSERT_NE(arg, nullptr) << name;
@@ -180,12 +176,19 @@ TEST_F(DriverRun, AFailedRunWritesNoOutputFile) {
       {"activate\nsave @IN@\nfoo\n", "script.mqs:3: unknown command 'foo'", false},
       {"save @IN@\nselect 4 0\n", "script.mqs:2: the document has no object 4", true},
       {"save @IN@\ncurrent 0\n", "script.mqs:2: the document has no object 0", true},
+      {"save @IN@\nrender\n", "script.mqs:2: usage: render FILE.png", false},
+      {"save @IN@\nrender shot.bmp\n", "script.mqs:2: a picture is written as PNG: 'shot.bmp' does not end in .png",
+       false},
+      {"save @IN@\nrender @MISSING@/shot.png\n", "shot.png: cannot write (there is no folder", true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.script);
     recorder_.Reset();
     std::string script = c.script;
     script.replace(script.find("@IN@"), 4, PathOf("in-script.mqd"));
+    if (script.find("@MISSING@") != std::string::npos) {
+      script.replace(script.find("@MISSING@"), 9, PathOf("no-such-folder"));
+    }
     DriverOptions options;
     options.script = WriteScript(script);
     options.save = PathOf("saved.mqd");

@@ -54,6 +54,7 @@ std::string Describe(const ScriptCommand& c) {
       for (int32_t word : c.words) out << " " << word;
       break;
     case ScriptCommandKind::kSave: out << "save [" << c.text << "]"; break;
+    case ScriptCommandKind::kRender: out << "render [" << c.text << "]"; break;
     case ScriptCommandKind::kEcho: out << "echo [" << c.text << "]"; break;
     case ScriptCommandKind::kUserData: out << "userdata " << c.object << " " << c.text; break;
   }
@@ -111,6 +112,8 @@ TEST(DriverScript, GoodLinesMeanWhatTheySay) {
       {"save out.mqd", "save [out.mqd]"},
       {"save  my docs/out file.mqd  ", "save [my docs/out file.mqd]"},
       {"save out.mqd # after the save", "save [out.mqd]"},
+      {"render shot.png", "render [shot.png]"},
+      {"render  my shots/view 1.PNG ", "render [my shots/view 1.PNG]"},
       {"echo", "echo []"},
       {"echo  hello,   world  ", "echo [hello,   world]"},
       {"echo a#b is kept", "echo [a#b is kept]"},
@@ -193,6 +196,9 @@ TEST(DriverScript, WrongLinesAreToldWhatIsWrong) {
       {"message 1 2 X 3 four", "record word 'four' is not a 32-bit integer"},
       {"save", "usage: save FILE"},
       {"save   # only a comment", "usage: save FILE"},
+      {"render", "usage: render FILE.png"},
+      {"render shot.jpg", "a picture is written as PNG: 'shot.jpg' does not end in .png"},
+      {"render .png", "a picture is written as PNG: '.png' does not end in .png"},
   };
   for (const Case& c : cases) {
     ScriptCommand command;
@@ -259,7 +265,8 @@ TEST(DriverScript, HelpNamesEveryCommand) {
   const std::string help = mqhost::ScriptHelp();
   for (const char* name : {"activate", "deactivate", "draw", "mouse", "move", "wheel", "key",
                            "camera position", "camera target", "camera ortho", "camera perspective",
-                           "select", "deselect", "current", "message", "undo", "redo", "save", "echo", "userdata"}) {
+                           "select", "deselect", "current", "message", "undo", "redo", "save", "render", "echo",
+                           "userdata"}) {
     const bool listed = help.find(std::string("\n  ") + name) != std::string::npos ||
                         help.find(std::string("| ") + name) != std::string::npos;
     EXPECT_TRUE(listed) << name;

@@ -316,6 +316,28 @@ TEST_F(HostEvents, InstantDrawingObjectsAreGoneAfterTheDraw) {
   }
 }
 
+TEST_F(HostEvents, TheViewIsPaintedAfterTheCallbacksAndBeforeInstantDrawingGoes) {
+  state_->draw_objects = TRUE;
+  state_->callback_on = MQEVENT_DRAW;
+  struct Seen {
+    int paints = 0;
+    int callbacks_run = 0;
+    size_t drawing_objects = 0;
+  } seen;
+  host_.SetViewportPainter([&](mqhost::Document& document) {
+    ++seen.paints;
+    seen.callbacks_run = state_->callbacks_run;
+    seen.drawing_objects = document.drawing_objects().size();
+  });
+  SendDraw(host_, document_, 640, 480);
+  SendScene(host_, document_);
+  host_.SetViewportPainter(nullptr);
+  EXPECT_EQ(seen.paints, 1) << "only a draw event paints";
+  EXPECT_EQ(seen.callbacks_run, 1);
+  EXPECT_EQ(seen.drawing_objects, 2u) << "the instant object too";
+  EXPECT_EQ(document_->drawing_objects().size(), 1u);
+}
+
 TEST_F(HostEvents, UndoRequestsAreReportedWithStateNumberAndCount) {
   state_->undo_on = 120;
   SendMouse(host_, document_, 120, {});

@@ -57,6 +57,15 @@ class Recorder : public MQCommandPlugin {
   }
 
   void OnDraw(MQDocument doc, MQScene scene, int width, int height) override {
+    if (g_state.draw_marker) {
+      // As a plug-in draws a point: the object colour set and marked valid.
+      MQObject marker = CreateDrawingObject(doc, 1, TRUE);
+      const MQPoint p{g_state.marker[0], g_state.marker[1], g_state.marker[2]};
+      const int vertex = HostApi().MQObj_AddVertex(marker, &p);
+      HostApi().MQObj_AddFace(marker, 1, &vertex);
+      HostApi().MQObj_SetFloatArray(marker, MQOBJ_ID_COLOR, g_state.marker_colour);
+      HostApi().MQObj_SetIntValue(marker, MQOBJ_ID_COLOR_VALID, 1);
+    }
     if (!g_state.draw_objects) return;
     g_state.instant_object = CreateDrawingObject(doc, 7, TRUE);
     g_state.kept_object = CreateDrawingObject(doc, 7, FALSE);

@@ -42,6 +42,10 @@ struct State {
   int32_t callback_on;       // ask for a station callback during this event (0: never)
   int32_t undo_on;           // send request 301 during this event (0: never)
   BOOL draw_objects;         // each draw makes one instant and one kept drawing object
+  BOOL draw_marker;          // each draw shows a point at `marker` in `marker_colour`, for
+                             // that frame only (an instant drawing object of points)
+  float marker[3];
+  float marker_colour[3];
 
   // ---- written by the plug-in
   int32_t event_count;

@@ -5,45 +5,23 @@
 #include <string>
 #include <vector>
 
+#include "camera_cases.h"
 #include "host/geometry/camera.h"
 #include "math/fmath.h"
 #include "tests/support/float_checks.h"
 
 namespace {
 
+using camera_cases::CameraCase;
+using camera_cases::CameraName;
+using camera_cases::Ortho;
+using camera_cases::Perspective;
 using mqhost::Camera;
 using mqhost::FacesCamera;
 using mqhost::ScreenToWorld;
 using mqhost::WorldToScreen;
 
 constexpr float kPi = 3.14159265358979f;
-
-struct CameraCase {
-  const char* name;
-  Camera camera;
-};
-
-std::string CameraName(const ::testing::TestParamInfo<CameraCase>& info) { return info.param.name; }
-
-Camera Perspective(FVECTOR3 position, FVECTOR3 look_at, FVECTOR3 up, float fov, int width, int height,
-                   float near_plane, float far_plane) {
-  Camera c;
-  c.position = position;
-  c.look_at = look_at;
-  c.up = up;
-  c.fov_degrees = fov;
-  c.width = width;
-  c.height = height;
-  c.near_plane = near_plane;
-  c.far_plane = far_plane;
-  return c;
-}
-
-Camera Ortho(Camera c, float ortho_height) {
-  c.orthographic = true;
-  c.ortho_height = ortho_height;
-  return c;
-}
 
 const CameraCase kCameras[] = {
     {"DefaultPerspective", Camera{}},
