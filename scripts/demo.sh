@@ -5,7 +5,8 @@
 # code): the plug-in is loaded, identified and initialised, loads the rig
 # from the document and applies its first pose, is driven by
 # examples/demo.mqs, and saves the rig again with the document to
-# build/demo-out.mqd.
+# build/demo-out.mqd; then takes pictures of the viewport in pose and move
+# mode (build/demo-pose.png, build/demo-move.png).
 # QUORVEL_BUILD_ROOT moves build/ elsewhere.
 set -euo pipefail
 
@@ -25,7 +26,7 @@ bash scripts/install-deps.sh
 echo "== building the plug-in, the peer plug-in and mqhost in $build"
 # Configured as the test command configures it, so that the two share the tree.
 if ! { cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo &&
-  cmake --build "$build" -j "$jobs" --target quorvel quorvel_peer mqhost_driver; } >"$log" 2>&1; then
+  cmake --build "$build" -j "$jobs" --target quorvel quorvel_peer mqhost_driver demo_pictures; } >"$log" 2>&1; then
   echo "the build failed (log: $log)" >&2
   tail -n 20 "$log" >&2
   exit 1
@@ -66,3 +67,8 @@ echo "== the posed model $posed (from \"GetRenderingModel\", pose \"bend\")"
 echo "  $(grep -c '^o ' "$posed") objects, $(grep -c '^v ' "$posed") vertices, $(grep -c '^f ' "$posed") faces"
 echo "  the arm's tip ring, bent 45 degrees about the elbow (x, y of its four vertices):"
 awk '/^o /{o=$2} o=="model0" && /^v / && $2>95 {printf "    %.2f %.2f\n", $2, $3}' "$posed"
+
+# Pictures of the viewport as a person sees it: the rig in pose mode, its
+# bones over the skinned arm, and in move mode with the transform handle.
+echo "== pictures of the viewport"
+QUORVEL_SETTINGS="$build_root/demo-settings" "$build/bin/demo_pictures" "$sample" "$build_root"

@@ -1,0 +1,138 @@
+// Pictures of the sample rig as a person sees it in the modeller: the rig
+// in pose mode with its bones drawn over the skinned mesh, and in move mode
+// with a bone selected and the transform handle shown. The plug-in's main
+// object runs inside this program on the substitute host, and the program
+// presses what a person would press in the command panel (the mode, the
+// handle display) and selects what a person would click.
+//
+//   demo_pictures DOCUMENT OUT_DIR
+//
+// writes OUT_DIR/demo-pose.png and OUT_DIR/demo-move.png. Preferences go to
+// the settings file the environment names (scripts/demo.sh sets one).
+#include <cstdio>
+#include <fstream>
+#include <memory>
+#include <string>
+
+#include "host/core/api.h"
+#include "host/core/host.h"
+#include "host/core/plugin_module.h"
+#include "host/events/events.h"
+#include "host/files/document_file.h"
+#include "host/render/renderer.h"
+#include "main/dlmain.h"
+#include "main/headless_ui.h"
+#include "rig/rig_access.h"
+#include "sdk/dispatch.h"
+#include "sdk/host_api.h"
+#include "tools/command_framework.h"
+
+namespace {
+
+DLMAIN* g_main = nullptr;  // what the attached entry points reach
+
+mqhost::PluginEntryPoints InProcess() {
+  mqhost::PluginEntryPoints entry;
+  entry.check_version = [](uint32_t) -> uint32_t { return MQPLUGIN_VERSION; };
+  entry.init = [](const char* path) -> BOOL { return LoadHostApi(path, HostApi()); };
+  entry.get_id = [](uint32_t* product, uint32_t* id) { g_main->GetPlugInID(product, id); };
+  entry.get_name = []() -> const char* { return g_main->GetPlugInName(); };
+  entry.get_type = []() -> int { return g_main->GetPlugInType(); };
+  entry.enum_string = [](int index) -> const char* { return index == 0 ? g_main->EnumString() : nullptr; };
+  entry.on_event = [](MQDocument doc, int code, void* option) -> BOOL {
+    return DispatchEvent(g_main, doc, code, option);
+  };
+  return entry;
+}
+
+int Fail(const std::string& message) {
+  std::fprintf(stderr, "demo_pictures: %s\n", message.c_str());
+  return 1;
+}
+
+// A draw event, and the picture painted before the frame's drawing goes.
+bool Picture(mqhost::Host& host, mqhost::Document* document, mqhost::ViewportRenderer& renderer,
+             const std::string& path, std::string* error) {
+  mqhost::Image picture;
+  bool painted = false;
+  std::string reason = "the draw event did not reach the view";
+  host.SetViewportPainter([&](mqhost::Document& drawn) {
+    if (&drawn == document) painted = renderer.Render(drawn, &picture, &reason);
+  });
+  mqhost::SendDraw(host, document, document->camera.width, document->camera.height);
+  host.SetViewportPainter(nullptr);
+  std::string png;
+  if (!painted || !mqhost::EncodePng(picture, &png)) {
+    *error = path + ": " + (painted ? "cannot encode the picture" : reason);
+    return false;
+  }
+  std::ofstream out(path, std::ios::binary);
+  out.write(png.data(), static_cast<std::streamsize>(png.size()));
+  if (!out.good()) {
+    *error = path + ": cannot write";
+    return false;
+  }
+  std::printf("wrote %s (%d x %d)\n", path.c_str(), picture.width(), picture.height());
+  return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 3) return Fail("usage: demo_pictures DOCUMENT OUT_DIR");
+  const std::string document_path = argv[1], out_dir = argv[2];
+  mqhost::Host& host = mqhost::Host::Instance();
+  std::string error;
+
+  auto main_object = std::make_unique<DLMAIN>(std::make_unique<HEADLESS_UI>());
+  g_main = main_object.get();
+  if (host.AttachPlugin(InProcess(), "quorvel", &error) == nullptr) return Fail(error);
+
+  mqhost::Document* document = host.NewDocument();
+  mqhost::PluginElementMap elements;
+  if (!mqhost::LoadDocumentFile(document_path, document, &elements, &error)) return Fail(error);
+  host.SetPluginElements(document, std::move(elements));
+  // The arm from the front and a little above, filling the view.
+  mqhost::Camera& camera = document->camera;
+  camera.width = 800;
+  camera.height = 500;
+  camera.position = FVECTOR3(60.0f, 70.0f, 230.0f);
+  camera.look_at = FVECTOR3(70.0f, 15.0f, 0.0f);
+
+  std::unique_ptr<mqhost::ViewportRenderer> renderer = mqhost::ViewportRenderer::Create(&error);
+  if (!renderer) return Fail(error);
+
+  mqhost::SendInitialize(host);
+  mqhost::SendNewDocument(host, document, document_path);
+  mqhost::SendActivate(host, document, true);
+  IDLMAIN* service = g_main->Service();
+  MQDocument doc = mqhost::ToHandle(document);
+
+  // Pose mode: the first pose ("bend") is applied; the skinned copies show
+  // instead of the objects, with the bones over them.
+  service->SetMode(MODE_POSE);
+  if (!Picture(host, document, *renderer, out_dir + "/demo-pose.png", &error)) return Fail(error);
+
+  // Move mode, the handle shown at the elbow's selected pivot, seen from
+  // farther off to one side through a long lens: the handle has a fixed size
+  // in world units for a given lens and view width (about 60 units here,
+  // some 250 at the usual 45 degrees), so a narrow view keeps it in
+  // proportion to the 140-unit arm.
+  camera.position = FVECTOR3(330.0f, 260.0f, 520.0f);
+  camera.look_at = FVECTOR3(80.0f, 20.0f, 0.0f);
+  camera.fov_degrees = 12.0f;
+  service->SetMode(MODE_MOVE);
+  service->SetShowHandle(1);
+  MQObject elbow = HostApi().MQDoc_GetObject(doc, 3);
+  SelectPart(elbow, service->GetSlots(), *service->GetEditState(), SELKIND_PIVOT);
+  HandleAtSelectionCentre(service->GetHandleState(), doc, service->GetSlots(), false);
+  if (!Picture(host, document, *renderer, out_dir + "/demo-move.png", &error)) return Fail(error);
+
+  mqhost::SendActivate(host, document, false);
+  mqhost::SendEndDocument(host, document);
+  mqhost::SendExit(host);
+  host.CloseDocument(document);
+  host.UnloadPlugins();
+  g_main = nullptr;
+  return 0;
+}
