@@ -220,8 +220,26 @@ Document::Document() = default;
 int Document::IndexOf(const Object* object) const {
   if (object == nullptr) return -1;
   RebuildHierarchy();
-  auto it = index_of_.find(object);
-  return it == index_of_.end() ? -1 : it->second;
+  return index_of_.Find(object);
+}
+
+void Document::IndexTable::Rebuild(const std::vector<std::unique_ptr<Object>>& objects) {
+  size_t size = 16;
+  int bits = 4;
+  while (size < 2 * objects.size()) {
+    size *= 2;
+    ++bits;
+  }
+  slots_.assign(size, Slot{});
+  mask_ = size - 1;
+  shift_ = 64 - bits;
+  for (size_t i = 0; i < objects.size(); ++i) {
+    const Object* object = objects[i].get();
+    if (object == nullptr) continue;
+    size_t k = Hash(object) & mask_;
+    while (slots_[k].object != nullptr) k = (k + 1) & mask_;
+    slots_[k] = Slot{object, static_cast<int>(i)};
+  }
 }
 
 std::unique_ptr<Object> Document::NewObject() const { return std::make_unique<Object>(); }
@@ -270,7 +288,7 @@ void Document::DeleteObject(int index) {
 void Document::RebuildHierarchy() const {
   if (hierarchy_valid_) return;
   const size_t count = objects_.size();
-  index_of_.clear();
+  index_of_.Rebuild(objects_);
   parent_.assign(count, -1);
   children_.assign(count, {});
   // The last object seen at each depth: an object's parent is the nearest
@@ -279,7 +297,6 @@ void Document::RebuildHierarchy() const {
   for (size_t i = 0; i < count; ++i) {
     const Object* object = objects_[i].get();
     if (object == nullptr) continue;
-    index_of_[object] = static_cast<int>(i);
     const int depth = std::max(0, object->depth);
     if (depth > 0 && static_cast<size_t>(depth - 1) < last_at_depth.size()) {
       const int parent = last_at_depth[static_cast<size_t>(depth - 1)];
@@ -321,10 +338,16 @@ void Document::SetDepth(Object* object, int depth) {
   hierarchy_valid_ = false;
 }
 
+bool Object::LocalMatrixCurrent() const {
+  // Asked for every ancestor of every global matrix: the transform is
+  // compared as bytes (a changed -0 or NaN only composes once more).
+  static_assert(sizeof(LocalTransform) == 9 * sizeof(float), "a transform is nine floats, no padding");
+  return local_valid_ && std::memcmp(&transform, &local_of_, sizeof transform) == 0;
+}
+
 const FMATRIX& Object::LocalMatrix() const {
   const LocalTransform& t = transform;
-  if (!local_valid_ || t.scale != local_of_.scale || t.rotation != local_of_.rotation ||
-      t.translation != local_of_.translation) {
+  if (!LocalMatrixCurrent()) {
     local_ = ComposeTransform(t);
     local_of_ = t;
     local_valid_ = true;
@@ -341,6 +364,7 @@ FMATRIX Document::GlobalMatrix(const Object* object) const {
   if (object == nullptr) return FMATRIX();
   const int index = IndexOf(object);  // also brings the hierarchy up to date
   if (index < 0) return object->LocalMatrix();  // not in the list: its own transform
+  if (GlobalMatrixCurrent(index)) return object->global_;
   // The chain up to the root (bounded by the object count, so a corrupt
   // depth can never loop forever), then down again: each global matrix is
   // kept until its own transform, its parent or the parent's global matrix
@@ -367,6 +391,23 @@ FMATRIX Document::GlobalMatrix(const Object* object) const {
     parent = o;
   }
   return object->global_;
+}
+
+bool Document::GlobalMatrixCurrent(int index) const {
+  // Upward from the object, each kept matrix checked against what it was
+  // made from, composing nothing: most queries find the chain unchanged.
+  int steps = 0;
+  for (int i = index; i >= 0; i = parent_[static_cast<size_t>(i)]) {
+    if (++steps > ObjectCount()) return false;  // a corrupt hierarchy takes the long way
+    const Object* o = objects_[static_cast<size_t>(i)].get();
+    const int p = parent_[static_cast<size_t>(i)];
+    const Object* parent = p >= 0 ? objects_[static_cast<size_t>(p)].get() : nullptr;
+    if (!o->global_valid_ || !o->LocalMatrixCurrent() || o->global_local_stamp_ != o->local_stamp_ ||
+        o->global_parent_ != parent || o->global_parent_stamp_ != (parent != nullptr ? parent->global_stamp_ : 0)) {
+      return false;
+    }
+  }
+  return true;
 }
 
 bool Document::IsSelected(int object_index, int vertex_index) const {

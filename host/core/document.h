@@ -6,7 +6,6 @@
 #include <map>
 #include <memory>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 #include "host/geometry/camera.h"
@@ -75,6 +74,8 @@ class Object {
   // The local matrix of `transform`, composed again only when the transform
   // changed since the last call (anyone may write the field directly).
   const FMATRIX& LocalMatrix() const;
+  // Whether the kept local matrix is still the transform's.
+  bool LocalMatrixCurrent() const;
 
   // Appends a vertex; every allocated vertex slot grows by one zeroed record.
   // Its unique id comes from the document (a free object's vertices get
@@ -283,6 +284,8 @@ class Document {
  private:
   void Adopt(Object* object);
   void RebuildHierarchy() const;
+  // Whether the kept global matrix of the object at `index` still stands.
+  bool GlobalMatrixCurrent(int index) const;
 
   std::vector<std::unique_ptr<Object>> objects_;
   std::vector<std::unique_ptr<Material>> materials_;
@@ -293,8 +296,36 @@ class Document {
   uint32_t next_vertex_uid_ = 1;
   uint32_t next_material_uid_ = 1;
 
+  // Document index by object, asked on every hierarchy query: open
+  // addressing over a power-of-two table, the handle's address as the key
+  // (never dereferenced, so a stale handle just answers -1).
+  class IndexTable {
+   public:
+    void Rebuild(const std::vector<std::unique_ptr<Object>>& objects);
+    int Find(const Object* object) const {
+      if (slots_.empty()) return -1;
+      for (size_t i = Hash(object) & mask_;; i = (i + 1) & mask_) {
+        const Slot& slot = slots_[i];
+        if (slot.object == object) return slot.index;
+        if (slot.object == nullptr) return -1;
+      }
+    }
+
+   private:
+    struct Slot {
+      const Object* object = nullptr;
+      int index = -1;
+    };
+    size_t Hash(const Object* object) const {
+      return static_cast<size_t>((reinterpret_cast<uintptr_t>(object) >> 4) * 0x9E3779B97F4A7C15ull >> shift_);
+    }
+    std::vector<Slot> slots_;  // at most half full, so a search always ends
+    size_t mask_ = 0;
+    int shift_ = 63;
+  };
+
   mutable bool hierarchy_valid_ = false;
-  mutable std::unordered_map<const Object*, int> index_of_;
+  mutable IndexTable index_of_;
   // Stamps of composed matrices: never reused, so a cached matrix can tell
   // whether what it was made from is still the same.
   mutable uint64_t matrix_stamps_ = 0;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cfloat>
 #include <cmath>
+#include <cstring>
 #include <utility>
 #include <vector>
 
@@ -69,8 +70,8 @@ M4 Inverse(const M4& m) {
 }
 
 // (v, 1)·m, returning all four components.
-void TransformRow(const M4& m, const double v[3], double out[4]) {
-  for (int c = 0; c < 4; ++c) out[c] = v[0] * m.a[0][c] + v[1] * m.a[1][c] + v[2] * m.a[2][c] + m.a[3][c];
+void TransformRow(const double (&m)[4][4], const double v[3], double out[4]) {
+  for (int c = 0; c < 4; ++c) out[c] = v[0] * m[0][c] + v[1] * m[1][c] + v[2] * m[2][c] + m[3][c];
 }
 
 FMATRIX ToFloat(const M4& m) {
@@ -167,29 +168,57 @@ double SafeW(double w) {
 
 }  // namespace
 
+const CameraConversions& ConversionsOf(const Camera& camera) {
+  CameraConversions& c = camera.conversions;
+  if (c.valid_ && c.position_ == camera.position && c.look_at_ == camera.look_at && c.up_ == camera.up &&
+      c.orthographic_ == camera.orthographic && c.fov_degrees_ == camera.fov_degrees &&
+      c.ortho_height_ == camera.ortho_height && c.near_plane_ == camera.near_plane &&
+      c.far_plane_ == camera.far_plane && c.width_ == camera.width && c.height_ == camera.height) {
+    return c;
+  }
+  const Lens l = ClampedLens(camera);
+  const M4 vp = Multiply(View(camera), Projection(camera));
+  const M4 inverse = Inverse(vp);
+  std::memcpy(c.view_projection, vp.a, sizeof vp.a);
+  std::memcpy(c.inverse, inverse.a, sizeof inverse.a);
+  c.width = l.width;
+  c.height = l.height;
+  c.position_ = camera.position;
+  c.look_at_ = camera.look_at;
+  c.up_ = camera.up;
+  c.orthographic_ = camera.orthographic;
+  c.fov_degrees_ = camera.fov_degrees;
+  c.ortho_height_ = camera.ortho_height;
+  c.near_plane_ = camera.near_plane;
+  c.far_plane_ = camera.far_plane;
+  c.width_ = camera.width;
+  c.height_ = camera.height;
+  // A NaN field never compares equal, so such a camera is worked out each time.
+  c.valid_ = true;
+  return c;
+}
+
 FMATRIX ViewMatrix(const Camera& camera) { return ToFloat(View(camera)); }
 
 FMATRIX ProjectionMatrix(const Camera& camera) { return ToFloat(Projection(camera)); }
 
 FVECTOR3 WorldToScreen(const Camera& camera, FVECTOR3 p, float* clip_w) {
-  const Lens l = ClampedLens(camera);
-  const M4 vp = Multiply(View(camera), Projection(camera));
+  const CameraConversions& c = ConversionsOf(camera);
   const double in[3] = {p.x, p.y, p.z};
   double clip[4];
-  TransformRow(vp, in, clip);
+  TransformRow(c.view_projection, in, clip);
   if (clip_w != nullptr) *clip_w = static_cast<float>(clip[3]);
   const double w = SafeW(clip[3]);
   const double nx = clip[0] / w, ny = clip[1] / w, nz = clip[2] / w;
-  return {static_cast<float>((nx + 1.0) * 0.5 * l.width), static_cast<float>((1.0 - ny) * 0.5 * l.height),
+  return {static_cast<float>((nx + 1.0) * 0.5 * c.width), static_cast<float>((1.0 - ny) * 0.5 * c.height),
           static_cast<float>(nz)};
 }
 
 FVECTOR3 ScreenToWorld(const Camera& camera, FVECTOR3 s) {
-  const Lens l = ClampedLens(camera);
-  const M4 inv = Inverse(Multiply(View(camera), Projection(camera)));
-  const double ndc[3] = {s.x / l.width * 2.0 - 1.0, 1.0 - s.y / l.height * 2.0, s.z};
+  const CameraConversions& c = ConversionsOf(camera);
+  const double ndc[3] = {s.x / c.width * 2.0 - 1.0, 1.0 - s.y / c.height * 2.0, s.z};
   double world[4];
-  TransformRow(inv, ndc, world);
+  TransformRow(c.inverse, ndc, world);
   const double w = SafeW(world[3]);
   return {static_cast<float>(world[0] / w), static_cast<float>(world[1] / w), static_cast<float>(world[2] / w)};
 }

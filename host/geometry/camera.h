@@ -19,6 +19,35 @@ namespace mqhost {
 // +X is to the right and +Y up; 45° vertical field of view (the orthographic
 // height of 400 roughly matches what it shows at the origin); near 1, far
 // 10000; the 640 × 480 viewport the plug-in assumes before its first draw.
+struct Camera;
+
+// What the conversions work out from a camera (the matrices in double, the
+// screen size), kept with the camera until one of its fields changes: a pick
+// or a brush stroke asks for many conversions in one view. A copied camera
+// works its own out again.
+class CameraConversions {
+ public:
+  CameraConversions() = default;
+  CameraConversions(const CameraConversions&) {}
+  CameraConversions& operator=(const CameraConversions&) {
+    valid_ = false;
+    return *this;
+  }
+
+  double view_projection[4][4] = {};
+  double inverse[4][4] = {};  // of view_projection
+  double width = 1.0, height = 1.0;
+
+ private:
+  friend const CameraConversions& ConversionsOf(const Camera& camera);
+  bool valid_ = false;
+  // The fields they were worked out from.
+  FVECTOR3 position_, look_at_, up_;
+  bool orthographic_ = false;
+  float fov_degrees_ = 0.0f, ortho_height_ = 0.0f, near_plane_ = 0.0f, far_plane_ = 0.0f;
+  int width_ = 0, height_ = 0;
+};
+
 struct Camera {
   FVECTOR3 position{0.0f, 0.0f, 500.0f};
   FVECTOR3 look_at{0.0f, 0.0f, 0.0f};
@@ -30,7 +59,12 @@ struct Camera {
   float far_plane = 10000.0f;
   int width = 640;
   int height = 480;
+
+  mutable CameraConversions conversions;  // not part of the camera's value
 };
+
+// The camera's conversions, worked out again when a field has changed.
+const CameraConversions& ConversionsOf(const Camera& camera);
 
 inline bool operator==(const Camera& a, const Camera& b) {
   return a.position == b.position && a.look_at == b.look_at && a.up == b.up &&

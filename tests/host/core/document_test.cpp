@@ -53,6 +53,25 @@ class HostDocument : public testing::Test {
   MQDocument doc_ = nullptr;
 };
 
+TEST_F(HostDocument, EveryObjectOfALargeDocumentKnowsItsIndex) {
+  // Far more objects than the index table starts with, some deleted, and
+  // insertions that shift every later index.
+  std::vector<MQObject> objects;
+  for (int i = 0; i < 300; ++i) objects.push_back(Add(("o" + std::to_string(i)).c_str()));
+  for (int i = 0; i < 300; i += 7) MQDoc_DeleteObject(doc_, i);
+  MQObject first = MQ_CreateObject();
+  MQDoc_InsertObject(doc_, first, objects[1]);  // at 2
+  for (int i = 0; i < 300; ++i) {
+    if (i % 7 == 0) continue;  // deleted: the handle is gone
+    ASSERT_EQ(MQDoc_GetObjectIndex(doc_, objects[static_cast<size_t>(i)]), i < 2 ? i : i + 1) << i;
+  }
+  EXPECT_EQ(MQDoc_GetObjectIndex(doc_, first), 2);
+  MQObject free_object = MQ_CreateObject();
+  EXPECT_EQ(MQDoc_GetObjectIndex(doc_, free_object), -1) << "an object of no document";
+  MQObj_Delete(free_object);
+  EXPECT_EQ(MQDoc_GetObjectIndex(doc_, nullptr), -1);
+}
+
 TEST_F(HostDocument, DeletingLeavesAnEmptyPositionThatCountsStay) {
   MQObject a = Add("a");
   Add("b");

@@ -294,6 +294,35 @@ TEST_P(CameraTest, FacesCameraAgreesWithTheScreenAreaRule) {
 
 INSTANTIATE_TEST_SUITE_P(Cameras, CameraTest, ::testing::ValuesIn(kCameras), CameraName);
 
+TEST_P(CameraTest, AChangedFieldConvertsAsAFreshCameraDoes) {
+  // Conversions are kept with the camera: every field must count.
+  const struct {
+    const char* field;
+    void (*change)(Camera&);
+  } changes[] = {
+      {"position", [](Camera& c) { c.position.x += 37; }},
+      {"look_at", [](Camera& c) { c.look_at.y -= 21; }},
+      {"up", [](Camera& c) { c.up = FVECTOR3(0.3f, 1, 0.2f); }},
+      {"orthographic", [](Camera& c) { c.orthographic = !c.orthographic; }},
+      {"fov_degrees", [](Camera& c) { c.fov_degrees *= 0.5f; }},
+      {"ortho_height", [](Camera& c) { c.ortho_height *= 2; }},
+      {"near_plane", [](Camera& c) { c.near_plane *= 3; }},
+      {"far_plane", [](Camera& c) { c.far_plane *= 0.5f; }},
+      {"width", [](Camera& c) { c.width += 100; }},
+      {"height", [](Camera& c) { c.height -= 50; }},
+  };
+  const FVECTOR3 world(15, -25, 40), screen(100, 80, 0.5f);
+  for (const auto& change : changes) {
+    SCOPED_TRACE(change.field);
+    Camera camera = GetParam().camera;
+    WorldToScreen(camera, world);  // keeps the conversions
+    change.change(camera);
+    const Camera fresh = camera;  // a copy works its own out
+    EXPECT_VEC3_NEAR(WorldToScreen(camera, world), WorldToScreen(fresh, world), 0.0f);
+    EXPECT_VEC3_NEAR(ScreenToWorld(camera, screen), ScreenToWorld(fresh, screen), 0.0f);
+  }
+}
+
 // --- known values for the default front view ------------------------------
 
 TEST(DefaultCamera, ShowsPlusXRightAndPlusYUp) {
