@@ -33,6 +33,15 @@ void ReadObjectOr(MQObject obj, int32_t slot, const T& fallback, T& out) {
   }
 }
 
+// The record read straight into `out`, for a scratch record the caller
+// drops on failure (it then holds whatever the host left there).
+template <typename T>
+bool ReadObjectInPlace(MQObject obj, int32_t slot, T& out) {
+  static_assert(kIsStoredRecord<T>);
+  return obj != nullptr && slot > 0 &&
+         HostApi().MQObj_GetUserData(obj, slot, 0, static_cast<int>(sizeof(T)), &out) != FALSE;
+}
+
 template <typename T>
 bool HasObject(MQObject obj, int32_t slot) {
   T tmp;

@@ -24,7 +24,7 @@ bool ModifyBoneRecord(MQObject obj, const RigSlotTable& slots, F change) {
 template <typename T, typename F>
 T BoneField(MQObject obj, const RigSlotTable& slots, T fallback, F field) {
   OBase rec;
-  return hr::ReadObject(obj, slots.OBase(), rec) ? field(rec) : fallback;
+  return hr::ReadObjectInPlace(obj, slots.OBase(), rec) ? field(rec) : fallback;
 }
 
 bool ValidMorphIndex(int k) { return k >= 0 && k < kMaxMorphTargets; }
@@ -172,7 +172,7 @@ float GetPoseBaseWeight(MQObject obj, const RigSlotTable& slots, int pose_id) {
 
 FMATRIX GetWorldMatrix(MQObject obj, const RigSlotTable& slots) {
   OWMT rec;
-  hr::ReadObject(obj, slots.OWMT(), rec);
+  hr::ReadObjectOr(obj, slots.OWMT(), OWMT{}, rec);
   return rec.matrix;
 }
 bool SetWorldMatrix(MQObject obj, const RigSlotTable& slots, const FMATRIX& m) {

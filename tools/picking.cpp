@@ -180,6 +180,10 @@ bool RayNearSphere(const MOUSE_RAY& ray, const FVECTOR3& centre, float radius) {
   return across.LengthSq() <= reach * reach;
 }
 
+// An item's id: the object's unique id, asked only of a winner; 0 for a
+// handle part.
+int32_t ItemId(MQObject obj) { return obj != nullptr ? hr::UniqueId(obj) : 0; }
+
 BonePoints PointsOf(MQDocument doc, MQObject obj, const RigSlotTable& slots, bool pose_mode) {
   const BonePoints points = quorvel::GetBonePoints(doc, obj);
   return pose_mode ? quorvel::Transformed(points, quorvel::GetWorldMatrix(obj, slots)) : points;
@@ -188,7 +192,7 @@ BonePoints PointsOf(MQDocument doc, MQObject obj, const RigSlotTable& slots, boo
 }  // namespace
 
 void MED_USELECT::PointTest(MED_USELECT_PARA_BASE& para, const FVECTOR3& point, int32_t kind,
-                            int32_t id, MED_SELECTITEM& item, bool& picked) {
+                            MQObject obj, MED_SELECTITEM& item, bool& picked) {
   // A point clearly farther than the best so far is decided without asking
   // the host; the host's own conversion decides every close call.
   double x = 0.0, y = 0.0;
@@ -203,18 +207,18 @@ void MED_USELECT::PointTest(MED_USELECT_PARA_BASE& para, const FVECTOR3& point, 
   if (!(d2 < best_)) return;  // ties keep the earlier candidate
   best_ = d2;
   para.SetPickDepth(s.z);
-  item = MED_SELECTITEM(kind, id);
+  item = MED_SELECTITEM(kind, ItemId(obj));
   picked = true;
 }
 
 void MED_USELECT::DepthTest(MED_USELECT_PARA_BASE& para, const FVECTOR3& hit, int32_t kind,
-                            int32_t id, MED_SELECTITEM& item, bool& picked) {
+                            MQObject obj, MED_SELECTITEM& item, bool& picked) {
   const float z = para.WorldToScreen(hit).z;
   if (!(z < para.GetPickDepth())) return;
   // No point can win after a body or handle part: its distance is 0.
   best_ = 0.0f;
   para.SetPickDepth(z);
-  item = MED_SELECTITEM(kind, id);
+  item = MED_SELECTITEM(kind, ItemId(obj));
   picked = true;
 }
 
@@ -255,7 +259,7 @@ bool MED_USELECT::HandleTest(MED_USELECT_PARA_BASE& para, const MOUSE_RAY& ray, 
   }
   if (kind == SELKIND_NONE) return false;
   bool picked = false;
-  DepthTest(para, ray.origin + ray.direction * t, kind, 0, item, picked);
+  DepthTest(para, ray.origin + ray.direction * t, kind, nullptr, item, picked);
   return picked;
 }
 
@@ -312,15 +316,14 @@ int MED_USELECT::Pick(MED_USELECT_PARA_BASE& para, MQDocument doc, const RigSlot
     if (pose_mode) points = quorvel::Transformed(points, quorvel::GetWorldMatrix(obj, slots));
     // Only a childless bone in pose mode needs the chain-end test.
     const bool chain_end = pose_mode && !points.has_body && quorvel::IsChainEnd(doc, obj);
-    const int32_t id = hr::UniqueId(obj);
     if ((kinds & PICK_PIVOTS) != 0 && (!pose_mode || points.has_body || chain_end) &&
         PartAllowed(*state, flags, SELKIND_PIVOT)) {
-      PointTest(para, points.pivot, SELKIND_PIVOT, id, item, picked);
+      PointTest(para, points.pivot, SELKIND_PIVOT, obj, item, picked);
     }
     if (!points.has_body) return;
     if ((kinds & PICK_ROLLS) != 0 && pose_mode && state->RollShown() &&
         PartAllowed(*state, flags, SELKIND_ROLL)) {
-      PointTest(para, points.roll, SELKIND_ROLL, id, item, picked);
+      PointTest(para, points.roll, SELKIND_ROLL, obj, item, picked);
     }
     if ((kinds & PICK_BODIES) != 0 && PartAllowed(*state, flags, SELKIND_BODY) &&
         RayNearSphere(ray, (points.pivot + points.tail) * 0.5f, 0.5f * (points.tail - points.pivot).Length())) {
@@ -332,7 +335,7 @@ int MED_USELECT::Pick(MED_USELECT_PARA_BASE& para, MQDocument doc, const RigSlot
         if (t >= 0.0f && (nearest < 0.0f || t < nearest)) nearest = t;
       }
       if (nearest >= 0.0f) {
-        DepthTest(para, ray.origin + ray.direction * nearest, SELKIND_BODY, id, item, picked);
+        DepthTest(para, ray.origin + ray.direction * nearest, SELKIND_BODY, obj, item, picked);
       }
     }
   });
@@ -381,31 +384,18 @@ int MED_USELECT::SelectInRect(MQDocument doc, const RigSlotTable& slots, const R
   return selected ? 1 : 0;
 }
 
-namespace {
-
-// What the brush reuses from object to object.
-struct BrushScratch {
-  std::vector<FVECTOR3> points;
-  std::vector<FVECTOR3> samples;
-  std::vector<std::pair<int, float>> candidates;
-  std::vector<BOOL> visible;
-  std::vector<int> related;
-};
-
-// The brush test of one object, calling hit(vertex, d²) for every hit. The
-// distance test takes the host's conversion as the truth: the projector
+// The distance test takes the host's conversion as the truth: the projector
 // only decides the vertices that lie clearly inside or outside the circle,
 // and the host's own answer decides the rest. The faces' visibility is asked
 // for only when some vertex lies within the circle.
 template <typename Hit>
-void BrushObject(MQScene scene, MQObject obj, const FVECTOR2& centre, float radius,
-                 BrushScratch& scratch, Hit&& hit) {
+void MED_USELECT::BrushObject(MQScene scene, MQObject obj, const FVECTOR2& centre, float radius, Hit&& hit) {
   const MQHostApi& api = HostApi();
   const int faces = api.MQObj_GetFaceCount(obj);
   const int vertices = api.MQObj_GetVertexCount(obj);
   if (faces <= 0 || vertices <= 0) return;
 
-  std::vector<FVECTOR3>& points = scratch.points;
+  std::vector<FVECTOR3>& points = brush_.points;
   points.resize(static_cast<size_t>(vertices));
   FVECTOR3 lo, hi;
   for (int v = 0; v < vertices; ++v) {
@@ -417,8 +407,7 @@ void BrushObject(MQScene scene, MQObject obj, const FVECTOR2& centre, float radi
     hi = v == 0 ? q : FVECTOR3(std::max(hi.x, q.x), std::max(hi.y, q.y), std::max(hi.z, q.z));
   }
   // Samples: the corners of the bounding box and a few vertices.
-  std::vector<FVECTOR3>& samples = scratch.samples;
-  samples.clear();
+  std::vector<FVECTOR3> samples;
   for (int i = 0; i < 8; ++i) {
     samples.emplace_back((i & 1) ? hi.x : lo.x, (i & 2) ? hi.y : lo.y, (i & 4) ? hi.z : lo.z);
   }
@@ -432,7 +421,7 @@ void BrushObject(MQScene scene, MQObject obj, const FVECTOR2& centre, float radi
   const double inner2 = r > kMargin ? (r - kMargin) * (r - kMargin) : -1.0;
   const double outer2 = (r + kMargin) * (r + kMargin);
   const float r2 = radius * radius;
-  std::vector<std::pair<int, float>>& candidates = scratch.candidates;
+  std::vector<std::pair<int, float>>& candidates = brush_.candidates;
   candidates.clear();
   for (int v = 0; v < vertices; ++v) {
     const FVECTOR3& p = points[static_cast<size_t>(v)];
@@ -453,10 +442,11 @@ void BrushObject(MQScene scene, MQObject obj, const FVECTOR2& centre, float radi
   }
   if (candidates.empty()) return;
 
-  std::vector<BOOL>& visible = scratch.visible;
-  visible.assign(static_cast<size_t>(faces), FALSE);
+  // The host writes every face's flag.
+  std::vector<BOOL>& visible = brush_.visible;
+  visible.resize(static_cast<size_t>(faces));
   if (!api.MQScene_GetVisibleFace(scene, obj, visible.data())) return;
-  std::vector<int>& related = scratch.related;
+  std::vector<int>& related = brush_.related;
   for (const auto& [v, d2] : candidates) {
     const int count = api.MQObj_GetVertexRefCount(obj, v);
     if (count <= 0) continue;
@@ -472,8 +462,6 @@ void BrushObject(MQScene scene, MQObject obj, const FVECTOR2& centre, float radi
   }
 }
 
-}  // namespace
-
 int MED_USELECT::PickVertices(MQDocument doc, const FVECTOR2& centre, float radius,
                               std::vector<HITVERT>& hits, HITVERT& nearest) {
   hits.clear();
@@ -481,10 +469,9 @@ int MED_USELECT::PickVertices(MQDocument doc, const FVECTOR2& centre, float radi
   if (doc == nullptr) return 0;
   MQScene scene = HostApi().MQDoc_GetScene(doc, 0);
   if (scene == nullptr) return 0;
-  BrushScratch scratch;
   float best = 0.0f;
   hr::ForEachObject(doc, [&](MQObject obj, int index) {
-    BrushObject(scene, obj, centre, radius, scratch, [&](int v, float d2) {
+    BrushObject(scene, obj, centre, radius, [&](int v, float d2) {
       hits.push_back(HITVERT{index, v});
       if (nearest.object < 0 || d2 < best) {
         best = d2;
@@ -506,9 +493,8 @@ int MED_USELECT::PickObjectVertices(MQDocument doc, int32_t object_uid, const FV
     if (obj == nullptr && hr::UniqueId(o) == object_uid) obj = o;
   });
   if (scene == nullptr || obj == nullptr) return 0;
-  BrushScratch scratch;
   float best = 0.0f;
-  BrushObject(scene, obj, centre, radius, scratch, [&](int v, float d2) {
+  BrushObject(scene, obj, centre, radius, [&](int v, float d2) {
     hits.push_back(v);
     if (nearest < 0 || d2 < best) {
       best = d2;

@@ -3,6 +3,7 @@
 // bone's pivot, roll point or body), rectangle selection of bone parts, and
 // the brush hit of mesh vertices.
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 #include "math/fmath.h"
@@ -59,21 +60,25 @@ class MED_USELECT {
   // does not hide, in scene 0 of the document. Each hit once, in object and
   // vertex order; `nearest` the strictly nearest (the first on a tie), or
   // (-1, -1). 1 when something was hit.
-  static int PickVertices(MQDocument doc, const FVECTOR2& centre, float radius,
-                          std::vector<HITVERT>& hits, HITVERT& nearest);
+  int PickVertices(MQDocument doc, const FVECTOR2& centre, float radius, std::vector<HITVERT>& hits,
+                   HITVERT& nearest);
   // The same for the one object with this unique id; vertex indices only.
-  static int PickObjectVertices(MQDocument doc, int32_t object_uid, const FVECTOR2& centre,
-                                float radius, std::vector<int32_t>& hits, int32_t& nearest);
+  int PickObjectVertices(MQDocument doc, int32_t object_uid, const FVECTOR2& centre, float radius,
+                         std::vector<int32_t>& hits, int32_t& nearest);
 
  private:
+  // `obj` is the bone the point belongs to, null for a handle part.
   void PointTest(MED_USELECT_PARA_BASE& para, const FVECTOR3& point, int32_t kind,
-                 int32_t id, MED_SELECTITEM& item, bool& picked);
+                 MQObject obj, MED_SELECTITEM& item, bool& picked);
   // Takes the item when the world point lies strictly nearer in depth than
   // the pick depth.
-  void DepthTest(MED_USELECT_PARA_BASE& para, const FVECTOR3& hit, int32_t kind, int32_t id,
+  void DepthTest(MED_USELECT_PARA_BASE& para, const FVECTOR3& hit, int32_t kind, MQObject obj,
                  MED_SELECTITEM& item, bool& picked);
   bool HandleTest(MED_USELECT_PARA_BASE& para, const MOUSE_RAY& ray, int handle_type,
                   MED_SELECTITEM& item);
+  // The brush test of one object, calling hit(vertex, d²) for every hit.
+  template <typename Hit>
+  void BrushObject(MQScene scene, MQObject obj, const FVECTOR2& centre, float radius, Hit&& hit);
 
   FVECTOR3 mouse_;
   float best_ = kPickRadius * kPickRadius;
@@ -82,6 +87,13 @@ class MED_USELECT {
   SCREEN_PROJECTOR projector_;
   std::vector<FVECTOR3> pivots_;
   std::vector<uint8_t> pivot_read_;
+  struct BrushScratch {
+    std::vector<FVECTOR3> points;
+    std::vector<std::pair<int, float>> candidates;
+    std::vector<BOOL> visible;
+    std::vector<int> related;
+  };
+  BrushScratch brush_;
 };
 
 // Ray tests in the handle's space and for bone bodies. Each answers the ray

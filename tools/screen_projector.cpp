@@ -5,30 +5,10 @@
 #include "sdk/host_api.h"
 #include "sdk/host_codes.h"
 
-namespace {
-
-// Below this |w| a point is too near the camera plane for the division.
-constexpr double kMinW = 1e-6;
-
-}  // namespace
-
 FVECTOR3 HostWorldToScreen(MQScene scene, const FVECTOR3& p) {
   float values[kMQSceneToScreenFloats] = {p.x, p.y, p.z, 0.0f, 0.0f, 0.0f, 0.0f};
   HostApi().MQScene_FloatValue(scene, MQSCENE_CONVERT_3D_TO_SCREEN, values);
   return FVECTOR3(values[3], values[4], values[5]);
-}
-
-bool SCREEN_PROJECTOR::Ndc(const FVECTOR3& p, double& nx, double& ny) const {
-  const double in[4] = {p.x, p.y, p.z, 1.0};
-  double c[4] = {0.0, 0.0, 0.0, 0.0};
-  for (int j = 0; j < 4; ++j) {
-    if (j == 2) continue;  // depth is not needed
-    for (int k = 0; k < 4; ++k) c[j] += in[k] * m_[k][j];
-  }
-  if (!(std::fabs(c[3]) > kMinW)) return false;
-  nx = c[0] / c[3];
-  ny = c[1] / c[3];
-  return std::isfinite(nx) && std::isfinite(ny);
 }
 
 bool SCREEN_PROJECTOR::Calibrate(MQScene scene, const std::vector<FVECTOR3>& samples) {
@@ -74,13 +54,5 @@ bool SCREEN_PROJECTOR::Calibrate(MQScene scene, const std::vector<FVECTOR3>& sam
       return false;
     }
   }
-  return true;
-}
-
-bool SCREEN_PROJECTOR::Project(const FVECTOR3& p, double& x, double& y) const {
-  double nx = 0.0, ny = 0.0;
-  if (!usable_ || !Ndc(p, nx, ny)) return false;
-  x = (nx + 1.0) * half_width_;
-  y = (1.0 - ny) * half_height_;
   return true;
 }

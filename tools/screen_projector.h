@@ -7,6 +7,7 @@
 // first checks itself against the host on sample points and is used only
 // when every sample agrees; points it cannot place well (on or behind the
 // camera plane) are left to the host.
+#include <cmath>
 #include <vector>
 
 #include "math/fmath.h"
@@ -25,10 +26,30 @@ class SCREEN_PROJECTOR {
 
   // Screen x and y of a point; false when the point lies too near the
   // camera plane to trust (ask the host then).
-  bool Project(const FVECTOR3& p, double& x, double& y) const;
+  // (Inline: picks and brushes project every point they consider.)
+  bool Project(const FVECTOR3& p, double& x, double& y) const {
+    double nx = 0.0, ny = 0.0;
+    if (!usable_ || !Ndc(p, nx, ny)) return false;
+    x = (nx + 1.0) * half_width_;
+    y = (1.0 - ny) * half_height_;
+    return true;
+  }
 
  private:
-  bool Ndc(const FVECTOR3& p, double& nx, double& ny) const;
+  // Below this |w| a point is too near the camera plane for the division.
+  static constexpr double kMinW = 1e-6;
+
+  bool Ndc(const FVECTOR3& p, double& nx, double& ny) const {
+    // Depth is not needed: x, y and w only.
+    const double cx = p.x * m_[0][0] + p.y * m_[1][0] + p.z * m_[2][0] + m_[3][0];
+    const double cy = p.x * m_[0][1] + p.y * m_[1][1] + p.z * m_[2][1] + m_[3][1];
+    const double cw = p.x * m_[0][3] + p.y * m_[1][3] + p.z * m_[2][3] + m_[3][3];
+    if (!(std::fabs(cw) > kMinW)) return false;
+    const double inverse_w = 1.0 / cw;
+    nx = cx * inverse_w;
+    ny = cy * inverse_w;
+    return std::isfinite(nx) && std::isfinite(ny);
+  }
 
   double m_[4][4] = {};  // view · projection, in double
   double half_width_ = 0.0;

@@ -37,6 +37,9 @@ class PickTest : public ToolTest {
     return PickAt(s.x, s.y, kinds);
   }
   MED_SELECTITEM Item(int32_t kind, MQObject obj) { return MED_SELECTITEM(kind, Uid(obj)); }
+
+  // One brush for the whole test: what it keeps between calls is memory only.
+  MED_USELECT brush_;
 };
 
 // An item as text, so that a failing comparison reads well.
@@ -290,6 +293,23 @@ TEST_F(PickTest, ABoneAlongYHasItsRollAtThePivotAndABody) {
   EXPECT_ITEM(PickAtWorld(0, 50, PICK_BODIES), Item(SELKIND_BODY, bone));
 }
 
+TEST(BonePoints, TheRollPointStandsOffTheBoneAtAThirdOfItsLengthTowardWorldY) {
+  const FVECTOR3 pivot(10, -20, 5);
+  for (const FVECTOR3 d : {FVECTOR3(100, 0, 0), FVECTOR3(0, 0, -40), FVECTOR3(30, 30, 0), FVECTOR3(-2, 3, 1),
+                           FVECTOR3(0.01f, -50, 0), FVECTOR3(1e-3f, 0, 2e-3f)}) {
+    SCOPED_TRACE(testing::Message() << d.x << ", " << d.y << ", " << d.z);
+    const quorvel::BonePoints points = quorvel::BonePointsTo(pivot, pivot + d);
+    const FVECTOR3 off = points.roll - pivot;
+    const float length = d.Length();
+    // The points are stored beside the pivot, so they round at its scale.
+    const float tolerance = 1e-5f * (length + pivot.Length());
+    EXPECT_NEAR(off.Length(), quorvel::kRollPointFactor * length, tolerance);
+    EXPECT_NEAR(Dot(off, d), 0.0f, tolerance * length) << "square to the bone";
+    EXPECT_NEAR(Dot(off, Cross(d, FVECTOR3(0, 1, 0))), 0.0f, tolerance * length) << "in the plane of the bone and Y";
+    EXPECT_GT(off.y, 0.0f) << "on the upper side";
+  }
+}
+
 // ---------------------------------------------------------------- rectangle
 
 TEST_F(PickTest, RectangleSelectionTakesCornersInAnyOrderAndBodiesWithTheirPivot) {
@@ -355,7 +375,7 @@ TEST_F(PickTest, TheBrushHitsVerticesOnShownFrontFacesWithinTheRadius) {
 
   std::vector<HITVERT> hits;
   HITVERT nearest;
-  ASSERT_EQ(MED_USELECT::PickVertices(doc_, centre, 20.0f, hits, nearest), 1);
+  ASSERT_EQ(brush_.PickVertices(doc_, centre, 20.0f, hits, nearest), 1);
   std::vector<int> vertices;
   for (const HITVERT& h : hits) {
     EXPECT_EQ(h.object, 0);
@@ -366,16 +386,16 @@ TEST_F(PickTest, TheBrushHitsVerticesOnShownFrontFacesWithinTheRadius) {
   EXPECT_EQ(nearest.vertex, v0);
 
   // Hidden and back faces count once their vertex also lies on a shown face.
-  EXPECT_EQ(MED_USELECT::PickVertices(doc_, Screen(40, 0), 5.0f, hits, nearest), 0);
+  EXPECT_EQ(brush_.PickVertices(doc_, Screen(40, 0), 5.0f, hits, nearest), 0);
   EXPECT_EQ(nearest.object, -1);
-  EXPECT_EQ(MED_USELECT::PickVertices(doc_, Screen(-40, 0), 5.0f, hits, nearest), 0);
+  EXPECT_EQ(brush_.PickVertices(doc_, Screen(-40, 0), 5.0f, hits, nearest), 0);
 
   std::vector<int32_t> indices;
   int32_t nearest_index = -7;
-  ASSERT_EQ(MED_USELECT::PickObjectVertices(doc_, Uid(mesh), Screen(20, 0), 0.5f, indices, nearest_index), 1);
+  ASSERT_EQ(brush_.PickObjectVertices(doc_, Uid(mesh), Screen(20, 0), 0.5f, indices, nearest_index), 1);
   EXPECT_EQ(indices, (std::vector<int32_t>{v2}));
   EXPECT_EQ(nearest_index, v2);
-  EXPECT_EQ(MED_USELECT::PickObjectVertices(doc_, Uid(mesh) + 99, centre, 20.0f, indices, nearest_index), 0);
+  EXPECT_EQ(brush_.PickObjectVertices(doc_, Uid(mesh) + 99, centre, 20.0f, indices, nearest_index), 0);
   EXPECT_EQ(nearest_index, -1);
 }
 
@@ -465,7 +485,7 @@ TEST_F(PickTest, TheBrushHitsExactlyWhatTheHostsConversionGives) {
         std::vector<int32_t> hits;
         int32_t nearest = -1;
         g_conversions = 0;
-        MED_USELECT::PickObjectVertices(doc_, Uid(mesh), centre, radius, hits, nearest);
+        brush_.PickObjectVertices(doc_, Uid(mesh), centre, radius, hits, nearest);
         const int vertices = HostApi().MQObj_GetVertexCount(mesh);
         if (view.bent) {
           EXPECT_GE(g_conversions, vertices) << "the host converts every vertex";
@@ -497,7 +517,7 @@ TEST_F(PickTest, MissingDocumentOrStatePicksNothing) {
   EXPECT_EQ(item.kind, SELKIND_BODY) << "left as it was";
   std::vector<HITVERT> hits;
   HITVERT nearest;
-  EXPECT_EQ(MED_USELECT::PickVertices(nullptr, FVECTOR2(320, 240), 10, hits, nearest), 0);
+  EXPECT_EQ(brush_.PickVertices(nullptr, FVECTOR2(320, 240), 10, hits, nearest), 0);
   SCREENCONVMQ converter(Scene());
   EXPECT_EQ(MED_USELECT::SelectInRect(doc_, slots_, nullptr, converter, SCREEN_RECT{}, 15, false), 0);
 }
