@@ -56,9 +56,9 @@ void DrawBones(MEDUDRAW_BASE& drawer, MQDocument doc, const quorvel::RigSlotTabl
 void DrawLocalAxes(MEDUDRAW_BASE& drawer, MQDocument doc, bool current_only);
 
 // The transform handle of a type (HANDLE_MOVE, HANDLE_ROTATE, HANDLE_SCALE) at
-// the handle matrix, made screen-constant. Boxes and cones are pushed to the
-// near plane so they stay in front of the model; rings and the axis lines
-// are drawn at their true depth.
+// the handle matrix, scaled for the view (ScaleHandleMatrix). Boxes and
+// cones are pushed to the near plane so they stay in front of the model;
+// rings and the axis lines are drawn at their true depth.
 void DrawHandle(MEDUDRAW_BASE& drawer, int handle_type, const FMATRIX& handle);
 
 // Screen overlays at screen depth 0.01: a circle (the weight brush) and a

@@ -5,8 +5,7 @@
 FMATRIX ScaleHandleMatrix(const FMATRIX& handle, int width, int height, const FMATRIX& view,
                           const FMATRIX& proj) {
   const float k = 6000.0f / static_cast<float>(width > 0 ? width : 1);
-  // Element 11, P(2,3), is 0 only for an orthographic projection; a
-  // perspective handle grows with the distance to keep its screen size.
+  // Element 11, P(2,3), is 0 only for an orthographic projection.
   const float s = proj.m[11] == 0.0f ? k / (view(3, 2) * proj(0, 0)) : k / proj(0, 0);
   FMATRIX out = handle;
   for (int r = 0; r < 3; ++r) {

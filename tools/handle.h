@@ -1,5 +1,5 @@
 #pragma once
-// The transform handle: its screen-constant size and what a drag on it does.
+// The transform handle: its size in the view and what a drag on it does.
 #include "math/fmath.h"
 #include "tools/tool_service.h"
 
@@ -7,11 +7,13 @@
 constexpr float kHandleSize = 50.0f;
 constexpr float kHandleThickness = 5.0f;
 
-// The handle matrix scaled so that the handle keeps its size on the screen:
-// k = 6000 / width; s = k / (view(3, 2) · proj(0, 0)) for a perspective view
-// (projection element 11 not 0), s = k / proj(0, 0) for an orthographic one;
-// rows 0 to 2 scaled by s, the translation kept. A width of 0 or less is
-// taken as 1.
+// The handle matrix scaled for the view: k = 6000 / width;
+// s = k / (view(3, 2) · proj(0, 0)) for an orthographic view (projection
+// element 11 is 0), s = k / proj(0, 0) for a perspective one; rows 0 to 2
+// scaled by s, the translation kept. Either way the handle spans about
+// 150000 / distance pixels (the handle's depth in a perspective view, the
+// camera's distance view(3, 2) in an orthographic one): a perspective
+// handle keeps its size in world units. A width of 0 or less is taken as 1.
 FMATRIX ScaleHandleMatrix(const FMATRIX& handle, int width, int height, const FMATRIX& view,
                           const FMATRIX& proj);
 

@@ -68,7 +68,7 @@ class MED_USELECT_PARA_BASE {
  public:
   virtual FVECTOR3 WorldToScreen(const FVECTOR3& p) const = 0;
   virtual FVECTOR3 ScreenToWorld(const FVECTOR3& s) const = 0;
-  // The handle's matrix made screen-constant exactly as it is drawn.
+  // The handle's matrix scaled for the view exactly as it is drawn.
   virtual FMATRIX GetHandleMatrix() const = 0;
   virtual bool IsHandleShown() const = 0;
   virtual void SetPickDepth(float depth) = 0;

@@ -11,7 +11,7 @@
 struct HANDLE_STATE {
   bool active = false;  // shown at `matrix` (something is selected)
   int axis = 0;         // the part picked when a drag began: 0 centre or free, 1 X, 2 Y, 3 Z
-  FMATRIX matrix;       // where the handle stands, before the screen-constant scale
+  FMATRIX matrix;       // where the handle stands, before its scale for the view
 };
 
 // Handle types (the move panel's choice).

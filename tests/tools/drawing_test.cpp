@@ -1,6 +1,6 @@
 // Drawing into the viewport, checked by reading the host's drawing objects:
 // the bones' parts and colour classes, local axes, the handle (boxes and
-// cones in front, rings at depth, its screen-constant scale) and the screen
+// cones in front, rings at depth, its scale for the view) and the screen
 // overlays.
 #include "tools/bone_drawing.h"
 
