@@ -107,7 +107,8 @@ void HandleAtPart(HANDLE_STATE& handle, MQDocument doc, MQObject obj, const RigS
   if (kind == SELKIND_PIVOT) {
     at = m.TransformPoint(points.pivot);
   } else {
-    at = points.has_body ? m.TransformPoint(points.tail) : FVECTOR3();
+    // Without a child the tail is the origin, taken through the pose too.
+    at = m.TransformPoint(points.has_body ? points.tail : FVECTOR3());
   }
   handle.matrix.SetTranslation(at);
 }

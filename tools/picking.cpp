@@ -266,7 +266,7 @@ bool MED_USELECT::HandleTest(MED_USELECT_PARA_BASE& para, const MOUSE_RAY& ray, 
 int MED_USELECT::Pick(MED_USELECT_PARA_BASE& para, MQDocument doc, const RigSlotTable& slots,
                       const RigEditState* state, float x, float y, MED_SELECTITEM& item,
                       int kinds, bool pose_mode, int handle_type) {
-  if (state == nullptr || doc == nullptr) return 0;
+  if (state == nullptr || doc == nullptr || para.GetScene() == nullptr) return 0;
   mouse_ = FVECTOR3(x, y, 0.0f);
   best_ = kPickRadius * kPickRadius;
   para.SetPickDepth(kNoPickDepth);

@@ -42,7 +42,7 @@ class MED_USELECT {
   // part wins when its hit is strictly nearer in depth than the pick depth,
   // and then no point can win after it. Sets the pick depth through `para`.
   // 1 with `item` set when something was picked; 0 (item untouched) when
-  // nothing was, or without a document or edit state.
+  // nothing was, or without a document, scene or edit state.
   int Pick(MED_USELECT_PARA_BASE& para, MQDocument doc, const quorvel::RigSlotTable& slots,
            const quorvel::RigEditState* state, float x, float y, MED_SELECTITEM& item, int kinds,
            bool pose_mode, int handle_type);

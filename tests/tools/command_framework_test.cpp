@@ -120,6 +120,8 @@ TEST_F(FrameworkTest, HandleAxisPlaceAndVisibility) {
   EXPECT_VEC3_NEAR(handle.matrix.GetTranslation(), FVECTOR3(), 0.0f) << "no child: the origin";
   HandleAtPart(handle, doc_, root, slots_, SELKIND_ROLL, false);
   EXPECT_VEC3_NEAR(handle.matrix.GetTranslation(), FVECTOR3(), 0.0f) << "a roll point leaves it";
+  HandleAtPart(handle, doc_, child, slots_, SELKIND_BODY, true);
+  EXPECT_VEC3_NEAR(handle.matrix.GetTranslation(), FVECTOR3(0, 0, 30), 0.0f) << "posed: the origin through the pose";
 
   EXPECT_TRUE(HandleVisibleForKind(doc_, root, SELKIND_PIVOT)) << "a root";
   EXPECT_FALSE(HandleVisibleForKind(doc_, child, SELKIND_PIVOT)) << "a first child";

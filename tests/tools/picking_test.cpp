@@ -506,7 +506,7 @@ TEST_F(PickTest, TheBrushHitsExactlyWhatTheHostsConversionGives) {
   }
 }
 
-TEST_F(PickTest, MissingDocumentOrStatePicksNothing) {
+TEST_F(PickTest, MissingDocumentSceneOrStatePicksNothing) {
   Bone("bone", 0, {0, 0, 0});
   Records();
   USELECT_PARA para(service_.get(), Scene());
@@ -514,6 +514,10 @@ TEST_F(PickTest, MissingDocumentOrStatePicksNothing) {
   MED_USELECT picker;
   EXPECT_EQ(picker.Pick(para, nullptr, slots_, &service_->state, 320, 240, item, 15, false, 0), 0);
   EXPECT_EQ(picker.Pick(para, doc_, slots_, nullptr, 320, 240, item, 15, false, 0), 0);
+  // Without a scene the conversions would hand points back unchanged, and
+  // the pivot at the world origin would sit under the mouse at (0, 0).
+  USELECT_PARA sceneless(service_.get(), nullptr);
+  EXPECT_EQ(picker.Pick(sceneless, doc_, slots_, &service_->state, 0, 0, item, 15, false, 0), 0);
   EXPECT_EQ(item.kind, SELKIND_BODY) << "left as it was";
   std::vector<HITVERT> hits;
   HITVERT nearest;
