@@ -15,6 +15,7 @@
 #include "rig/rig_document.h"
 #include "tools/bone_drawing.h"
 #include "tools/picking.h"
+#include "tools/screen_conversion.h"
 #include "tools/selection.h"
 #include "tools/viewport_drawing.h"
 
@@ -111,10 +112,8 @@ void PlainPickLoop(benchmark::State& state) {
   const int bones = static_cast<int>(state.range(0));
   BuildSpreadRig(bench, bones);
   MQScene scene = HostApi().MQDoc_GetScene(bench.doc(), 0);
-  FMATRIX view, proj;
-  HostApi().MQScene_GetViewMatrix(scene, view.m);
-  HostApi().MQScene_GetProjMatrix(scene, proj.m);
-  const FMATRIX view_proj = view * proj;
+  const SCREENCONVMQ host(scene);
+  const FMATRIX view_proj = host.ViewMatrix() * host.ProjMatrix();
   std::vector<PlainBone> rig;
   for (int i = 0; i < bones; ++i) {
     MQObject obj = HostApi().MQDoc_GetObject(bench.doc(), i);
@@ -124,10 +123,9 @@ void PlainPickLoop(benchmark::State& state) {
     for (int k = 0; k < 5; ++k) bone.body[k] = b.p[k];
     rig.push_back(bone);
   }
-  SCREENCONVMQ converter(scene);
-  const FVECTOR3 mouse = converter.WorldToScreen(FVECTOR3(-178.5f, -179.85f, 0.0f));
-  const FVECTOR3 near_point = converter.ScreenToWorld(FVECTOR3(mouse.x, mouse.y, 0.001f));
-  const FVECTOR3 far_point = converter.ScreenToWorld(FVECTOR3(mouse.x, mouse.y, 0.999f));
+  const FVECTOR3 mouse = host.WorldToScreen(FVECTOR3(-178.5f, -179.85f, 0.0f));
+  const FVECTOR3 near_point = host.ScreenToWorld(FVECTOR3(mouse.x, mouse.y, 0.001f));
+  const FVECTOR3 far_point = host.ScreenToWorld(FVECTOR3(mouse.x, mouse.y, 0.999f));
   const FVECTOR3 dir = (far_point - near_point).Normalized();
   for (auto _ : state) {
     float best = 100.0f, depth = 3.4e38f;
@@ -232,10 +230,8 @@ void PlainBrushLoop(benchmark::State& state) {
   if (!HostReady(bench.ok(), state)) return;
   MQObject grid = BuildGrid(bench, static_cast<int>(state.range(0)));
   MQScene scene = HostApi().MQDoc_GetScene(bench.doc(), 0);
-  FMATRIX view, proj;
-  HostApi().MQScene_GetViewMatrix(scene, view.m);
-  HostApi().MQScene_GetProjMatrix(scene, proj.m);
-  const FMATRIX view_proj = view * proj;
+  const SCREENCONVMQ host(scene);
+  const FMATRIX view_proj = host.ViewMatrix() * host.ProjMatrix();
   std::vector<FVECTOR3> points;
   for (const mqhost::Vertex& v : mqhost::ToObject(grid)->vertices) {
     points.emplace_back(v.position.x, v.position.y, v.position.z);

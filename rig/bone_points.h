@@ -25,6 +25,9 @@ constexpr float kRollPointFactor = 0.3f;
 // The bone points from the host's global matrices. No document or object
 // gives three points at the origin and no body.
 BonePoints GetBonePoints(MQDocument doc, MQObject obj);
+// The same when the caller already knows the object's first child (null for
+// none).
+BonePoints GetBonePoints(MQDocument doc, MQObject obj, MQObject first_child);
 // The same from a pivot and its first child's pivot (`has_body` false: no
 // child, and the tail is ignored).
 // (Inline: every pick and every frame computes them for every bone.)

@@ -171,9 +171,9 @@ void DrawBones(MEDUDRAW_BASE& drawer, MQDocument doc, const quorvel::RigSlotTabl
     if (!quorvel::GetBoneRecord(obj, slots, rec) || (rec.flags & OBase::OB_RIG) == 0) return;
     if (!pose_mode && !hr::IsVisible(obj)) return;
     if (hr::UniqueId(obj) == -1) return;
-    const bool has_child = hr::FirstChild(doc, obj) != nullptr;
-    if (pose_mode && !has_child && !quorvel::IsChainEnd(doc, obj)) return;
-    BonePoints points = quorvel::GetBonePoints(doc, obj);
+    MQObject child = hr::FirstChild(doc, obj);
+    if (pose_mode && child == nullptr && !quorvel::IsChainEnd(doc, obj)) return;
+    BonePoints points = quorvel::GetBonePoints(doc, obj, child);
     if (pose_mode) points = quorvel::Transformed(points, quorvel::GetWorldMatrix(obj, slots));
     DrawOneBone(context, points, LookOfBone(doc, obj, rec.flags, *state, pose_mode));
   });

@@ -10,6 +10,7 @@
 #include "rig/rig_access.h"
 #include "sdk/host_api.h"
 #include "tools/handle.h"
+#include "tools/screen_conversion.h"
 #include "tools/screen_projector.h"
 
 using quorvel::BonePoints;
@@ -414,6 +415,7 @@ void MED_USELECT::BrushObject(MQScene scene, MQObject obj, const FVECTOR2& centr
   for (int v : {0, vertices / 2, vertices - 1}) samples.push_back(points[static_cast<size_t>(v)]);
   SCREEN_PROJECTOR projector;
   projector.Calibrate(scene, samples);
+  const SCREENCONVMQ host(scene);
 
   // Within this many pixels of the circle the host decides.
   constexpr double kMargin = 0.05;
@@ -435,7 +437,7 @@ void MED_USELECT::BrushObject(MQScene scene, MQObject obj, const FVECTOR2& centr
         continue;
       }
     }
-    const FVECTOR3 s = HostWorldToScreen(scene, p);
+    const FVECTOR3 s = host.WorldToScreen(p);
     const float dx = s.x - centre.x, dy = s.y - centre.y;
     const float d2 = dx * dx + dy * dy;
     if (d2 <= r2) candidates.emplace_back(v, d2);

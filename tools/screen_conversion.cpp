@@ -23,3 +23,15 @@ FVECTOR3 SCREENCONVMQ::WorldToScreen(const FVECTOR3& p) const {
 FVECTOR3 SCREENCONVMQ::ScreenToWorld(const FVECTOR3& s) const {
   return Convert(scene_, MQSCENE_CONVERT_SCREEN_TO_3D, s);
 }
+
+FMATRIX SCREENCONVMQ::ViewMatrix() const {
+  FMATRIX m;
+  if (scene_ != nullptr) HostApi().MQScene_GetViewMatrix(scene_, m.m);
+  return m;
+}
+
+FMATRIX SCREENCONVMQ::ProjMatrix() const {
+  FMATRIX m;
+  if (scene_ != nullptr) HostApi().MQScene_GetProjMatrix(scene_, m.m);
+  return m;
+}

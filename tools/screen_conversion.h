@@ -12,6 +12,10 @@ class SCREENCONVMQ final : public MED_SCREENCONVBASE {
   void SetScene(MQScene scene) override { scene_ = scene; }
   MQScene Scene() const { return scene_; }
 
+  // The scene's matrices; the identity without a scene.
+  FMATRIX ViewMatrix() const;
+  FMATRIX ProjMatrix() const;
+
  private:
   MQScene scene_;
 };

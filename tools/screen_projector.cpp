@@ -2,21 +2,13 @@
 
 #include <cmath>
 
-#include "sdk/host_api.h"
-#include "sdk/host_codes.h"
-
-FVECTOR3 HostWorldToScreen(MQScene scene, const FVECTOR3& p) {
-  float values[kMQSceneToScreenFloats] = {p.x, p.y, p.z, 0.0f, 0.0f, 0.0f, 0.0f};
-  HostApi().MQScene_FloatValue(scene, MQSCENE_CONVERT_3D_TO_SCREEN, values);
-  return FVECTOR3(values[3], values[4], values[5]);
-}
+#include "tools/screen_conversion.h"
 
 bool SCREEN_PROJECTOR::Calibrate(MQScene scene, const std::vector<FVECTOR3>& samples) {
   usable_ = false;
   if (scene == nullptr || samples.empty()) return false;
-  FMATRIX view, proj;
-  HostApi().MQScene_GetViewMatrix(scene, view.m);
-  HostApi().MQScene_GetProjMatrix(scene, proj.m);
+  const SCREENCONVMQ host(scene);
+  const FMATRIX view = host.ViewMatrix(), proj = host.ProjMatrix();
   for (int i = 0; i < 4; ++i) {
     for (int j = 0; j < 4; ++j) {
       double sum = 0.0;
@@ -29,7 +21,7 @@ bool SCREEN_PROJECTOR::Calibrate(MQScene scene, const std::vector<FVECTOR3>& sam
   std::vector<FVECTOR3> screen;
   double best_x = 0.0, best_y = 0.0;
   for (const FVECTOR3& p : samples) {
-    screen.push_back(HostWorldToScreen(scene, p));
+    screen.push_back(host.WorldToScreen(p));
     double nx = 0.0, ny = 0.0;
     if (!Ndc(p, nx, ny)) continue;
     const FVECTOR3& s = screen.back();

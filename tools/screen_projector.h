@@ -56,6 +56,3 @@ class SCREEN_PROJECTOR {
   double half_height_ = 0.0;
   bool usable_ = false;
 };
-
-// The host's own conversion of one point: screen x, y and depth.
-FVECTOR3 HostWorldToScreen(MQScene scene, const FVECTOR3& p);

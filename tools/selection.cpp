@@ -57,17 +57,9 @@ void USELECT_PARA::GetViewportSize(int& width, int& height) const {
   if (service_ != nullptr) service_->GetViewSize(width, height);
 }
 
-FMATRIX USELECT_PARA::GetProjMatrix() const {
-  FMATRIX m;
-  if (Scene() != nullptr) HostApi().MQScene_GetProjMatrix(Scene(), m.m);
-  return m;
-}
+FMATRIX USELECT_PARA::GetProjMatrix() const { return converter_.ProjMatrix(); }
 
-FMATRIX USELECT_PARA::GetViewMatrix() const {
-  FMATRIX m;
-  if (Scene() != nullptr) HostApi().MQScene_GetViewMatrix(Scene(), m.m);
-  return m;
-}
+FMATRIX USELECT_PARA::GetViewMatrix() const { return converter_.ViewMatrix(); }
 
 MOUSE_RAY MouseRay(const MED_USELECT_PARA_BASE& para, float x, float y) {
   const FVECTOR3 near_point = para.ScreenToWorld(FVECTOR3(x, y, 0.001f));

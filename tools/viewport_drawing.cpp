@@ -98,17 +98,9 @@ UDRAW_OBJECT UDRAW_MQ::CreateFaceObject(const UCOLOR& colour, int& material) {
   return std::make_unique<UDRAWHANDLEMQ>(object, kShowFaces);
 }
 
-FMATRIX UDRAW_MQ::GetViewMatrix() const {
-  FMATRIX m;
-  if (Scene() != nullptr) HostApi().MQScene_GetViewMatrix(Scene(), m.m);
-  return m;
-}
+FMATRIX UDRAW_MQ::GetViewMatrix() const { return converter_.ViewMatrix(); }
 
-FMATRIX UDRAW_MQ::GetProjMatrix() const {
-  FMATRIX m;
-  if (Scene() != nullptr) HostApi().MQScene_GetProjMatrix(Scene(), m.m);
-  return m;
-}
+FMATRIX UDRAW_MQ::GetProjMatrix() const { return converter_.ProjMatrix(); }
 
 void UDRAW_MQ::GetViewportSize(int& width, int& height) const {
   width = 640;

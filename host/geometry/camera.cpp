@@ -170,12 +170,9 @@ double SafeW(double w) {
 
 const CameraConversions& ConversionsOf(const Camera& camera) {
   CameraConversions& c = camera.conversions;
-  if (c.valid_ && c.position_ == camera.position && c.look_at_ == camera.look_at && c.up_ == camera.up &&
-      c.orthographic_ == camera.orthographic && c.fov_degrees_ == camera.fov_degrees &&
-      c.ortho_height_ == camera.ortho_height && c.near_plane_ == camera.near_plane &&
-      c.far_plane_ == camera.far_plane && c.width_ == camera.width && c.height_ == camera.height) {
-    return c;
-  }
+  const CameraSettings& settings = camera;
+  // A NaN setting never compares equal, so such a camera is worked out each time.
+  if (c.valid_ && c.of_ == settings) return c;
   const Lens l = ClampedLens(camera);
   const M4 vp = Multiply(View(camera), Projection(camera));
   const M4 inverse = Inverse(vp);
@@ -183,17 +180,7 @@ const CameraConversions& ConversionsOf(const Camera& camera) {
   std::memcpy(c.inverse, inverse.a, sizeof inverse.a);
   c.width = l.width;
   c.height = l.height;
-  c.position_ = camera.position;
-  c.look_at_ = camera.look_at;
-  c.up_ = camera.up;
-  c.orthographic_ = camera.orthographic;
-  c.fov_degrees_ = camera.fov_degrees;
-  c.ortho_height_ = camera.ortho_height;
-  c.near_plane_ = camera.near_plane;
-  c.far_plane_ = camera.far_plane;
-  c.width_ = camera.width;
-  c.height_ = camera.height;
-  // A NaN field never compares equal, so such a camera is worked out each time.
+  c.of_ = settings;
   c.valid_ = true;
   return c;
 }

@@ -19,12 +19,33 @@ namespace mqhost {
 // +X is to the right and +Y up; 45° vertical field of view (the orthographic
 // height of 400 roughly matches what it shows at the origin); near 1, far
 // 10000; the 640 × 480 viewport the plug-in assumes before its first draw.
+struct CameraSettings {
+  FVECTOR3 position{0.0f, 0.0f, 500.0f};
+  FVECTOR3 look_at{0.0f, 0.0f, 0.0f};
+  FVECTOR3 up{0.0f, 1.0f, 0.0f};
+  bool orthographic = false;
+  float fov_degrees = 45.0f;    // vertical, perspective only
+  float ortho_height = 400.0f;  // world units visible vertically, orthographic only
+  float near_plane = 1.0f;
+  float far_plane = 10000.0f;
+  int width = 640;
+  int height = 480;
+};
+
+inline bool operator==(const CameraSettings& a, const CameraSettings& b) {
+  return a.position == b.position && a.look_at == b.look_at && a.up == b.up &&
+         a.orthographic == b.orthographic && a.fov_degrees == b.fov_degrees &&
+         a.ortho_height == b.ortho_height && a.near_plane == b.near_plane && a.far_plane == b.far_plane &&
+         a.width == b.width && a.height == b.height;
+}
+inline bool operator!=(const CameraSettings& a, const CameraSettings& b) { return !(a == b); }
+
 struct Camera;
 
 // What the conversions work out from a camera (the matrices in double, the
-// screen size), kept with the camera until one of its fields changes: a pick
-// or a brush stroke asks for many conversions in one view. A copied camera
-// works its own out again.
+// screen size), kept with the camera until one of its settings changes: a
+// pick or a brush stroke asks for many conversions in one view. A copied
+// camera works its own out again.
 class CameraConversions {
  public:
   CameraConversions() = default;
@@ -41,38 +62,17 @@ class CameraConversions {
  private:
   friend const CameraConversions& ConversionsOf(const Camera& camera);
   bool valid_ = false;
-  // The fields they were worked out from.
-  FVECTOR3 position_, look_at_, up_;
-  bool orthographic_ = false;
-  float fov_degrees_ = 0.0f, ortho_height_ = 0.0f, near_plane_ = 0.0f, far_plane_ = 0.0f;
-  int width_ = 0, height_ = 0;
+  CameraSettings of_;  // what they were worked out from
 };
 
-struct Camera {
-  FVECTOR3 position{0.0f, 0.0f, 500.0f};
-  FVECTOR3 look_at{0.0f, 0.0f, 0.0f};
-  FVECTOR3 up{0.0f, 1.0f, 0.0f};
-  bool orthographic = false;
-  float fov_degrees = 45.0f;    // vertical, perspective only
-  float ortho_height = 400.0f;  // world units visible vertically, orthographic only
-  float near_plane = 1.0f;
-  float far_plane = 10000.0f;
-  int width = 640;
-  int height = 480;
-
-  mutable CameraConversions conversions;  // not part of the camera's value
+// The scene's camera: its settings (which alone make its value) and the
+// conversions kept with them.
+struct Camera : CameraSettings {
+  mutable CameraConversions conversions;
 };
 
-// The camera's conversions, worked out again when a field has changed.
+// The camera's conversions, worked out again when a setting has changed.
 const CameraConversions& ConversionsOf(const Camera& camera);
-
-inline bool operator==(const Camera& a, const Camera& b) {
-  return a.position == b.position && a.look_at == b.look_at && a.up == b.up &&
-         a.orthographic == b.orthographic && a.fov_degrees == b.fov_degrees &&
-         a.ortho_height == b.ortho_height && a.near_plane == b.near_plane && a.far_plane == b.far_plane &&
-         a.width == b.width && a.height == b.height;
-}
-inline bool operator!=(const Camera& a, const Camera& b) { return !(a == b); }
 
 // A camera with look_at on position looks toward -Z; an up parallel to the
 // viewing direction is replaced by another axis. Out-of-range lens values
