@@ -46,8 +46,22 @@ class BenchToolService : public MED_TOOL_SERVICE {
   MQMaterial CreateDrawingMaterial(int& index, BOOL instant) override {
     return mqhost::ToHandle(bench_.document().CreateDrawingMaterial(instant != FALSE, &index));
   }
+  // Picking and drawing ask nothing of the edit tools' services.
+  MQEXPDOC* GetModel() const override { return nullptr; }
+  MED_SCREENCONVBASE* GetScreenConverter() const override { return nullptr; }
+  int GetToolOption(int) const override { return 0; }
+  int GetIkType() const override { return 0; }
+  void RefreshPanels() override {}
+  void UpdateUndo() override {}
+  void MarkRenderingDeform() override {}
+  void MarkRenderingRecolour() override {}
+  void DeleteSelectedBones() override {}
+  void SelectAllBones() override {}
+  void ClearBoneSelection() override {}
+  MEDUDRAW_BASE& GetDrawer() const override { return *drawer; }
 
   mutable quorvel::RigEditState state;
+  MEDUDRAW_BASE* drawer = nullptr;
   float depth = 0.0f;
   HANDLE_STATE handle;
 

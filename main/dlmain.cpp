@@ -10,7 +10,9 @@
 #include "platform/codepage.h"
 #include "platform/keyboard.h"
 #include "platform/module.h"
+#include "rig/bone_align.h"
 #include "rig/hierarchy.h"
+#include "rig/id_table.h"
 #include "rig/pose_list.h"
 #include "rig/records.h"
 #include "rig/rig_document.h"
@@ -392,7 +394,7 @@ void DLMAIN::SetMode(int new_mode) {
     const bool make_move = (old_mode == MODE_MAKE && new_mode == MODE_MOVE) ||
                            (old_mode == MODE_MOVE && new_mode == MODE_MAKE);
     if (!make_move) {
-      state.current_bone = 0;
+      state.current_bone = -1;
       quorvel::ClearSelection(document, slots, state);
       ClearSelection();
     }
@@ -485,8 +487,8 @@ void DLMAIN::ReleaseModel() {
   model.reset();
 }
 
-// The picked selection object arrives with the viewport tools; until then
-// there is no selection to empty.
+// The selection lives in the objects' records; what the main object keeps of
+// it is the handle standing at it.
 void DLMAIN::ClearSelection() { handle = HANDLE_STATE(); }
 
 // ---------------------------------------------------------------- drawing and input
@@ -598,14 +600,99 @@ void DLMAIN::BoneAlign(void* owner) {
   const bool selected = model && quorvel::SelectionCentre(model->Document(), slots,
                                                           /*posed=*/false, centre);
   ++dialogcall_cnt;
+  bool ok = false;
   if (!selected) {
     ui->MessageBox(owner, Ansi("ボーンを選択してください").c_str(), Ansi("エラー").c_str(),
                    kMessageBoxOk);
   } else {
     align_param.position = centre;
-    ui->RunBoneAlignDialog(owner, service.get(), align_param);
+    ok = ui->RunBoneAlignDialog(owner, service.get(), align_param);
   }
   --dialogcall_cnt;
+  if (!ok || !model) return;
+
+  MQDocument document = model->Document();
+  FMATRIX frame = FMATRIX::Translation(align_param.position);
+  if ((align_param.flags & kAlignFromBone) != 0) {
+    MQObject bone = quorvel::FindObjectByUniqueId(document, align_param.bone);
+    FMATRIX bone_frame;
+    // A reference bone that is gone (or has no direction) aligns nothing.
+    if (bone == nullptr || !quorvel::BoneFrame(document, bone, bone_frame)) return;
+    frame = bone_frame;
+  }
+  if ((align_param.flags & kAlignPivots) == 0) return;
+  if (!quorvel::AlignSelectedPivots(document, slots, model->EditState(), align_param.axis, frame,
+                                    GetToolOption(1))) {
+    return;
+  }
+  model->ForgetPoseCache();
+  MarkRenderingRebuild();
+  HandleAtSelectionCentre(handle, document, slots, /*posed=*/false);
+  Redraw();
+  RequestUndoState();
+}
+
+// ---------------------------------------------------------------- pose list
+
+bool DLMAIN::PoseChanged(bool changed) {
+  if (!changed || !model) return false;
+  model->UpdatePoseMatrices();
+  MarkRenderingDeform();
+  Redraw();
+  return true;
+}
+
+bool DLMAIN::NewPose() { return model && PoseChanged(quorvel::NewPose(*model) != nullptr); }
+
+bool DLMAIN::DeleteCurrentPose() { return model && PoseChanged(quorvel::DeleteCurrentPose(*model)); }
+
+bool DLMAIN::CopyCurrentPose() { return model && PoseChanged(quorvel::CopyCurrentPose(*model) != nullptr); }
+
+bool DLMAIN::SelectPose(int position) {
+  if (!model) return false;
+  quorvel::RigEditState& state = model->EditState();
+  const int32_t before = state.current_pose_id;
+  return PoseChanged(quorvel::SetCurrentPosition(state, position) && state.current_pose_id != before);
+}
+
+bool DLMAIN::ResetCurrentBonePose() { return model && PoseChanged(quorvel::ResetCurrentBonePose(*model)); }
+
+bool DLMAIN::ResetAllBonesPose() { return model && PoseChanged(quorvel::ResetAllBonesPose(*model)); }
+
+bool DLMAIN::UpdatePose() { return PoseChanged(true); }
+
+// ---------------------------------------------------------------- bone keys
+
+void DLMAIN::BonesEdited() {
+  Redraw();
+  RefreshPanels();
+  RequestUndoState();
+}
+
+void DLMAIN::DeleteSelectedBones() {
+  if (!model) return;
+  if (quorvel::DeleteSelectedBones(model->Document(), slots, model->EditState()) > 0) {
+    // The objects are gone: the model and the copies learn the new list.
+    model->ForgetPoseCache();
+    model->Refresh();
+    MarkRenderingRebuild();
+    ClearSelection();
+  }
+  BonesEdited();
+}
+
+void DLMAIN::SelectAllBones() {
+  if (!model) return;
+  quorvel::SelectAllBones(model->Document(), slots, model->EditState());
+  HandleAtSelectionCentre(handle, model->Document(), slots, /*posed=*/false);
+  BonesEdited();
+}
+
+void DLMAIN::ClearBoneSelection() {
+  if (!model) return;
+  quorvel::ClearSelection(model->Document(), slots, model->EditState());
+  ClearSelection();
+  BonesEdited();
 }
 
 // ---------------------------------------------------------------- options

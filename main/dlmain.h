@@ -20,6 +20,7 @@
 #include "sdk/plugin.h"
 #include "tools/bone_drawing.h"
 #include "tools/command_framework.h"
+#include "tools/command_processors.h"
 #include "tools/viewport_drawing.h"
 
 // The plug-in's identity, the same pair its user-data kinds are registered with.
@@ -127,6 +128,23 @@ class DLMAIN : public MQCommandPlugin, private MED_UNDO_HOOKS, private quorvel::
   void BoneAlign(void* owner);
   void EnableSwitch(void* owner);
 
+  // The pose list's operations for the pose command and the pose panels;
+  // each recomputes the pose, re-skins the viewport's copies and redraws.
+  // False when there is no document model or nothing changed.
+  bool NewPose();
+  bool DeleteCurrentPose();
+  bool CopyCurrentPose();
+  bool SelectPose(int position);
+  bool ResetCurrentBonePose();
+  bool ResetAllBonesPose();
+  // After pose records were written by someone else (a panel).
+  bool UpdatePose();
+  // The move command's key commands; each redraws, refreshes the panels and
+  // asks for an undo state.
+  void DeleteSelectedBones();
+  void SelectAllBones();
+  void ClearBoneSelection();
+
   void Redraw() override;
   void RedrawAndRefreshPanels();
   void RefreshPanels() override;
@@ -146,6 +164,8 @@ class DLMAIN : public MQCommandPlugin, private MED_UNDO_HOOKS, private quorvel::
   MED_SCREENCONVBASE* GetScreenConverter() const;
   const quorvel::RigSlotTable& GetSlots() const { return slots; }
   BONEALIGN_PARAM& GetAlignParam() { return align_param; }
+  // The picker of the main object, for panels that pick.
+  MED_USELECT& GetSelection() { return selection; }
   DRAG_STATE& GetDragState() { return drag_state; }
   UDRAW_MQ& GetDrawer() { return mq; }
   // The rendering copies show the posed rig: the model's render state.
@@ -229,6 +249,10 @@ class DLMAIN : public MQCommandPlugin, private MED_UNDO_HOOKS, private quorvel::
   void ShowPanels(bool shown);
   void ReplaceProcessor();
   void SetModelRenderState();
+  // The end of a pose-list operation that changed something.
+  bool PoseChanged(bool changed);
+  // The end of a key command on bones.
+  void BonesEdited();
   // Calls `op` of the processor with a record for this event; 0 without one.
   int CallProcessor(int (MED_COMPROC_BASE::*op)(MED_COMPROC_CALLBACK_BASE&), MQDocument document,
                     MQScene view, const BUTTON_STATE& state, int key = 0);
@@ -266,6 +290,7 @@ class DLMAIN : public MQCommandPlugin, private MED_UNDO_HOOKS, private quorvel::
   std::array<int, PANEL_COUNT> panel_visible{};
   std::unique_ptr<MED_COMPROC_BASE> processor;
   UNDOBUFF2 undobuff;
+  MED_USELECT selection;
   DRAG_STATE drag_state;
   BONEALIGN_PARAM align_param;
   WINPOS_TABLE winpos;
@@ -275,7 +300,7 @@ class DLMAIN : public MQCommandPlugin, private MED_UNDO_HOOKS, private quorvel::
   HANDLE_STATE handle;
   bool minimized = false;
   std::string settings_key = kQuorvelSettingsKey;
-  ProcessorFactory processor_factory = nullptr;
+  ProcessorFactory processor_factory = &MakeCommandProcessor;
   // Records handed to the host through BeginCallback, until they are run.
   std::list<DeferredCall> deferred_calls;
 };

@@ -122,6 +122,32 @@ void IDLMAIN::DeleteDrawingMaterial(MQMaterial material) {
   main_->DeleteDrawingMaterial(main_->GetDocument(), material);
 }
 
+bool IDLMAIN::NewPose() { return main_->NewPose(); }
+
+bool IDLMAIN::DeleteCurrentPose() { return main_->DeleteCurrentPose(); }
+
+bool IDLMAIN::CopyCurrentPose() { return main_->CopyCurrentPose(); }
+
+bool IDLMAIN::SelectPose(int position) { return main_->SelectPose(position); }
+
+bool IDLMAIN::ResetCurrentBonePose() { return main_->ResetCurrentBonePose(); }
+
+bool IDLMAIN::ResetAllBonesPose() { return main_->ResetAllBonesPose(); }
+
+bool IDLMAIN::UpdatePose() { return main_->UpdatePose(); }
+
+void IDLMAIN::DeleteSelectedBones() { main_->DeleteSelectedBones(); }
+
+void IDLMAIN::SelectAllBones() { main_->SelectAllBones(); }
+
+void IDLMAIN::ClearBoneSelection() { main_->ClearBoneSelection(); }
+
+MED_USELECT& IDLMAIN::GetSelection() const { return main_->GetSelection(); }
+
+void IDLMAIN::MarkRenderingDeform() { main_->MarkRenderingDeform(); }
+
+void IDLMAIN::MarkRenderingRecolour() { main_->MarkRenderingRecolour(); }
+
 void IDLMAIN::ResetUndo() { main_->ResetUndo(); }
 
 void IDLMAIN::PushUndo(int state, int size) { main_->PushUndo(state, size); }

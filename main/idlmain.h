@@ -10,10 +10,11 @@
 #include "rig/edit_state.h"
 #include "rig/slot_table.h"
 #include "sdk/mq_types.h"
+#include "tools/picking.h"
 #include "tools/tool_service.h"
+#include "tools/viewport_drawing.h"
 
 class DLMAIN;
-class UDRAW_MQ;
 
 class IDLMAIN : public MED_DOCMODEL_SERVICE, public MED_TOOL_SERVICE {
  public:
@@ -46,10 +47,10 @@ class IDLMAIN : public MED_DOCMODEL_SERVICE, public MED_TOOL_SERVICE {
   void SetShowCurObjWeight(int on);
   int GetDrawBoneRoll() const;
   void SetDrawBoneRoll(int on);
-  int GetIkType() const;
+  int GetIkType() const override;
   void SetIkType(int type);
   // n = 1..5; 0 for any other n.
-  int GetToolOption(int n) const;
+  int GetToolOption(int n) const override;
   void SetToolOption(int n, int value);
   bool GetModelOption(MQEXPDOC::Option bit) const;
   void SetModelOption(MQEXPDOC::Option bit, bool on);
@@ -58,28 +59,41 @@ class IDLMAIN : public MED_DOCMODEL_SERVICE, public MED_TOOL_SERVICE {
   void SetMode(int mode);
   void BoneAlign(void* owner);
   void EnableSwitch(void* owner);
+  // The pose list (each recomputes the pose, re-skins and redraws).
+  bool NewPose();
+  bool DeleteCurrentPose();
+  bool CopyCurrentPose();
+  bool SelectPose(int position);
+  bool ResetCurrentBonePose();
+  bool ResetAllBonesPose();
+  bool UpdatePose();
+  // The move command's keys (each redraws, refreshes and asks for undo).
+  void DeleteSelectedBones() override;
+  void SelectAllBones() override;
+  void ClearBoneSelection() override;
 
   // ---------------------------------------------------------------- refresh
   void Redraw() override;
   void RedrawAndRefreshPanels();
-  void RefreshPanels();
+  void RefreshPanels() override;
   // The same, with the dialog depth raised around the call.
   void DialogRedraw();
   void DialogRedrawAndRefreshPanels();
   void DialogRefreshPanels();
-  void UpdateUndo();
+  void UpdateUndo() override;
 
   // ---------------------------------------------------------------- model access
-  MQEXPDOC* GetModel() const;
+  MQEXPDOC* GetModel() const override;
   quorvel::RigEditState* GetEditState() const override;
   MQDocument GetDocument() const override;
   MQObject GetCurrentObject() const;
   MQMaterial GetCurrentMaterial() const;
-  MED_SCREENCONVBASE* GetScreenConverter() const;
+  MED_SCREENCONVBASE* GetScreenConverter() const override;
   const quorvel::RigSlotTable& GetSlots() const override;
   BONEALIGN_PARAM& GetAlignParam() const;
+  MED_USELECT& GetSelection() const;
   // The viewport drawing object.
-  UDRAW_MQ& GetDrawer() const;
+  UDRAW_MQ& GetDrawer() const override;
 
   // ---------------------------------------------------------------- viewport tools
   bool IsPoseMode() const override;
@@ -93,6 +107,8 @@ class IDLMAIN : public MED_DOCMODEL_SERVICE, public MED_TOOL_SERVICE {
   MQObject CreateDrawingObject(int flags, BOOL instant = TRUE) override;
   MQMaterial CreateDrawingMaterial(int& index, BOOL instant = TRUE) override;
   void DeleteDrawingObject(MQObject object);
+  void MarkRenderingDeform() override;
+  void MarkRenderingRecolour() override;
   void DeleteDrawingMaterial(MQMaterial material);
 
   // ---------------------------------------------------------------- undo

@@ -43,9 +43,15 @@ constexpr int kAnswerOk = 1;                   // IDOK
 constexpr int kAnswerCancel = 2;               // IDCANCEL
 
 // The last values of the bone-align dialog.
+// Bits of BONEALIGN_PARAM::flags.
+enum : int32_t {
+  kAlignPivots = 1 << 0,    // the selected pivots are aligned
+  kAlignFromBone = 1 << 1,  // the frame is the reference bone's, not the position
+};
+
 struct BONEALIGN_PARAM {
   int32_t axis = 0;   // 0 X, 1 Y, 2 Z
-  int32_t flags = 0;  // bit 0 align pivots, bit 1 take the frame from `bone`
+  int32_t flags = kAlignPivots;
   FVECTOR3 position{0.0f, 0.0f, 0.0f};
   int32_t bone = -1;  // unique id of the reference bone, -1 none
 };

@@ -130,6 +130,9 @@ class MQEXPDOC {
   // Objects moved, were re-parented, or host undo rewrote the document: the
   // next UpdatePoseMatrices learns the document again.
   void ForgetPoseCache();
+  // The evaluator UpdatePoseMatrices runs, for callers that store a pose
+  // themselves and evaluate it with what the evaluator kept; may be null.
+  PoseEvaluator* Evaluator() const { return evaluate_pose_.get(); }
   // (Making, deleting and copying poses and putting bones back to rest are
   // the pose list's operations on a model, rig/pose_list.h; they recompute
   // through UpdatePoseMatrices.)

@@ -179,6 +179,17 @@ void DrawBones(MEDUDRAW_BASE& drawer, MQDocument doc, const quorvel::RigSlotTabl
   });
 }
 
+void DrawPreviewBone(MEDUDRAW_BASE& drawer, const FVECTOR3& head, const FVECTOR3& tail,
+                     const UCOLOR& colour) {
+  // Every class of the context is the base colour: the bone drawn plain.
+  BoneDrawingContext context(drawer, colour);
+  BONE_LOOK look;
+  look.body = true;
+  look.roll = true;
+  look.tail = true;
+  DrawOneBone(context, quorvel::BonePointsTo(head, tail), look);
+}
+
 void DrawLocalAxes(MEDUDRAW_BASE& drawer, MQDocument doc, bool current_only) {
   if (doc == nullptr) return;
   UDRAW_OBJECT red = drawer.CreateLineObject(UCOLOR(255, 0, 0));

@@ -51,6 +51,11 @@ BONE_LOOK LookOfBone(MQDocument doc, MQObject obj, uint32_t flags, const quorvel
 void DrawBones(MEDUDRAW_BASE& drawer, MQDocument doc, const quorvel::RigSlotTable& slots,
                const quorvel::RigEditState* state, bool pose_mode);
 
+// One bone from `head` to `tail` that is not (yet) in the document, all in
+// one colour: body, roll line and point, head and tail points.
+void DrawPreviewBone(MEDUDRAW_BASE& drawer, const FVECTOR3& head, const FVECTOR3& tail,
+                     const UCOLOR& colour);
+
 // Red, green and blue lines five local units long along each visible
 // object's axes (only the host's current object when `current_only`).
 void DrawLocalAxes(MEDUDRAW_BASE& drawer, MQDocument doc, bool current_only);

@@ -2,6 +2,7 @@
 
 #include "rig/bone_points.h"
 #include "rig/hierarchy.h"
+#include "rig/id_table.h"
 #include "rig/host_records.h"
 #include "rig/records.h"
 #include "rig/rig_access.h"
@@ -11,6 +12,75 @@ using quorvel::OBase;
 using quorvel::RigEditState;
 using quorvel::RigSlotTable;
 namespace hr = quorvel::host_records;
+
+bool TOOL_CONTEXT::Open(const MED_COMPROC_CALLBACK_BASE& cb) {
+  service = cb.GetToolService();
+  if (service == nullptr) return false;
+  doc = service->GetDocument();
+  state = service->GetEditState();
+  slots = &service->GetSlots();
+  return doc != nullptr && state != nullptr && slots->OBase() > 0;
+}
+
+void StartDragRecord(DRAG_RECORD& record, const MED_USELECT_PARA_BASE& para, const FVECTOR2& mouse) {
+  record.drag.screen = FVECTOR3(mouse.x, mouse.y, para.GetPickDepth());
+  record.drag.world = UnprojectAtPickDepth(para, mouse.x, mouse.y);
+  record.moved = false;
+}
+
+bool DragStepMatrix(DRAG_RECORD& record, const MED_USELECT_PARA_BASE& para, const FVECTOR2& mouse,
+                    const HANDLE_STATE& handle, int handle_type, FMATRIX& step) {
+  int width = 0, height = 0;
+  para.GetViewportSize(width, height);
+  const FVECTOR3 screen(mouse.x, mouse.y, para.GetPickDepth());
+  const FVECTOR3 world = UnprojectAtPickDepth(para, mouse.x, mouse.y);
+  return HandleDragToMatrix(record.drag, screen, world, para.GetProjMatrix(), para.GetViewMatrix(),
+                            width, height, handle, handle_type, step) != 0;
+}
+
+MQObject PressPick(const TOOL_CONTEXT& tool, MED_COMPROC_CALLBACK_BASE& cb, MED_USELECT& picker,
+                   int kinds, bool pose_mode, DRAG_RECORD& drag, RUBBER_BAND& rectangle,
+                   MED_SELECTITEM& picked) {
+  MED_USELECT_PARA_BASE& para = cb.GetSelectPara();
+  const FVECTOR2 mouse = cb.GetMousePos();
+  HANDLE_STATE& handle = tool.service->GetHandleState();
+  picked = MED_SELECTITEM();
+  const int found = picker.Pick(para, tool.doc, *tool.slots, tool.state, mouse.x, mouse.y, picked,
+                                kinds, pose_mode, tool.service->GetHandleType());
+  StartDragRecord(drag, para, mouse);
+  if (!found) {
+    picked = MED_SELECTITEM();
+    para.SetPickDepth(0.0f);
+    rectangle.Start(mouse);
+    if (!cb.GetCtrl()) {
+      tool.state->current_bone = -1;
+      quorvel::ClearSelection(tool.doc, *tool.slots, *tool.state);
+    }
+    handle.active = false;
+    handle.axis = 0;
+    return nullptr;
+  }
+  if (picked.IsHandle()) {
+    handle.axis = HandleAxisOfKind(picked.kind);
+    return nullptr;
+  }
+  return MED_SELECTITEM::KindClass(picked.kind) == SELKIND_BONE
+             ? hr::FindByUniqueId(tool.doc, picked.id)
+             : nullptr;
+}
+
+void MakeCurrentPart(const TOOL_CONTEXT& tool, MQObject obj, const MED_SELECTITEM& picked, bool posed) {
+  HANDLE_STATE& handle = tool.service->GetHandleState();
+  quorvel::ClearSelection(tool.doc, *tool.slots, *tool.state);
+  tool.state->current_bone = picked.id;
+  tool.state->current_part_kind = picked.kind;
+  handle.axis = 0;
+  SelectPart(obj, *tool.slots, *tool.state, picked.kind);
+  quorvel::SetCurrentObject(tool.doc, obj);
+  handle.active = HandleVisibleForKind(tool.doc, obj, picked.kind);
+  handle.matrix = FMATRIX();
+  HandleAtPart(handle, tool.doc, obj, *tool.slots, picked.kind, posed);
+}
 
 int HoverKinds(const RigEditState& state) {
   return state.RollShown() ? (PICK_PIVOTS | PICK_ROLLS | PICK_BODIES) : (PICK_PIVOTS | PICK_BODIES);

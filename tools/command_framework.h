@@ -8,6 +8,7 @@
 #include "sdk/mq_types.h"
 #include "sdk/named_args.h"
 #include "tools/picking.h"
+#include "tools/handle.h"
 #include "tools/selection.h"
 #include "tools/tool_service.h"
 
@@ -89,6 +90,60 @@ class MED_COMPROC_BASE {
   MED_COMPROC_BASE(const MED_COMPROC_BASE&) = default;
   MED_COMPROC_BASE& operator=(const MED_COMPROC_BASE&) = default;
 };
+
+// What every processor operation starts from: the service, its document, the
+// rig's edit state and the slot table. Open answers false (and the operation
+// does nothing) when any of them is missing.
+struct TOOL_CONTEXT {
+  MED_TOOL_SERVICE* service = nullptr;
+  MQDocument doc = nullptr;
+  quorvel::RigEditState* state = nullptr;
+  const quorvel::RigSlotTable* slots = nullptr;
+
+  bool Open(const MED_COMPROC_CALLBACK_BASE& cb);
+};
+
+// The rubber-band rectangle a click into empty space starts.
+struct RUBBER_BAND {
+  bool active = false;
+  FVECTOR2 start;
+  FVECTOR2 corner;
+
+  void Start(const FVECTOR2& at) {
+    active = true;
+    start = corner = at;
+  }
+};
+
+// A drag's last screen and world points, and whether it changed anything.
+struct DRAG_RECORD {
+  HANDLE_DRAG drag;
+  bool moved = false;
+};
+
+// Starts the record at the mouse: the screen point at the depth of the last
+// pick and the world point there.
+void StartDragRecord(DRAG_RECORD& record, const MED_USELECT_PARA_BASE& para, const FVECTOR2& mouse);
+// One drag step to the mouse turned into the transform the handle asks for
+// (HandleDragToMatrix). False when the handle type gives none.
+bool DragStepMatrix(DRAG_RECORD& record, const MED_USELECT_PARA_BASE& para, const FVECTOR2& mouse,
+                    const HANDLE_STATE& handle, int handle_type, FMATRIX& step);
+
+// What a left press of the move and pose tools does first: picks `kinds`,
+// starts the drag record at the depth that pick found (so the first step
+// does not jump between the depths of two picks), and handles a press that
+// finds nothing (pick depth 0, a rubber band started, and unless Ctrl is
+// held no current bone and no selection; the handle hidden) or a handle
+// part (its axis stored). Answers the picked bone's object, null otherwise;
+// `picked` is what was picked (empty for nothing).
+MQObject PressPick(const TOOL_CONTEXT& tool, MED_COMPROC_CALLBACK_BASE& cb, MED_USELECT& picker,
+                   int kinds, bool pose_mode, DRAG_RECORD& drag, RUBBER_BAND& rectangle,
+                   MED_SELECTITEM& picked);
+
+// Makes the picked part of `obj` the only selected part, its bone the
+// current bone and the host's current object, and puts the handle at the
+// part (through the pose when `posed`), shown when the part can move alone.
+void MakeCurrentPart(const TOOL_CONTEXT& tool, MQObject obj, const MED_SELECTITEM& picked, bool posed);
 
 // ---------------------------------------------------------------- shared helpers
 // Used by the move and motion processors (hover also by the make processor).

@@ -7,6 +7,10 @@
 #include "rig/slot_table.h"
 #include "sdk/mq_types.h"
 
+class MQEXPDOC;
+class MED_SCREENCONVBASE;
+class MEDUDRAW_BASE;
+
 // The transform handle of the move and pose tools, kept between frames.
 struct HANDLE_STATE {
   bool active = false;  // shown at `matrix` (something is selected)
@@ -46,6 +50,29 @@ class MED_TOOL_SERVICE {
   virtual int GetHandleType() const = 0;
   virtual int GetShowHandle() const = 0;
   virtual void Redraw() = 0;
+
+  // ---------------------------------------------------------------- the edit tools
+  // The document model; null while no document is open.
+  virtual MQEXPDOC* GetModel() const = 0;
+  // The converter rectangle selection projects through; null without a model.
+  virtual MED_SCREENCONVBASE* GetScreenConverter() const = 0;
+  // n = 1..5 (1 vertex follow, 2 IK while moving, 3 make mode, 4 handle type).
+  virtual int GetToolOption(int n) const = 0;
+  // Children follow a posing drag.
+  virtual int GetIkType() const = 0;
+  virtual void RefreshPanels() = 0;
+  // Asks the host for an undo state.
+  virtual void UpdateUndo() = 0;
+  // The viewport's copies: skin again, or only colour again.
+  virtual void MarkRenderingDeform() = 0;
+  virtual void MarkRenderingRecolour() = 0;
+  // The move tool's key commands on the selected bones; each redraws,
+  // refreshes the panels and asks for an undo state.
+  virtual void DeleteSelectedBones() = 0;
+  virtual void SelectAllBones() = 0;
+  virtual void ClearBoneSelection() = 0;
+  // Where the tools draw their overlays during a draw event.
+  virtual MEDUDRAW_BASE& GetDrawer() const = 0;
 
   // ---------------------------------------------------------------- drawing objects
   // The host's drawing objects of the open document (the frame's requests):

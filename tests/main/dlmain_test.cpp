@@ -603,7 +603,7 @@ TEST_F(DlmainTest, ModeChangesClearTheBoneAndSelectionExceptBetweenMakeAndMove) 
     quorvel::SetBoneFlag(bone, main_->GetSlots(), OBase::OB_SEL_PIVOT, true);
     main_->Service()->SetMode(c.to);
     EXPECT_EQ(main_->GetMode(), c.to);
-    EXPECT_EQ(state.current_bone != 0, c.kept);
+    EXPECT_EQ(state.current_bone != -1, c.kept);
     EXPECT_EQ(quorvel::GetBoneFlag(bone, main_->GetSlots(), OBase::OB_SEL_PIVOT), c.kept);
   }
 }

@@ -41,6 +41,21 @@ class TestToolService : public MED_TOOL_SERVICE {
   MQMaterial CreateDrawingMaterial(int& index, BOOL instant) override {
     return mqhost::ToHandle(document_->CreateDrawingMaterial(instant != FALSE, &index));
   }
+  // The edit tools' services are not what these tests exercise: the tools
+  // run through the plug-in's main object in tests/tools/commands.
+  MQEXPDOC* GetModel() const override { return nullptr; }
+  MED_SCREENCONVBASE* GetScreenConverter() const override { return nullptr; }
+  int GetToolOption(int) const override { return 0; }
+  int GetIkType() const override { return 0; }
+  void RefreshPanels() override {}
+  void UpdateUndo() override {}
+  void MarkRenderingDeform() override {}
+  void MarkRenderingRecolour() override {}
+  void DeleteSelectedBones() override {}
+  void SelectAllBones() override {}
+  void ClearBoneSelection() override {}
+  MEDUDRAW_BASE& GetDrawer() const override { return *drawer; }
+  MEDUDRAW_BASE* drawer = nullptr;
 
   mutable quorvel::RigEditState state;
   bool pose_mode = false;

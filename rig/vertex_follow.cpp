@@ -1,0 +1,134 @@
+#include "rig/vertex_follow.h"
+
+#include <algorithm>
+#include <cmath>
+#include <unordered_map>
+
+#include "rig/hierarchy.h"
+#include "sdk/host_api.h"
+
+namespace quorvel {
+
+namespace {
+
+FMATRIX FromRows(const FVECTOR3& r0, const FVECTOR3& r1, const FVECTOR3& r2) {
+  return {r0.x, r0.y, r0.z, 0.0f, r1.x, r1.y, r1.z, 0.0f, r2.x, r2.y, r2.z, 0.0f, 0.0f, 0.0f, 0.0f, 1.0f};
+}
+
+// A unit vector perpendicular to the unit vector a.
+FVECTOR3 AnyPerpendicular(const FVECTOR3& a) {
+  const FVECTOR3 axis = std::fabs(a.x) < 0.9f ? FVECTOR3(1.0f, 0.0f, 0.0f) : FVECTOR3(0.0f, 1.0f, 0.0f);
+  return Cross(a, axis).Normalized();
+}
+
+// The turn (and stretch) of the mesh about its pivot that takes the bone from
+// q (pivot to child, before) to r (after).
+FMATRIX BoneTurn(int mode, const FVECTOR3& q, const FVECTOR3& r) {
+  const float q_length = q.Length();
+  // A bone without length has no direction to follow.
+  if (!(q_length > 0.0f)) return FMATRIX::kIdentity;
+  const float k = r.Length() / q_length;
+  const FVECTOR3 a = q.Normalized();
+  const FVECTOR3 b = r.Normalized();
+  if (Dot(a, b) >= kFollowSameDirection && std::fabs(k - 1.0f) <= kFollowLengthTolerance) {
+    return FMATRIX::kIdentity;
+  }
+  FVECTOR3 n = Cross(a, b);
+  // Opposite (or equal) directions: any axis across the bone turns it.
+  n = n.Length() > 1e-6f ? n.Normalized() : AnyPerpendicular(a);
+  const FVECTOR3 u = Cross(n, a).Normalized();
+  FVECTOR3 g = Cross(n, b).Normalized();
+  FMATRIX p, target;
+  switch (mode) {
+    case kFollowZScale:
+      p = FromRows(u, n, q);
+      target = FromRows(g, n, r);
+      break;
+    case kFollowScale:
+      g = g * k;
+      p = FromRows(u, n, a);
+      target = FromRows(g, n * k, b * k);
+      break;
+    default:  // kFollowRotate
+      p = FromRows(u, n, a);
+      target = FromRows(g, n, b);
+      break;
+  }
+  return p.Inverse() * target;
+}
+
+}  // namespace
+
+FMATRIX VertexFollowMatrix(int mode, const FMATRIX& old_global, const FMATRIX& new_global,
+                           bool child, const FVECTOR3& old_child, const FVECTOR3& new_child) {
+  switch (mode) {
+    case kFollowLocal: return old_global.Inverse() * new_global;
+    case kFollowRotate:
+    case kFollowZScale:
+    case kFollowScale: break;
+    default: return FMATRIX::kIdentity;
+  }
+  const FVECTOR3 p0 = old_global.GetTranslation();
+  const FVECTOR3 p1 = new_global.GetTranslation();
+  if (!child) return FMATRIX::Translation(p1 - p0);
+  const FMATRIX turn = BoneTurn(mode, old_child - p0, new_child - p1);
+  // About the old pivot, then to the new one, so that the mesh stays on its
+  // pivot when the pivot itself moves and the bone turns.
+  return FMATRIX::Translation(FVECTOR3() - p0) * turn * FMATRIX::Translation(p1);
+}
+
+void SetGlobalMatricesWithVertexFollow(MQDocument doc, std::vector<GlobalMatrixChange>& changes,
+                                       int mode) {
+  if (doc == nullptr) return;
+  const MQHostApi& api = HostApi();
+  std::unordered_map<MQObject, size_t> listed;
+  listed.reserve(changes.size());
+  for (size_t i = 0; i < changes.size(); ++i) listed.emplace(changes[i].object, i);
+
+  // Matrices, parents first: a child's local matrix is taken against its
+  // parent's new global matrix, so a parent that was set forces its children.
+  std::vector<char> set(changes.size(), 0);
+  for (size_t i = 0; i < changes.size(); ++i) {
+    GlobalMatrixChange& change = changes[i];
+    if (change.object == nullptr) continue;
+    bool parent_set = false;
+    if (MQObject parent = api.MQDoc_GetParentObject(doc, change.object)) {
+      auto it = listed.find(parent);
+      parent_set = it != listed.end() && set[it->second] != 0;
+    }
+    const bool differs = !(change.new_global == change.old_global);
+    if (!differs && !change.matrix_touched && !parent_set) continue;
+    SetObjectGlobalMatrix(doc, change.object, change.new_global);
+    set[i] = 1;
+    change.matrix_touched = differs;
+  }
+  if (mode == kFollowNone) return;
+
+  for (GlobalMatrixChange& change : changes) {
+    if (change.object == nullptr || change.vertices == nullptr) continue;
+    bool child = false;
+    FVECTOR3 old_child, new_child;
+    if (MQObject first = FirstChild(doc, change.object)) {
+      auto it = listed.find(first);
+      if (it != listed.end()) {
+        child = true;
+        old_child = changes[it->second].old_global.GetTranslation();
+        new_child = changes[it->second].new_global.GetTranslation();
+      }
+    }
+    const FMATRIX v =
+        VertexFollowMatrix(mode, change.old_global, change.new_global, child, old_child, new_child);
+    const bool identity = v == FMATRIX::kIdentity;
+    if (identity && !change.vertices_touched) continue;
+    const std::vector<FVECTOR3>& source = *change.vertices;
+    const int count = std::min(static_cast<int>(source.size()), api.MQObj_GetVertexCount(change.object));
+    for (int j = 0; j < count; ++j) {
+      const FVECTOR3 p = v.TransformPoint(source[static_cast<size_t>(j)]);
+      const MQPoint point{p.x, p.y, p.z};
+      api.MQObj_SetVertex(change.object, j, &point);
+    }
+    change.vertices_touched = !identity;
+  }
+}
+
+}  // namespace quorvel

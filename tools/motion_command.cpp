@@ -1,0 +1,159 @@
+#include "tools/motion_command.h"
+
+#include "rig/document_model.h"
+#include "rig/hierarchy.h"
+#include "rig/host_records.h"
+#include "rig/id_table.h"
+#include "rig/records.h"
+#include "rig/rig_access.h"
+#include "rig/rig_document.h"
+#include "sdk/host_api.h"
+
+using quorvel::OBase;
+using quorvel::UBONEIK_BONE;
+namespace hr = quorvel::host_records;
+
+namespace {
+
+constexpr int kKeyEnter = 13;
+constexpr int kKeyDelete = 46;
+
+}  // namespace
+
+bool DispatchIkDrag(quorvel::UBONEIK_MODEL& model, MQDocument doc, const quorvel::RigSlotTable& slots,
+                    int32_t bone, int32_t kind, const FVECTOR3& target, bool children_follow) {
+  MQObject obj = quorvel::FindObjectByUniqueId(doc, bone);
+  if (obj == nullptr) return false;
+  UBONEIK_BONE* node = model.FindBone(bone);
+  switch (kind) {
+    case SELKIND_PIVOT: {
+      if (node != nullptr && !quorvel::IsFirstChild(doc, obj)) {
+        if ((quorvel::GetBoneFlags(obj, slots) & OBase::usetrs) == 0) return false;
+        return model.TranslateBone(node, target, children_follow);
+      }
+      // The joint is the tip of its parent's bone: the chain above bends.
+      MQObject parent = HostApi().MQDoc_GetParentObject(doc, obj);
+      if (parent == nullptr) return false;
+      UBONEIK_BONE* end = model.FindBone(hr::UniqueId(parent));
+      return end != nullptr && model.SolveChain(end, target, children_follow);
+    }
+    case SELKIND_ROLL: return node != nullptr && model.RollBone(node, target, children_follow);
+    case SELKIND_BODY: return node != nullptr && model.AimBone(node, target, children_follow);
+    default: return false;
+  }
+}
+
+FVECTOR3 DragTarget(DRAG_RECORD& record, const MED_USELECT_PARA_BASE& para, const FVECTOR2& mouse,
+                    HANDLE_STATE& handle, int handle_type, int32_t kind) {
+  const FVECTOR3 at_mouse = UnprojectAtPickDepth(para, mouse.x, mouse.y);
+  FMATRIX step;
+  if (!DragStepMatrix(record, para, mouse, handle, handle_type, step)) return at_mouse;
+  if (kind != SELKIND_PIVOT && kind != SELKIND_BODY) return at_mouse;
+  const FVECTOR3 moved = step.TransformPoint(handle.matrix.GetTranslation());
+  handle.matrix = FMATRIX::Translation(moved);
+  return moved;
+}
+
+int COMPROC_MOTION::OnRightButtonDown(MED_COMPROC_CALLBACK_BASE& cb) {
+  TOOL_CONTEXT tool;
+  if (!tool.Open(cb)) return 0;
+  const FVECTOR2 mouse = cb.GetMousePos();
+  MED_SELECTITEM picked;
+  if (picker_.Pick(cb.GetSelectPara(), tool.doc, *tool.slots, tool.state, mouse.x, mouse.y, picked,
+                   PICK_PIVOTS, /*pose_mode=*/true, tool.service->GetHandleType()) &&
+      picked.kind == SELKIND_PIVOT) {
+    if (MQObject obj = quorvel::FindObjectByUniqueId(tool.doc, picked.id)) {
+      const bool marked = quorvel::GetBoneFlag(obj, *tool.slots, OBase::OB_POSEMARK);
+      quorvel::SetBoneFlag(obj, *tool.slots, OBase::OB_POSEMARK, !marked);
+    }
+  }
+  tool.service->Redraw();
+  return 1;
+}
+
+int COMPROC_MOTION::OnLeftButtonDown(MED_COMPROC_CALLBACK_BASE& cb) {
+  TOOL_CONTEXT tool;
+  if (!tool.Open(cb)) return 0;
+  modified_ = 0;
+  model_.reset();
+  MED_SELECTITEM picked;
+  MQObject obj = PressPick(tool, cb, picker_, HoverKinds(*tool.state), /*pose_mode=*/true, drag_,
+                           rectangle_, picked);
+  if (obj != nullptr) {
+    MakeCurrentPart(tool, obj, picked, /*posed=*/true);
+    model_ = std::make_unique<quorvel::UBONEIK_MODEL>();
+    model_->Build(tool.doc, *tool.slots, *tool.state);
+  }
+  tool.service->Redraw();
+  tool.service->RefreshPanels();
+  return 1;
+}
+
+int COMPROC_MOTION::OnLeftButtonMove(MED_COMPROC_CALLBACK_BASE& cb) {
+  TOOL_CONTEXT tool;
+  if (!tool.Open(cb) || tool.state->current_bone < 0) return 0;
+  MED_USELECT_PARA_BASE& para = cb.GetSelectPara();
+  const FVECTOR3 target = DragTarget(drag_, para, cb.GetMousePos(), tool.service->GetHandleState(),
+                                     tool.service->GetHandleType(), tool.state->current_part_kind);
+  if (!model_) return 0;
+  const bool children_follow = cb.GetShift() != (tool.service->GetIkType() != 0);
+  if (!DispatchIkDrag(*model_, tool.doc, *tool.slots, tool.state->current_bone,
+                      tool.state->current_part_kind, target, children_follow)) {
+    return 0;
+  }
+  MQEXPDOC* model = tool.service->GetModel();
+  quorvel::WriteBack(tool.doc, *tool.slots, *tool.state, *model_,
+                     model != nullptr ? model->Evaluator() : nullptr);
+  tool.service->MarkRenderingDeform();
+  tool.service->Redraw();
+  tool.service->RefreshPanels();
+  modified_ = 1;
+  return 1;
+}
+
+int COMPROC_MOTION::OnLeftButtonUp(MED_COMPROC_CALLBACK_BASE& cb) {
+  rectangle_.active = false;
+  TOOL_CONTEXT tool;
+  if (!tool.Open(cb)) return 1;
+  MQObject obj = tool.state->current_bone >= 0
+                     ? quorvel::FindObjectByUniqueId(tool.doc, tool.state->current_bone)
+                     : nullptr;
+  const bool changed = obj != nullptr && modified_ != 0 && model_ != nullptr;
+  model_.reset();
+  modified_ = 0;
+  if (changed) {
+    HandleAtPart(tool.service->GetHandleState(), tool.doc, obj, *tool.slots,
+                 tool.state->current_part_kind, /*posed=*/true);
+    tool.service->UpdateUndo();
+    tool.service->RefreshPanels();
+  }
+  return 1;
+}
+
+int COMPROC_MOTION::OnMouseMove(MED_COMPROC_CALLBACK_BASE& cb) {
+  TOOL_CONTEXT tool;
+  if (!tool.Open(cb)) return 0;
+  if (Hover(cb.GetSelectPara(), tool.doc, *tool.slots, tool.state, /*pose_mode=*/true,
+            tool.service->GetHandleType(), cb.GetMousePos(), picker_, hover_,
+            HoverKinds(*tool.state)) != 0) {
+    tool.service->Redraw();
+  }
+  return 0;
+}
+
+int COMPROC_MOTION::OnKeyDown(MED_COMPROC_CALLBACK_BASE& cb) {
+  TOOL_CONTEXT tool;
+  if (!tool.Open(cb)) return 0;
+  // Posing swallows the keys that would edit the document behind the pose.
+  switch (cb.GetKey()) {
+    case kKeyEnter:
+    case kKeyDelete: return 1;
+    case 'A':
+    case 'C':
+    case 'D':
+    case 'N':
+    case 'V':
+    case 'X': return cb.GetCtrl() ? 1 : 0;
+    default: return 0;
+  }
+}
