@@ -449,11 +449,14 @@ bool UBONEIK_MODEL::SolveChain(UBONEIK_BONE* end, const FVECTOR3& target, bool c
     chain_.push_back(node);
     if (!node->Has(UBONEIK_BONE::kConnected) || node->Has(UBONEIK_BONE::kChainStop)) break;
   }
-  // From the top member down to the end bone, then round again.
+  // From the end bone up to the top member, then round again. (Top first
+  // would line a straight chain up with the target, and no member below it
+  // could bend it after that: a target inside the chain's reach would never
+  // be reached.)
   const int n = static_cast<int>(chain_.size());
   bool changed = false;
   for (int step = 0; step < kIkAimSteps; ++step) {
-    UBONEIK_BONE* bone = chain_[static_cast<std::size_t>(n - 1 - step % n)];
+    UBONEIK_BONE* bone = chain_[static_cast<std::size_t>(step % n)];
     if (AimStep(*bone, *end, target)) changed = true;
   }
   if (changed) ChildrenFollow(*end, children_follow);

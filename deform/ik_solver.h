@@ -156,7 +156,8 @@ class UBONEIK_MODEL {
 
   // Each answers whether something changed. Targets are document positions.
   // CCD on the chain that ends at `end`: ten aim steps of its members, from
-  // the top down and around again, each aiming end's tail at the target.
+  // the end bone up to the top and around again, each aiming end's tail at
+  // the target.
   bool SolveChain(UBONEIK_BONE* end, const FVECTOR3& target, bool children_follow);
   // Turns the bone so that its own tail points at the target.
   bool AimBone(UBONEIK_BONE* bone, const FVECTOR3& target, bool children_follow);

@@ -250,6 +250,7 @@ int COMPROC_MOVE::OnLeftButtonUp(MED_COMPROC_CALLBACK_BASE& cb) {
   HANDLE_STATE& handle = tool.service->GetHandleState();
   if (rectangle_.active) {
     rectangle_.active = false;
+    rectangle_.corner = cb.GetMousePos();
     const MED_SCREENCONVBASE* converter = tool.service->GetScreenConverter();
     const SCREEN_RECT rect{rectangle_.start, rectangle_.corner};
     if (converter != nullptr &&

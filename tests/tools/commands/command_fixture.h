@@ -90,7 +90,13 @@ class CommandTest : public MainTest {
   }
 
   // ---------------------------------------------------------------- the document
+  // Positions in the object list, deleted ones (left empty) included.
   int ObjectCount() const { return document_->ObjectCount(); }
+  int LiveObjectCount() const {
+    int live = 0;
+    for (int i = 0; i < ObjectCount(); ++i) live += document_->ObjectAt(i) != nullptr;
+    return live;
+  }
   MQObject Object(int index) const { return mqhost::ToHandle(document_->ObjectAt(index)); }
   int Depth(int index) const { return document_->ObjectAt(index)->depth; }
   int32_t Uid(MQObject obj) const { return static_cast<int32_t>(mqhost::ToObject(obj)->uid); }
