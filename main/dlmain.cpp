@@ -536,7 +536,15 @@ BOOL DLMAIN::MouseEvent(int (MED_COMPROC_BASE::*op)(MED_COMPROC_CALLBACK_BASE&),
   return answer;
 }
 
+bool DLMAIN::InView(const BUTTON_STATE& state) const {
+  return state.x >= 0 && state.y >= 0 && state.x < view_width && state.y < view_height;
+}
+
+// A press outside the view starts nothing: no tool may begin a bone, a
+// stroke or a drag where the user cannot see it. Moves and releases outside
+// it still reach the tool, so a drag may go on past the edge.
 BOOL DLMAIN::OnLeftButtonDown(MQDocument document, MQScene view, BUTTON_STATE& state) {
+  if (!InView(state)) return IsWorking() ? TRUE : FALSE;
   return MouseEvent(&MED_COMPROC_BASE::OnLeftButtonDown, document, view, state, TRUE);
 }
 BOOL DLMAIN::OnLeftButtonMove(MQDocument document, MQScene view, BUTTON_STATE& state) {
@@ -546,6 +554,7 @@ BOOL DLMAIN::OnLeftButtonUp(MQDocument document, MQScene view, BUTTON_STATE& sta
   return MouseEvent(&MED_COMPROC_BASE::OnLeftButtonUp, document, view, state, TRUE);
 }
 BOOL DLMAIN::OnRightButtonDown(MQDocument document, MQScene view, BUTTON_STATE& state) {
+  if (!InView(state)) return IsWorking() ? TRUE : FALSE;
   return MouseEvent(&MED_COMPROC_BASE::OnRightButtonDown, document, view, state, TRUE);
 }
 BOOL DLMAIN::OnRightButtonMove(MQDocument document, MQScene view, BUTTON_STATE& state) {

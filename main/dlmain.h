@@ -256,6 +256,8 @@ class DLMAIN : public MQCommandPlugin, private MED_UNDO_HOOKS, private quorvel::
   // Calls `op` of the processor with a record for this event; 0 without one.
   int CallProcessor(int (MED_COMPROC_BASE::*op)(MED_COMPROC_CALLBACK_BASE&), MQDocument document,
                     MQScene view, const BUTTON_STATE& state, int key = 0);
+  // The mouse lies inside the view of the last draw event.
+  bool InView(const BUTTON_STATE& state) const;
   BOOL MouseEvent(int (MED_COMPROC_BASE::*op)(MED_COMPROC_CALLBACK_BASE&), MQDocument document,
                   MQScene view, const BUTTON_STATE& state, BOOL answer);
 

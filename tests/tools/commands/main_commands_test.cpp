@@ -122,3 +122,37 @@ TEST_F(PoseListTest, EachOperationLeavesThePoseShown) {
 }
 
 }  // namespace
+
+namespace {
+
+class ToolInputTest : public CommandTest {};
+
+TEST_F(ToolInputTest, PressesOutsideTheViewAndEventsWithoutADocumentDoNothing) {
+  Start(MODE_MAKE);
+  for (const mqhost::PointerInput& outside :
+       {At(-330, 0), At(330, 0), At(0, 250), At(0, -250)}) {
+    Click(outside);
+    RightPress(outside);
+  }
+  Click(At(0, 0));
+  Click(At(700, 0));  // a tail outside is refused too
+  EXPECT_EQ(ObjectCount(), 0);
+  EXPECT_EQ(UndoRequests(), 0);
+
+  // The document ends: the tools have nothing to act on.
+  ASSERT_EQ(mqhost::SendEndDocument(host_, document_, plugin_), TRUE);
+  for (int mode : {MODE_MAKE, MODE_MOVE, MODE_POSE, MODE_WEIGHT}) {
+    main_->Service()->SetMode(mode);
+    Press(At(0, 0));
+    DragTo(At(20, 20));
+    Release(At(20, 20));
+    RightPress(At(0, 0));
+    RightRelease(At(0, 0));
+    Hover(At(5, 5));
+    EXPECT_EQ(Key(46), FALSE);
+    Draw();
+  }
+  EXPECT_EQ(ObjectCount(), 0);
+}
+
+}  // namespace
