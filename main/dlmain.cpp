@@ -256,6 +256,8 @@ void DLMAIN::OnNewDocument(MQDocument document, const char* /*filename*/, NEW_DO
   } else {
     quorvel::ReadDocument(param.elem, *model);
   }
+  // What the mouse was over when the file was saved is no part of the rig.
+  quorvel::ClearHover(document, slots);
 
   quorvel::RigEditState& state = model->EditState();
   if (quorvel::PoseCount(state) > 0) {
@@ -295,6 +297,12 @@ void DLMAIN::OnSaveDocument(MQDocument document, const char* /*filename*/, SAVE_
     return;
   }
   quorvel::WriteDocument(param.elem, *model);
+  if (mode == MODE_POSE) {
+    // Pose mode hides every object behind its rendering copy; the file must
+    // keep each object's own visibility. The next frame hides them again.
+    quorvel::RestoreVisibility(model->Document(), slots);
+    pose_hide_pending = true;
+  }
 }
 
 BOOL DLMAIN::OnUndo(MQDocument document, int undo_state) {
@@ -499,6 +507,10 @@ void DLMAIN::OnDraw(MQDocument document, MQScene view, int width, int height) {
   view_height = height;
   if (active == 0 || !model) return;
   SetDocument(document, view);
+  if (pose_hide_pending) {
+    pose_hide_pending = false;
+    if (mode == MODE_POSE) quorvel::HideAllObjects(model->Document());
+  }
   mq.SetScene(view);
   if (MED_SCREENCONVBASE* converter = model->ScreenConverter()) converter->SetScene(view);
   const bool render = model->IsRenderState();

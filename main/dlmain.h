@@ -301,6 +301,8 @@ class DLMAIN : public MQCommandPlugin, private MED_UNDO_HOOKS, private quorvel::
   UDRAW_MQ mq;
   HANDLE_STATE handle;
   bool minimized = false;
+  // The objects were shown for saving in pose mode and wait to be hidden.
+  bool pose_hide_pending = false;
   std::string settings_key = kQuorvelSettingsKey;
   ProcessorFactory processor_factory = &MakeCommandProcessor;
   // Records handed to the host through BeginCallback, until they are run.

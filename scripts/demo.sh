@@ -1,13 +1,24 @@
 #!/usr/bin/env bash
 # The demo: installs what is missing, builds the native build (build/native)
-# and runs the plug-in in the substitute modeller on the sample rigged arm
-# (examples/arm_rig.mqd, made by make_sample_rig with the plug-in's own rig
-# code): the plug-in is loaded, identified and initialised, loads the rig
-# from the document and applies its first pose, is driven by
-# examples/demo.mqs, and saves the rig again with the document to
-# build/demo-out.mqd; then takes pictures of the viewport in pose and move
-# mode (build/demo-pose.png, build/demo-move.png).
-# QUORVEL_BUILD_ROOT moves build/ elsewhere.
+# and shows the plug-in at work in the substitute modeller, in three parts.
+#
+# 1. A session of use (demo_session with examples/demo_session.mqs): the
+#    unrigged arm (examples/arm.mqd) gets a three-bone chain clicked in make
+#    mode, weights painted with the brush in weight mode and a bend dragged
+#    in pose mode; the document is saved (build/demo-session.mqd) and opened
+#    again by a fresh plug-in instance, which must find the bones, the
+#    weights and the pose as they were saved. Pictures along the way:
+#    build/demo-session-*.png.
+# 2. The plug-in module as the modeller loads it (mqhost) on the sample
+#    rigged arm (examples/arm_rig.mqd, made by make_sample_rig with the
+#    plug-in's own rig code), driven by examples/demo.mqs: it applies the
+#    rig's first pose, hands another plug-in the posed model
+#    (build/demo-posed.obj) and saves the rig again (build/demo-out.mqd).
+# 3. Pictures of the sample rig in pose and move mode (build/demo-pose.png,
+#    build/demo-move.png).
+#
+# A step that does not have its effect stops the demo with a non-zero
+# status. QUORVEL_BUILD_ROOT moves build/ elsewhere.
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -15,6 +26,7 @@ cd "$root"
 build_root=${QUORVEL_BUILD_ROOT:-$root/build}
 build="$build_root/native"
 log="$build_root/demo-build.log"
+session_log="$build_root/demo-session.log"
 out="$build_root/demo-out.mqd"
 posed="$build_root/demo-posed.obj"
 jobs=$(nproc 2>/dev/null || echo 2)
@@ -23,23 +35,46 @@ mkdir -p "$build_root"
 echo "== installing what is missing"
 bash scripts/install-deps.sh
 
-echo "== building the plug-in, the peer plug-in and mqhost in $build"
+echo "== building the plug-in, the peer plug-in, mqhost and the demo programs in $build"
 # Configured as the test command configures it, so that the two share the tree.
 if ! { cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo &&
-  cmake --build "$build" -j "$jobs" --target quorvel quorvel_peer mqhost_driver demo_pictures; } >"$log" 2>&1; then
+  cmake --build "$build" -j "$jobs" --target quorvel quorvel_peer mqhost_driver demo_pictures demo_session; } >"$log" 2>&1; then
   echo "the build failed (log: $log)" >&2
   tail -n 20 "$log" >&2
   exit 1
 fi
 
+echo
+echo "== 1. a session of use: rigging the arm with the mouse"
+session_pictures=(demo-session-arm demo-session-bones demo-session-weights demo-session-pose demo-session-reopened)
+for picture in "${session_pictures[@]}"; do rm -f "$build_root/$picture.png"; done
+rm -f "$build_root/demo-session.mqd"
+# The plug-in's preferences start as after installing it, apart from the user's own.
+session_settings="$build_root/demo-session-settings"
+rm -f "$session_settings"
+echo "running demo_session examples/arm.mqd examples/demo_session.mqs $build_root"
+if ! QUORVEL_SETTINGS="$session_settings" "$build/bin/demo_session" examples/arm.mqd examples/demo_session.mqs \
+  "$build_root" | tee "$session_log"; then
+  echo "the session of use failed: a step did not have its effect (above; log: $session_log)" >&2
+  exit 1
+fi
+for picture in "${session_pictures[@]}"; do
+  if [ ! -s "$build_root/$picture.png" ]; then
+    echo "the session of use did not take the picture $build_root/$picture.png" >&2
+    exit 1
+  fi
+done
+
+echo
+echo "== 2. the plug-in module as the modeller loads it, on the sample rigged arm"
 sample=examples/arm_rig.mqd
-echo "== running mqhost --plugin $build/bin/libquorvel.so $sample" \
+echo "running mqhost --plugin $build/bin/libquorvel.so $sample" \
   "--script examples/demo.mqs --save $out --export-model $posed"
 rm -f "$out" "$posed"
 "$build/bin/mqhost" --plugin "$build/bin/libquorvel.so" "$sample" \
   --script examples/demo.mqs --save "$out" --export-model "$posed"
 
-echo "== the saved document $out"
+echo "-- the saved document $out"
 echo "objects:$(grep -o '<Object name="[^"]*"' "$out" | sed 's/<Object name=/ /' | tr -d '\n')"
 echo "plug-in elements:"
 grep -o '<Plugin product="[0-9]*" id="[0-9]*"' "$out" |
@@ -63,12 +98,28 @@ else
 fi
 
 # The posed, skinned model that the peer plug-in asked Quorvel for.
-echo "== the posed model $posed (from \"GetRenderingModel\", pose \"bend\")"
+echo "-- the posed model $posed (from \"GetRenderingModel\", pose \"bend\")"
 echo "  $(grep -c '^o ' "$posed") objects, $(grep -c '^v ' "$posed") vertices, $(grep -c '^f ' "$posed") faces"
 echo "  the arm's tip ring, bent 45 degrees about the elbow (x, y of its four vertices):"
-awk '/^o /{o=$2} o=="model0" && /^v / && $2>95 {printf "    %.2f %.2f\n", $2, $3}' "$posed"
+tip_ring=$(awk '/^o /{o=$2} o=="model0" && /^v / && $2>95 {printf "    %.2f %.2f\n", $2, $3}' "$posed")
+if [ -z "$tip_ring" ]; then
+  echo "the posed model $posed has no arm's tip ring" >&2
+  exit 1
+fi
+echo "$tip_ring"
 
 # Pictures of the viewport as a person sees it: the rig in pose mode, its
 # bones over the skinned arm, and in move mode with the transform handle.
-echo "== pictures of the viewport"
+echo
+echo "== 3. pictures of the sample rig"
 QUORVEL_SETTINGS="$build_root/demo-settings" "$build/bin/demo_pictures" "$sample" "$build_root"
+
+echo
+echo "== what the demo checked"
+echo "the session of use (examples/demo_session.mqs):"
+sed -n '/^== checked$/,$p' "$session_log" | tail -n +2
+echo "the sample rig: saved again by the module with nothing lost; the posed model handed to the peer"
+echo "pictures:"
+for picture in "${session_pictures[@]}" demo-pose demo-move; do
+  echo "  $build_root/$picture.png"
+done

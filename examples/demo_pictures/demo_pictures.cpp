@@ -20,30 +20,17 @@
 #include "host/events/events.h"
 #include "host/files/document_file.h"
 #include "host/render/renderer.h"
+#include "examples/in_process_plugin.h"
 #include "main/dlmain.h"
 #include "main/headless_ui.h"
 #include "rig/rig_access.h"
-#include "sdk/dispatch.h"
 #include "sdk/host_api.h"
 #include "tools/command_framework.h"
 
 namespace {
 
-DLMAIN* g_main = nullptr;  // what the attached entry points reach
-
-mqhost::PluginEntryPoints InProcess() {
-  mqhost::PluginEntryPoints entry;
-  entry.check_version = [](uint32_t) -> uint32_t { return MQPLUGIN_VERSION; };
-  entry.init = [](const char* path) -> BOOL { return LoadHostApi(path, HostApi()); };
-  entry.get_id = [](uint32_t* product, uint32_t* id) { g_main->GetPlugInID(product, id); };
-  entry.get_name = []() -> const char* { return g_main->GetPlugInName(); };
-  entry.get_type = []() -> int { return g_main->GetPlugInType(); };
-  entry.enum_string = [](int index) -> const char* { return index == 0 ? g_main->EnumString() : nullptr; };
-  entry.on_event = [](MQDocument doc, int code, void* option) -> BOOL {
-    return DispatchEvent(g_main, doc, code, option);
-  };
-  return entry;
-}
+using quorvel_examples::InProcessEntryPoints;
+using quorvel_examples::InProcessMain;
 
 int Fail(const std::string& message) {
   std::fprintf(stderr, "demo_pictures: %s\n", message.c_str());
@@ -85,8 +72,8 @@ int main(int argc, char** argv) {
   std::string error;
 
   auto main_object = std::make_unique<DLMAIN>(std::make_unique<HEADLESS_UI>());
-  g_main = main_object.get();
-  if (host.AttachPlugin(InProcess(), "quorvel", &error) == nullptr) return Fail(error);
+  InProcessMain() = main_object.get();
+  if (host.AttachPlugin(InProcessEntryPoints(), "quorvel", &error) == nullptr) return Fail(error);
 
   mqhost::Document* document = host.NewDocument();
   mqhost::PluginElementMap elements;
@@ -105,7 +92,7 @@ int main(int argc, char** argv) {
   mqhost::SendInitialize(host);
   mqhost::SendNewDocument(host, document, document_path);
   mqhost::SendActivate(host, document, true);
-  IDLMAIN* service = g_main->Service();
+  IDLMAIN* service = InProcessMain()->Service();
   MQDocument doc = mqhost::ToHandle(document);
 
   // Pose mode: the first pose ("bend") is applied; the skinned copies show
@@ -133,6 +120,6 @@ int main(int argc, char** argv) {
   mqhost::SendExit(host);
   host.CloseDocument(document);
   host.UnloadPlugins();
-  g_main = nullptr;
+  InProcessMain() = nullptr;
   return 0;
 }

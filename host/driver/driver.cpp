@@ -86,6 +86,18 @@ class Session {
     return true;
   }
 
+  // A plug-in inside this program, by its entry points.
+  bool Attach(const PluginEntryPoints& entry, const std::string& label, std::string* error) {
+    PluginModule* plugin = host_.AttachPlugin(entry, label, error);
+    if (plugin == nullptr) return false;
+    out_ << "attached " << label << "\n";
+    PrintIdentity(plugin);
+    main_plugins_.push_back(plugin);
+    return true;
+  }
+
+  Document* document() const { return document_; }
+
   bool LoadPeer(const std::string& path, std::string* error) {
     PluginModule* peer = PeerClient::FindPeer(host_);
     if (peer == nullptr) peer = Load(path.empty() ? PeerClient::DefaultPath() : path, error);
@@ -385,11 +397,16 @@ class Session {
         return nullptr;
       }
     }
-    out_ << "loaded " << path << "\n  name \"" << plugin->name() << "\", command \""
-         << plugin->enum_string() << "\", " << KindName(plugin->type()) << " plug-in (kind "
-         << plugin->type() << "), product " << Hex(plugin->product()) << ", id " << Hex(plugin->id())
-         << ", interface " << Hex(plugin->version()) << "\n";
+    out_ << "loaded " << path << "\n";
+    PrintIdentity(plugin);
     return plugin;
+  }
+
+  void PrintIdentity(const PluginModule* plugin) {
+    out_ << "  name \"" << plugin->name() << "\", command \"" << plugin->enum_string() << "\", "
+         << KindName(plugin->type()) << " plug-in (kind " << plugin->type() << "), product "
+         << Hex(plugin->product()) << ", id " << Hex(plugin->id()) << ", interface " << Hex(plugin->version())
+         << "\n";
   }
 
   // Mouse and key events go only to command plug-ins, as the modeller sends
@@ -776,6 +793,36 @@ int RunDriver(const DriverOptions& options, std::ostream& out, std::ostream& err
     return kDriverFailed;
   }
   return kDriverOk;
+}
+
+struct ScriptSession::State {
+  explicit State(std::ostream& out) : session(Host::Instance(), out) {}
+  Session session;
+};
+
+ScriptSession::ScriptSession(std::ostream& out) : state_(std::make_unique<State>(out)) {}
+
+ScriptSession::~ScriptSession() = default;
+
+bool ScriptSession::AttachPlugin(const PluginEntryPoints& entry, const std::string& label,
+                                 std::string* error) {
+  return state_->session.Attach(entry, label, error);
+}
+
+bool ScriptSession::Open(const std::string& path, const ViewOptions& view, std::string* error) {
+  state_->session.Initialize();
+  return state_->session.OpenDocument(path, view, error);
+}
+
+bool ScriptSession::Run(const ScriptCommand& command, const std::string& where, std::string* error) {
+  return state_->session.Run(command, where, error);
+}
+
+Document* ScriptSession::document() const { return state_->session.document(); }
+
+bool ScriptSession::Close(std::string* error) {
+  state_->session.Close();
+  return state_->session.WriteOutputs(error);
 }
 
 }  // namespace mqhost

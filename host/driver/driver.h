@@ -3,11 +3,16 @@
 // as the modeller would run them, and reports what happens.
 #include <array>
 #include <iosfwd>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 namespace mqhost {
+
+class Document;
+struct PluginEntryPoints;
+struct ScriptCommand;
 
 // The view as the command line sets it up, before the document is given to
 // the plug-ins; what is not given stays as the document has it.
@@ -55,5 +60,39 @@ std::string DriverHelp();
 // and only then write the output files. Progress goes to `out`, errors to
 // `err`; answers a DriverExit.
 int RunDriver(const DriverOptions& options, std::ostream& out, std::ostream& err);
+
+// The session RunDriver runs a script in, for a program that drives it one
+// command at a time and does between commands what no script command can
+// (such as pressing a plug-in's panel buttons through the plug-in itself).
+// Its plug-ins live in the program and are attached by their entry points.
+// Progress goes to `out`, as mqhost prints it.
+class ScriptSession {
+ public:
+  explicit ScriptSession(std::ostream& out);
+  // Without Close: the document ends and the plug-ins exit and unload, and
+  // nothing the commands produced is written.
+  ~ScriptSession();
+  ScriptSession(const ScriptSession&) = delete;
+  ScriptSession& operator=(const ScriptSession&) = delete;
+
+  // A plug-in inside this program, taken as mqhost takes a --plugin module
+  // (it receives the mouse and key events when it is a command plug-in).
+  bool AttachPlugin(const PluginEntryPoints& entry, const std::string& label, std::string* error);
+  // Initialises the plug-ins, then opens the document as mqhost opens FILE
+  // (an empty path: a new document) with the view set up first.
+  bool Open(const std::string& path, const ViewOptions& view, std::string* error);
+  // One command; `where` ("FILE:LINE") starts its line of progress. False
+  // with the reason when the document does not allow it.
+  bool Run(const ScriptCommand& command, const std::string& where, std::string* error);
+  // The open document; null before Open and after Close.
+  Document* document() const;
+  // Ends the document, lets the plug-ins exit and unloads them, then writes
+  // what the save and render commands produced.
+  bool Close(std::string* error);
+
+ private:
+  struct State;
+  std::unique_ptr<State> state_;
+};
 
 }  // namespace mqhost

@@ -16,6 +16,7 @@
 #include "host/core/plugin_module.h"
 #include "host/events/events.h"
 #include "host/files/xml_tree.h"
+#include "examples/in_process_plugin.h"
 #include "main/dlmain.h"
 #include "main/headless_ui.h"
 #include "math/log.h"
@@ -27,26 +28,8 @@
 namespace quorvel_test {
 
 // The object the attached entry points reach; one at a time.
-inline DLMAIN*& AttachedMain() {
-  static DLMAIN* main = nullptr;
-  return main;
-}
-
-inline mqhost::PluginEntryPoints InProcessEntryPoints() {
-  mqhost::PluginEntryPoints entry;
-  entry.check_version = [](uint32_t) -> uint32_t { return MQPLUGIN_VERSION; };
-  entry.init = [](const char* path) -> BOOL { return LoadHostApi(path, HostApi()); };
-  entry.get_id = [](uint32_t* product, uint32_t* id) { AttachedMain()->GetPlugInID(product, id); };
-  entry.get_name = []() -> const char* { return AttachedMain()->GetPlugInName(); };
-  entry.get_type = []() -> int { return AttachedMain()->GetPlugInType(); };
-  entry.enum_string = [](int index) -> const char* {
-    return index == 0 ? AttachedMain()->EnumString() : nullptr;
-  };
-  entry.on_event = [](MQDocument doc, int code, void* option) -> BOOL {
-    return DispatchEvent(AttachedMain(), doc, code, option);
-  };
-  return entry;
-}
+inline DLMAIN*& AttachedMain() { return quorvel_examples::InProcessMain(); }
+using quorvel_examples::InProcessEntryPoints;
 
 inline void CaptureLogLine(const char* line, void* user) {
   static_cast<std::vector<std::string>*>(user)->emplace_back(line);

@@ -196,3 +196,23 @@ TEST_F(MotionTest, APoseComesBackWithUndoAndRedoAndIsSaved) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(MotionTest, SavingWhilePosingKeepsEachObjectsOwnVisibility) {
+  mqhost::ToObject(side_)->visible = 0;
+  StartPosing();
+  for (MQObject obj : {upper_, lower_, side_}) ASSERT_EQ(mqhost::ToObject(obj)->visible, 0u);
+  ASSERT_EQ(mqhost::SendSaveDocument(host_, document_, "tools.mqd", plugin_).answer, TRUE);
+  EXPECT_NE(mqhost::ToObject(upper_)->visible, 0u) << "written as the user left it";
+  EXPECT_EQ(mqhost::ToObject(side_)->visible, 0u);
+  Draw();
+  EXPECT_EQ(mqhost::ToObject(upper_)->visible, 0u) << "posing shows the copies again";
+
+  SaveAndReopen();
+  main_->Service()->SetMode(MODE_MOVE);
+  EXPECT_NE(mqhost::ToObject(Object(0))->visible, 0u);
+  EXPECT_EQ(mqhost::ToObject(Object(4))->visible, 0u);
+}
+
+}  // namespace
