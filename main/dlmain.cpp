@@ -647,6 +647,7 @@ void DLMAIN::BoneAlign(void* owner) {
     return;
   }
   model->ForgetPoseCache();
+  model->UpdatePoseMatrices();
   MarkRenderingRebuild();
   HandleAtSelectionCentre(handle, document, slots, /*posed=*/false);
   Redraw();
@@ -696,6 +697,7 @@ void DLMAIN::DeleteSelectedBones() {
     // The objects are gone: the model and the copies learn the new list.
     model->ForgetPoseCache();
     model->Refresh();
+    model->UpdatePoseMatrices();
     MarkRenderingRebuild();
     ClearSelection();
   }

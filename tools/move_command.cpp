@@ -154,6 +154,15 @@ void COMPROC_MOVE::ApplyIkResult(MQDocument doc, int follow_mode) {
   quorvel::SetGlobalMatricesWithVertexFollow(doc, changes_, follow_mode);
 }
 
+void COMPROC_MOVE::PoseOnNewPivots(const TOOL_CONTEXT& tool) {
+  // A pose turns and moves bones about their pivots: the posed matrices
+  // are made again for the skeleton as it now stands.
+  if (MQEXPDOC* model = tool.service->GetModel()) {
+    model->ForgetPoseCache();
+    model->UpdatePoseMatrices();
+  }
+}
+
 // ---------------------------------------------------------------- events
 
 int COMPROC_MOVE::OnDraw(MED_COMPROC_CALLBACK_BASE& cb) {
@@ -272,12 +281,14 @@ int COMPROC_MOVE::OnLeftButtonUp(MED_COMPROC_CALLBACK_BASE& cb) {
                      /*posed=*/false);
       }
       modified_ = 0;
+      PoseOnNewPivots(tool);
       tool.service->UpdateUndo();
       tool.service->RefreshPanels();
     }
     model_.reset();
   } else if (drag_.moved) {
     drag_.moved = false;
+    PoseOnNewPivots(tool);
     tool.service->Redraw();
     tool.service->UpdateUndo();
   }

@@ -56,6 +56,8 @@ class COMPROC_MOVE final : public MED_COMPROC_BASE {
  private:
   // The solved IK model's changes as transforms of the rest skeleton.
   void ApplyIkResult(MQDocument doc, int follow_mode);
+  // After a drag: the pose evaluated again about the moved pivots.
+  static void PoseOnNewPivots(const TOOL_CONTEXT& tool);
   // The records still describe the document's objects.
   bool RecordValid(MQDocument doc) const;
 

@@ -250,3 +250,27 @@ TEST_F(MoveTest, AMovedBoneGoesBackWithUndoAndIsSaved) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(MoveTest, ThePoseFollowsTheMovedRestSkeleton) {
+  // A pose that turns the lower bone a quarter turn about its pivot.
+  StartMoving();
+  ASSERT_TRUE(main_->Service()->NewPose());
+  quorvel::OPoseTSQ turn;
+  turn.rot = FQUAT::FromAxisAngle(FVECTOR3(0, 0, 1), 1.5707964f);
+  ASSERT_TRUE(quorvel::SetPoseTSQ(lower_, Slots(), State().current_pose_id, turn));
+  ASSERT_TRUE(main_->Service()->UpdatePose());
+  // The lower pivot moves up by 50 in the rest skeleton.
+  Drag(AtJoint(100, 0), AtJoint(100, 50));
+  ASSERT_VEC3_NEAR(Pivot(lower_), FVECTOR3(100, 50, 0), 1e-3f);
+  main_->Service()->SetMode(MODE_POSE);
+  Draw();
+  // The tip turns about the lower pivot where it now is.
+  const FVECTOR3 pivot(100, 50, 0);
+  const FVECTOR3 expected = pivot + FMATRIX::FromQuat(turn.rot).TransformDirection(Pivot(tip_) - pivot);
+  const FVECTOR3 tip = quorvel::GetWorldMatrix(tip_, Slots()).TransformPoint(Pivot(tip_));
+  EXPECT_VEC3_NEAR(tip, expected, 1e-2f);
+}
+
+}  // namespace
