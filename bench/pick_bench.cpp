@@ -17,56 +17,20 @@
 #include "tools/picking.h"
 #include "tools/screen_conversion.h"
 #include "tools/selection.h"
+#include "tests/support/fake_tool_service.h"
 #include "tools/viewport_drawing.h"
 
 namespace {
 
-// The plug-in's services as the tools need them, over one bench document.
-class BenchToolService : public MED_TOOL_SERVICE {
+// The plug-in's services as the tools need them, over one bench document,
+// in pose mode with the move handle shown.
+class BenchToolService : public FakeToolService {
  public:
-  explicit BenchToolService(BenchDocument& bench) : bench_(bench) {}
-  MQDocument GetDocument() const override { return bench_.doc(); }
-  quorvel::RigEditState* GetEditState() const override { return &state; }
-  const quorvel::RigSlotTable& GetSlots() const override { return bench_.slots(); }
-  bool IsPoseMode() const override { return true; }
-  int GetMode() const override { return 2; }
-  void GetViewSize(int& w, int& h) const override {
-    w = 640;
-    h = 480;
+  explicit BenchToolService(BenchDocument& bench) : FakeToolService(&bench.document(), bench.slots()) {
+    pose_mode = true;
+    mode = 2;
+    show_handle = 1;
   }
-  float GetPickDepth() const override { return depth; }
-  void SetPickDepth(float d) override { depth = d; }
-  HANDLE_STATE& GetHandleState() override { return handle; }
-  int GetHandleType() const override { return HANDLE_MOVE; }
-  int GetShowHandle() const override { return 1; }
-  void Redraw() override {}
-  MQObject CreateDrawingObject(int flags, BOOL instant) override {
-    return mqhost::ToHandle(bench_.document().CreateDrawingObject(flags & 7, instant != FALSE));
-  }
-  MQMaterial CreateDrawingMaterial(int& index, BOOL instant) override {
-    return mqhost::ToHandle(bench_.document().CreateDrawingMaterial(instant != FALSE, &index));
-  }
-  // Picking and drawing ask nothing of the edit tools' services.
-  MQEXPDOC* GetModel() const override { return nullptr; }
-  MED_SCREENCONVBASE* GetScreenConverter() const override { return nullptr; }
-  int GetToolOption(int) const override { return 0; }
-  int GetIkType() const override { return 0; }
-  void RefreshPanels() override {}
-  void UpdateUndo() override {}
-  void MarkRenderingDeform() override {}
-  void MarkRenderingRecolour() override {}
-  void DeleteSelectedBones() override {}
-  void SelectAllBones() override {}
-  void ClearBoneSelection() override {}
-  MEDUDRAW_BASE& GetDrawer() const override { return *drawer; }
-
-  mutable quorvel::RigEditState state;
-  MEDUDRAW_BASE* drawer = nullptr;
-  float depth = 0.0f;
-  HANDLE_STATE handle;
-
- private:
-  BenchDocument& bench_;
 };
 
 // `bones` bones in chains of ten spread over the view: a root every 40

@@ -67,6 +67,7 @@ bool AlignSelectedPivots(MQDocument doc, const RigSlotTable& slots, const RigEdi
   });
   if (!moved) return false;
   for (size_t i = 0; i < changes.size(); ++i) changes[i].vertices = &vertices[i];
+  LinkGlobalMatrixChanges(doc, changes);
   SetGlobalMatricesWithVertexFollow(doc, changes, follow_mode);
   return true;
 }

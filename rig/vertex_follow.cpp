@@ -94,44 +94,48 @@ FMATRIX VertexFollowMatrix(int mode, const FMATRIX& old_global, const FMATRIX& n
   return FMATRIX::Translation(FVECTOR3() - p0) * turn * FMATRIX::Translation(p1);
 }
 
+void LinkGlobalMatrixChanges(MQDocument doc, std::vector<GlobalMatrixChange>& changes) {
+  std::unordered_map<MQObject, int> listed;
+  listed.reserve(changes.size());
+  for (size_t i = 0; i < changes.size(); ++i) listed.emplace(changes[i].object, static_cast<int>(i));
+  auto position = [&listed](MQObject obj) {
+    auto it = obj != nullptr ? listed.find(obj) : listed.end();
+    return it != listed.end() ? it->second : -1;
+  };
+  for (GlobalMatrixChange& change : changes) {
+    change.parent = change.first_child = -1;
+    if (doc == nullptr || change.object == nullptr) continue;
+    change.parent = position(HostApi().MQDoc_GetParentObject(doc, change.object));
+    change.first_child = position(FirstChild(doc, change.object));
+  }
+}
+
 void SetGlobalMatricesWithVertexFollow(MQDocument doc, std::vector<GlobalMatrixChange>& changes,
                                        int mode) {
   if (doc == nullptr) return;
   const MQHostApi& api = HostApi();
-  std::unordered_map<MQObject, size_t> listed;
-  listed.reserve(changes.size());
-  for (size_t i = 0; i < changes.size(); ++i) listed.emplace(changes[i].object, i);
-
   // Matrices, parents first: a child's local matrix is taken against its
   // parent's new global matrix, so a parent that was set forces its children.
-  std::vector<char> set(changes.size(), 0);
-  for (size_t i = 0; i < changes.size(); ++i) {
-    GlobalMatrixChange& change = changes[i];
+  for (GlobalMatrixChange& change : changes) {
+    change.set = false;
     if (change.object == nullptr) continue;
-    bool parent_set = false;
-    if (MQObject parent = api.MQDoc_GetParentObject(doc, change.object)) {
-      auto it = listed.find(parent);
-      parent_set = it != listed.end() && set[it->second] != 0;
-    }
+    const bool parent_set = change.parent >= 0 && changes[static_cast<size_t>(change.parent)].set;
     const bool differs = !(change.new_global == change.old_global);
     if (!differs && !change.matrix_touched && !parent_set) continue;
     SetObjectGlobalMatrix(doc, change.object, change.new_global);
-    set[i] = 1;
+    change.set = true;
     change.matrix_touched = differs;
   }
   if (mode == kFollowNone) return;
 
   for (GlobalMatrixChange& change : changes) {
     if (change.object == nullptr || change.vertices == nullptr) continue;
-    bool child = false;
+    const bool child = change.first_child >= 0;
     FVECTOR3 old_child, new_child;
-    if (MQObject first = FirstChild(doc, change.object)) {
-      auto it = listed.find(first);
-      if (it != listed.end()) {
-        child = true;
-        old_child = changes[it->second].old_global.GetTranslation();
-        new_child = changes[it->second].new_global.GetTranslation();
-      }
+    if (child) {
+      const GlobalMatrixChange& c = changes[static_cast<size_t>(change.first_child)];
+      old_child = c.old_global.GetTranslation();
+      new_child = c.new_global.GetTranslation();
     }
     const FMATRIX v =
         VertexFollowMatrix(mode, change.old_global, change.new_global, child, old_child, new_child);

@@ -36,9 +36,18 @@ struct GlobalMatrixChange {
   // Positions at the start of the move; vertices are computed from these,
   // never from what an earlier step wrote. Null: the mesh is left alone.
   const std::vector<FVECTOR3>* vertices = nullptr;
+  // Positions in the list of the object's parent and first child, -1 when
+  // that object is not listed (LinkGlobalMatrixChanges fills them).
+  int parent = -1;
+  int first_child = -1;
   bool matrix_touched = false;
   bool vertices_touched = false;
+  bool set = false;  // written in the current call
 };
+
+// Finds each listed object's parent and first child in the list. Once per
+// list: the steps of a move then ask the host nothing about the hierarchy.
+void LinkGlobalMatrixChanges(MQDocument doc, std::vector<GlobalMatrixChange>& changes);
 
 // The matrix that carries the object's recorded vertices along. `child`
 // says whether the object has a first child, whose pivot moved from
@@ -51,10 +60,10 @@ FMATRIX VertexFollowMatrix(int mode, const FMATRIX& old_global, const FMATRIX& n
 
 // Gives each listed object its new global matrix, in list order (list
 // parents before their children, as the document does), then moves the
-// vertices of every listed object by its follow matrix (mode 0: none). An
-// object's first child counts for the follow matrix only when it is listed
-// too. Objects that neither differ nor differed before, and whose parent was
-// not set, are not written at all.
+// vertices of every listed object by its follow matrix (mode 0: none). The
+// list must be linked. An object's first child counts for the follow matrix
+// only when it is listed too. Objects that neither differ nor differed
+// before, and whose parent was not set, are not written at all.
 void SetGlobalMatricesWithVertexFollow(MQDocument doc, std::vector<GlobalMatrixChange>& changes,
                                        int mode);
 

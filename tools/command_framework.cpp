@@ -116,6 +116,14 @@ int Hover(MED_USELECT_PARA_BASE& para, MQDocument doc, const RigSlotTable& slots
   return 1;
 }
 
+void HoverAndRedraw(const TOOL_CONTEXT& tool, MED_COMPROC_CALLBACK_BASE& cb, MED_USELECT& picker,
+                    MED_SELECTITEM& hover, bool pose_mode, int kinds) {
+  if (Hover(cb.GetSelectPara(), tool.doc, *tool.slots, tool.state, pose_mode,
+            tool.service->GetHandleType(), cb.GetMousePos(), picker, hover, kinds) != 0) {
+    tool.service->Redraw();
+  }
+}
+
 namespace {
 
 OBase::Flag SelectionBit(int32_t kind) {

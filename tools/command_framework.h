@@ -7,8 +7,8 @@
 #include "rig/slot_table.h"
 #include "sdk/mq_types.h"
 #include "sdk/named_args.h"
-#include "tools/picking.h"
 #include "tools/handle.h"
+#include "tools/picking.h"
 #include "tools/selection.h"
 #include "tools/tool_service.h"
 
@@ -160,6 +160,11 @@ int HoverKinds(const quorvel::RigEditState& state);
 int Hover(MED_USELECT_PARA_BASE& para, MQDocument doc, const quorvel::RigSlotTable& slots,
           const quorvel::RigEditState* state, bool pose_mode, int handle_type, const FVECTOR2& mouse,
           MED_USELECT& picker, MED_SELECTITEM& hover, int kinds);
+
+// Hover under the event's mouse with the tool's services, and a redraw when
+// it asks for one.
+void HoverAndRedraw(const TOOL_CONTEXT& tool, MED_COMPROC_CALLBACK_BASE& cb, MED_USELECT& picker,
+                    MED_SELECTITEM& hover, bool pose_mode, int kinds);
 
 // Selects a part of the object (OB_SEL_PIVOT, OB_SEL_ROLL or OB_SEL_BODY for
 // SELKIND_PIVOT, SELKIND_ROLL, SELKIND_BODY) when that part may be picked.

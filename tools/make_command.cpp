@@ -110,9 +110,8 @@ int COMPROC_MAKE::OnMouseMove(MED_COMPROC_CALLBACK_BASE& cb) {
   if (state_ == kHeadPlaced) {
     tail_ = UnprojectAtPickDepth(para, mouse.x, mouse.y);
     tool.service->Redraw();
-  } else if (Hover(para, tool.doc, *tool.slots, tool.state, tool.service->IsPoseMode(),
-                   tool.service->GetHandleType(), mouse, picker_, hover_, PICK_PIVOTS) != 0) {
-    tool.service->Redraw();
+  } else {
+    HoverAndRedraw(tool, cb, picker_, hover_, tool.service->IsPoseMode(), PICK_PIVOTS);
   }
   if (redraw_ != 0) {
     redraw_ = 0;

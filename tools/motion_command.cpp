@@ -133,11 +133,7 @@ int COMPROC_MOTION::OnLeftButtonUp(MED_COMPROC_CALLBACK_BASE& cb) {
 int COMPROC_MOTION::OnMouseMove(MED_COMPROC_CALLBACK_BASE& cb) {
   TOOL_CONTEXT tool;
   if (!tool.Open(cb)) return 0;
-  if (Hover(cb.GetSelectPara(), tool.doc, *tool.slots, tool.state, /*pose_mode=*/true,
-            tool.service->GetHandleType(), cb.GetMousePos(), picker_, hover_,
-            HoverKinds(*tool.state)) != 0) {
-    tool.service->Redraw();
-  }
+  HoverAndRedraw(tool, cb, picker_, hover_, /*pose_mode=*/true, HoverKinds(*tool.state));
   return 0;
 }
 

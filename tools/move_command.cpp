@@ -31,7 +31,6 @@ void COMPROC_MOVE::Record(MQDocument doc, const quorvel::RigSlotTable& slots) {
   recorded_doc_ = doc;
   if (doc == nullptr) return;
   const MQHostApi& api = HostApi();
-  std::unordered_map<MQObject, int> index_of;
   hr::ForEachObject(doc, [&](MQObject obj, int) {
     MoveWorkObj& rec = work_.emplace_back();
     rec.handle = obj;
@@ -52,20 +51,36 @@ void COMPROC_MOVE::Record(MQDocument doc, const quorvel::RigSlotTable& slots) {
       api.MQObj_GetVertex(obj, j, &p);
       rec.vertices[static_cast<size_t>(j)] = FVECTOR3(p.x, p.y, p.z);
     }
-    index_of.emplace(obj, static_cast<int>(work_.size()) - 1);
   });
   changes_.resize(work_.size());
   for (size_t i = 0; i < work_.size(); ++i) {
-    MoveWorkObj& rec = work_[i];
-    if (MQObject child = hr::FirstChild(doc, rec.handle)) {
-      auto it = index_of.find(child);
-      if (it != index_of.end()) rec.tail = it->second;
-    }
     quorvel::GlobalMatrixChange& change = changes_[i];
-    change.object = rec.handle;
-    change.old_global = rec.recorded;
-    change.new_global = rec.current;
-    change.vertices = &rec.vertices;
+    change.object = work_[i].handle;
+    change.old_global = work_[i].recorded;
+    change.new_global = work_[i].current;
+    change.vertices = &work_[i].vertices;
+  }
+  quorvel::LinkGlobalMatrixChanges(doc, changes_);
+  for (size_t i = 0; i < work_.size(); ++i) work_[i].tail = changes_[i].first_child;
+  LinkModel();
+}
+
+void COMPROC_MOVE::LinkModel() {
+  nodes_.assign(work_.size(), nullptr);
+  if (!model_) return;
+  std::unordered_map<int32_t, size_t> record_of;
+  for (size_t i = 0; i < work_.size(); ++i) record_of.emplace(work_[i].object, i);
+  // Pre-order over the whole model: first child, else the next sibling of
+  // the nearest ancestor that has one.
+  for (const quorvel::UBONEIK_BONE* node = model_->Root(); node != nullptr;) {
+    auto it = record_of.find(node->object);
+    if (it != record_of.end()) nodes_[it->second] = node;
+    if (node->first_child) {
+      node = node->first_child.get();
+      continue;
+    }
+    while (node != nullptr && !node->next_sibling) node = node->parent;
+    node = node != nullptr ? node->next_sibling.get() : nullptr;
   }
 }
 
@@ -115,42 +130,25 @@ void COMPROC_MOVE::ApplyToDocument(MQDocument doc, int follow_mode) {
 }
 
 void COMPROC_MOVE::ApplyIkResult(MQDocument doc, int follow_mode) {
-  std::unordered_map<int32_t, const quorvel::UBONEIK_BONE*> nodes;
-  for (const quorvel::UBONEIK_BONE* node = model_ ? model_->Root() : nullptr; node != nullptr;) {
-    nodes.emplace(node->object, node);
-    // Pre-order: first child, else the next sibling of the nearest ancestor.
-    if (node->first_child) {
-      node = node->first_child.get();
-      continue;
-    }
-    while (node != nullptr && !node->next_sibling) node = node->parent;
-    node = node != nullptr ? node->next_sibling.get() : nullptr;
-  }
-  std::unordered_map<MQObject, size_t> index_of;
-  for (size_t i = 0; i < work_.size(); ++i) index_of.emplace(work_[i].handle, i);
   // Each object's pose of the rest skeleton chained down the hierarchy
   // (parents come first in the document), then applied after its matrix.
-  std::vector<FMATRIX> world(work_.size());
+  world_.resize(work_.size());
   for (size_t i = 0; i < work_.size(); ++i) {
     const MoveWorkObj& rec = work_[i];
     FMATRIX local;
-    auto it = nodes.find(rec.object);
-    if (it != nodes.end() && (it->second->flags & quorvel::UBONEIK_BONE::kChangeBits) != 0) {
-      const quorvel::UBONEIK_BONE& node = *it->second;
+    const quorvel::UBONEIK_BONE* node = i < nodes_.size() ? nodes_[i] : nullptr;
+    if (node != nullptr && (node->flags & quorvel::UBONEIK_BONE::kChangeBits) != 0) {
       quorvel::OPoseTSQ pose;
-      if (node.Has(quorvel::UBONEIK_BONE::kRotationChanged)) pose.rot = node.pose.rot;
-      if (node.Has(quorvel::UBONEIK_BONE::kTranslationChanged)) pose.trs = node.pose.trs;
-      if (node.Has(quorvel::UBONEIK_BONE::kScaleChanged)) pose.scl = node.pose.scl;
+      if (node->Has(quorvel::UBONEIK_BONE::kRotationChanged)) pose.rot = node->pose.rot;
+      if (node->Has(quorvel::UBONEIK_BONE::kTranslationChanged)) pose.trs = node->pose.trs;
+      if (node->Has(quorvel::UBONEIK_BONE::kScaleChanged)) pose.scl = node->pose.scl;
       local = quorvel::PoseLocalMatrix(pose, rec.current.GetTranslation());
     }
-    FMATRIX parent_world;
-    if (MQObject parent = HostApi().MQDoc_GetParentObject(doc, rec.handle)) {
-      auto p = index_of.find(parent);
-      if (p != index_of.end() && p->second < i) parent_world = world[p->second];
-    }
-    world[i] = local * parent_world;
+    const int parent = changes_[i].parent;
+    world_[i] = parent >= 0 && static_cast<size_t>(parent) < i ? local * world_[static_cast<size_t>(parent)]
+                                                                : local;
   }
-  for (size_t i = 0; i < work_.size(); ++i) changes_[i].new_global = work_[i].current * world[i];
+  for (size_t i = 0; i < work_.size(); ++i) changes_[i].new_global = work_[i].current * world_[i];
   quorvel::SetGlobalMatricesWithVertexFollow(doc, changes_, follow_mode);
 }
 
@@ -298,11 +296,7 @@ int COMPROC_MOVE::OnLeftButtonUp(MED_COMPROC_CALLBACK_BASE& cb) {
 int COMPROC_MOVE::OnMouseMove(MED_COMPROC_CALLBACK_BASE& cb) {
   TOOL_CONTEXT tool;
   if (!tool.Open(cb)) return 0;
-  if (Hover(cb.GetSelectPara(), tool.doc, *tool.slots, tool.state, tool.service->IsPoseMode(),
-            tool.service->GetHandleType(), cb.GetMousePos(), picker_, hover_,
-            HoverKinds(*tool.state)) != 0) {
-    tool.service->Redraw();
-  }
+  HoverAndRedraw(tool, cb, picker_, hover_, tool.service->IsPoseMode(), HoverKinds(*tool.state));
   return 0;
 }
 

@@ -56,6 +56,8 @@ class COMPROC_MOVE final : public MED_COMPROC_BASE {
  private:
   // The solved IK model's changes as transforms of the rest skeleton.
   void ApplyIkResult(MQDocument doc, int follow_mode);
+  // Each record's node of the IK model (null without a model or node).
+  void LinkModel();
   // After a drag: the pose evaluated again about the moved pivots.
   static void PoseOnNewPivots(const TOOL_CONTEXT& tool);
   // The records still describe the document's objects.
@@ -69,6 +71,8 @@ class COMPROC_MOVE final : public MED_COMPROC_BASE {
   std::vector<quorvel::GlobalMatrixChange> changes_;  // one per record
   MQDocument recorded_doc_ = nullptr;
   std::unique_ptr<quorvel::UBONEIK_MODEL> model_;
+  std::vector<const quorvel::UBONEIK_BONE*> nodes_;  // one per record
+  std::vector<FMATRIX> world_;  // kept between steps for its memory
   // The IK model solves the rest skeleton, whatever pose is current.
   quorvel::RigEditState rest_;
   int modified_ = 0;

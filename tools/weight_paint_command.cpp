@@ -11,8 +11,6 @@ namespace {
 
 constexpr UCOLOR kBrushColour{255, 255, 255, 255};
 
-static_assert(sizeof(HITVERT) == sizeof(quorvel::VertexRef), "a brush hit names a vertex");
-
 }  // namespace
 
 bool COMPROC_VWEIT::Paint(const TOOL_CONTEXT& tool, const FVECTOR2& centre) {
@@ -20,9 +18,9 @@ bool COMPROC_VWEIT::Paint(const TOOL_CONTEXT& tool, const FVECTOR2& centre) {
   if (pen == nullptr) return false;
   HITVERT nearest;
   if (!picker_.PickVertices(tool.doc, centre, pen->size, hits_, nearest)) return false;
-  std::vector<quorvel::VertexRef> vertices(hits_.size());
-  for (size_t i = 0; i < hits_.size(); ++i) vertices[i] = {hits_[i].object, hits_[i].vertex};
-  if (!quorvel::PaintVertices(tool.doc, *tool.slots, *tool.state, vertices)) return false;
+  painted_.resize(hits_.size());
+  for (size_t i = 0; i < hits_.size(); ++i) painted_[i] = {hits_[i].object, hits_[i].vertex};
+  if (!quorvel::PaintVertices(tool.doc, *tool.slots, *tool.state, painted_)) return false;
   tool.service->MarkRenderingRecolour();
   tool.service->Redraw();
   return true;

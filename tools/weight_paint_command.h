@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "math/fmath.h"
+#include "rig/weight_operations.h"
 #include "tools/command_framework.h"
 #include "tools/picking.h"
 
@@ -35,5 +36,7 @@ class COMPROC_VWEIT final : public MED_COMPROC_BASE {
   int modified_ = 0;
   FVECTOR2 mouse_;
   MED_USELECT picker_;
+  // Kept between steps for their memory: a stroke paints at every move.
   std::vector<HITVERT> hits_;
+  std::vector<quorvel::VertexRef> painted_;
 };

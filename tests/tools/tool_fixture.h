@@ -13,64 +13,10 @@
 #include "rig/rig_access.h"
 #include "rig/rig_document.h"
 #include "tests/rig/rig_fixture.h"
+#include "tests/support/fake_tool_service.h"
 #include "tools/tool_service.h"
 
-class TestToolService : public MED_TOOL_SERVICE {
- public:
-  TestToolService(mqhost::Document* document, const quorvel::RigSlotTable& slots)
-      : document_(document), slots_(slots) {}
-
-  MQDocument GetDocument() const override { return mqhost::ToHandle(document_); }
-  quorvel::RigEditState* GetEditState() const override { return &state; }
-  const quorvel::RigSlotTable& GetSlots() const override { return slots_; }
-  bool IsPoseMode() const override { return pose_mode; }
-  int GetMode() const override { return mode; }
-  void GetViewSize(int& w, int& h) const override {
-    w = width;
-    h = height;
-  }
-  float GetPickDepth() const override { return pick_depth; }
-  void SetPickDepth(float depth) override { pick_depth = depth; }
-  HANDLE_STATE& GetHandleState() override { return handle; }
-  int GetHandleType() const override { return handle_type; }
-  int GetShowHandle() const override { return show_handle; }
-  void Redraw() override { ++redraws; }
-  MQObject CreateDrawingObject(int flags, BOOL instant) override {
-    return mqhost::ToHandle(document_->CreateDrawingObject(flags & 7, instant != FALSE));
-  }
-  MQMaterial CreateDrawingMaterial(int& index, BOOL instant) override {
-    return mqhost::ToHandle(document_->CreateDrawingMaterial(instant != FALSE, &index));
-  }
-  // The edit tools' services are not what these tests exercise: the tools
-  // run through the plug-in's main object in tests/tools/commands.
-  MQEXPDOC* GetModel() const override { return nullptr; }
-  MED_SCREENCONVBASE* GetScreenConverter() const override { return nullptr; }
-  int GetToolOption(int) const override { return 0; }
-  int GetIkType() const override { return 0; }
-  void RefreshPanels() override {}
-  void UpdateUndo() override {}
-  void MarkRenderingDeform() override {}
-  void MarkRenderingRecolour() override {}
-  void DeleteSelectedBones() override {}
-  void SelectAllBones() override {}
-  void ClearBoneSelection() override {}
-  MEDUDRAW_BASE& GetDrawer() const override { return *drawer; }
-  MEDUDRAW_BASE* drawer = nullptr;
-
-  mutable quorvel::RigEditState state;
-  bool pose_mode = false;
-  int mode = 1;
-  int width = 640, height = 480;
-  float pick_depth = 0.0f;
-  HANDLE_STATE handle;
-  int handle_type = HANDLE_MOVE;
-  int show_handle = 0;
-  int redraws = 0;
-
- private:
-  mqhost::Document* document_;
-  const quorvel::RigSlotTable& slots_;
-};
+using TestToolService = FakeToolService;
 
 class ToolTest : public RigTest {
  protected:

@@ -61,6 +61,11 @@ class UDLGVALS_PARAM : public UDLGVALS_PARAM_BASE {
   void SetStep(T s) { step = s; }
   void SetDirection(bool reversed) { reverse = reversed; }
 
+  std::string Format(const std::string& format, bool drag) const override {
+    char text[64];
+    std::snprintf(text, sizeof text, format.c_str(), Printable(drag ? drag_value : value));
+    return text;
+  }
   bool IsUnchanged() const override { return value == committed; }
   void Commit() override { committed = value; }
   void BeginDrag() override { drag_value = value; }
@@ -81,6 +86,16 @@ class UDLGVALS_PARAM : public UDLGVALS_PARAM_BASE {
   bool reverse = false;
 
  protected:
+  // Zero value, the range [0, hi] unclamped, the step, no reversal.
+  void ResetTo(T hi, T s) {
+    value = committed = drag_value = minimum = T{};
+    maximum = hi;
+    step = s;
+    clamping = false;
+    reverse = false;
+  }
+  static int Printable(int v) { return v; }
+  static double Printable(float v) { return static_cast<double>(v); }
   T Clamp(T v) const {
     if (!clamping) return v;
     return v < minimum ? minimum : (v > maximum ? maximum : v);
@@ -92,45 +107,21 @@ class UDLGVALS_PARAM : public UDLGVALS_PARAM_BASE {
 class UDLGVALS_INT final : public UDLGVALS_PARAM<int> {
  public:
   UDLGVALS_INT() { Reset(); }
-  void Reset() override {
-    value = committed = drag_value = 0;
-    minimum = 0;
-    maximum = 65535;
-    step = 1;
-    clamping = false;
-    reverse = false;
-  }
+  void Reset() override { ResetTo(65535, 1); }
   std::string DefaultFormat() const override { return "%d"; }
   bool AcceptsCharacter(int ch) const override { return IsControlOrSign(ch) || IsDigit(ch); }
   void Parse(const char* text) override { value = Clamp(text != nullptr ? std::atoi(text) : 0); }
-  std::string Format(const std::string& format, bool drag) const override {
-    char text[64];
-    std::snprintf(text, sizeof text, format.c_str(), drag ? drag_value : value);
-    return text;
-  }
 };
 
 class UDLGVALS_FLOAT final : public UDLGVALS_PARAM<float> {
  public:
   UDLGVALS_FLOAT() { Reset(); }
-  void Reset() override {
-    value = committed = drag_value = 0.0f;
-    minimum = 0.0f;
-    maximum = 65535.0f;
-    step = 1.0f;
-    clamping = false;
-    reverse = false;
-  }
+  void Reset() override { ResetTo(65535.0f, 1.0f); }
   std::string DefaultFormat() const override { return "%.2f"; }
   bool AcceptsCharacter(int ch) const override {
     return IsControlOrSign(ch) || IsDigit(ch) || ch == '.';
   }
   void Parse(const char* text) override {
     value = Clamp(text != nullptr ? static_cast<float>(std::atof(text)) : 0.0f);
-  }
-  std::string Format(const std::string& format, bool drag) const override {
-    char text[64];
-    std::snprintf(text, sizeof text, format.c_str(), static_cast<double>(drag ? drag_value : value));
-    return text;
   }
 };
