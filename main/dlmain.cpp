@@ -16,6 +16,7 @@
 #include "rig/pose_list.h"
 #include "rig/records.h"
 #include "rig/rig_document.h"
+#include "rig/transform_reset.h"
 #include "sdk/host_api.h"
 #include "tools/screen_conversion.h"
 
@@ -611,7 +612,7 @@ void DLMAIN::EnableSwitch(void* owner) {
                 : "Quorvelを有効にしますか?\nQuorvelの有効はMetaseuoiaが再立ち上げ後に反映されます。\n");
   const std::string caption = Ansi(disabling ? "Quorvelの無効" : "Quorvelの有効");
   ++dialogcall_cnt;
-  const int answer = ui->MessageBox(owner, text.c_str(), caption.c_str(), kMessageBoxOkCancel);
+  const int answer = ui->ShowMessageBox(owner, text.c_str(), caption.c_str(), kMessageBoxOkCancel);
   --dialogcall_cnt;
   if (answer == kAnswerOk) enable_next = enable_next == 1 ? 0 : 1;
 }
@@ -623,7 +624,7 @@ void DLMAIN::BoneAlign(void* owner) {
   ++dialogcall_cnt;
   bool ok = false;
   if (!selected) {
-    ui->MessageBox(owner, Ansi("ボーンを選択してください").c_str(), Ansi("エラー").c_str(),
+    ui->ShowMessageBox(owner, Ansi("ボーンを選択してください").c_str(), Ansi("エラー").c_str(),
                    kMessageBoxOk);
   } else {
     align_param.position = centre;
@@ -654,6 +655,23 @@ void DLMAIN::BoneAlign(void* owner) {
   RequestUndoState();
 }
 
+bool DLMAIN::ResetLocalRotScale(bool selected_only) {
+  if (!CanEditDocument()) return false;
+  MQDocument document = model->Document();
+  if (!quorvel::ResetLocalRotationScale(document, slots, model->EditState(), selected_only)) {
+    return false;
+  }
+  // The rest matrices changed under the pose: evaluate it afresh.
+  model->ForgetPoseCache();
+  model->UpdatePoseMatrices();
+  MarkRenderingRebuild();
+  // The service may be called in pose mode too, where the handle stands at
+  // the posed parts.
+  HandleAtSelectionCentre(handle, document, slots, /*posed=*/IsPoseMode());
+  BonesEdited();
+  return true;
+}
+
 // ---------------------------------------------------------------- pose list
 
 bool DLMAIN::PoseChanged(bool changed) {
@@ -677,9 +695,31 @@ bool DLMAIN::SelectPose(int position) {
   return PoseChanged(quorvel::SetCurrentPosition(state, position) && state.current_pose_id != before);
 }
 
-bool DLMAIN::ResetCurrentBonePose() { return model && PoseChanged(quorvel::ResetCurrentBonePose(*model)); }
+bool DLMAIN::PoseReset(bool changed) {
+  if (!PoseChanged(changed)) return false;
+  RequestUndoState();
+  return true;
+}
 
-bool DLMAIN::ResetAllBonesPose() { return model && PoseChanged(quorvel::ResetAllBonesPose(*model)); }
+bool DLMAIN::ResetCurrentBonePose() {
+  return CanEditDocument() && PoseReset(quorvel::ResetCurrentBonePose(*model));
+}
+
+bool DLMAIN::ResetAllBonesPose() {
+  return CanEditDocument() && PoseReset(quorvel::ResetAllBonesPose(*model));
+}
+
+bool DLMAIN::ResetCurrentMorphPose() {
+  return CanEditDocument() && PoseReset(quorvel::ResetCurrentMorphPose(*model));
+}
+
+bool DLMAIN::ResetCurrentObjectMorphPose() {
+  return CanEditDocument() && PoseReset(quorvel::ResetCurrentObjectMorphPose(*model));
+}
+
+bool DLMAIN::ResetAllMorphPose() {
+  return CanEditDocument() && PoseReset(quorvel::ResetAllMorphPose(*model));
+}
 
 bool DLMAIN::UpdatePose() { return PoseChanged(true); }
 

@@ -127,6 +127,11 @@ class DLMAIN : public MQCommandPlugin, private MED_UNDO_HOOKS, private quorvel::
   void SetMode(int new_mode);
   void BoneAlign(void* owner);
   void EnableSwitch(void* owner);
+  // The move panel's reset of the local rotation and scale of the selected
+  // objects (or of all); when a matrix changed the pose is evaluated afresh,
+  // and it redraws, refreshes the panels and asks for an undo state. False
+  // when nothing changed or the plug-in is not editing a document.
+  bool ResetLocalRotScale(bool selected_only);
 
   // The pose list's operations for the pose command and the pose panels;
   // each recomputes the pose, re-skins the viewport's copies and redraws.
@@ -135,8 +140,15 @@ class DLMAIN : public MQCommandPlugin, private MED_UNDO_HOOKS, private quorvel::
   bool DeleteCurrentPose();
   bool CopyCurrentPose();
   bool SelectPose(int position);
+  // The resets also ask for an undo state, and need the plug-in to be
+  // editing a document (enabled, active, a document open).
   bool ResetCurrentBonePose();
   bool ResetAllBonesPose();
+  // Morph weights of the current pose: the current object's current morph
+  // target, all of the current object's, every object's.
+  bool ResetCurrentMorphPose();
+  bool ResetCurrentObjectMorphPose();
+  bool ResetAllMorphPose();
   // After pose records were written by someone else (a panel).
   bool UpdatePose();
   // The move command's key commands; each redraws, refreshes the panels and
@@ -251,6 +263,10 @@ class DLMAIN : public MQCommandPlugin, private MED_UNDO_HOOKS, private quorvel::
   void SetModelRenderState();
   // The end of a pose-list operation that changed something.
   bool PoseChanged(bool changed);
+  // The same for a reset, which the user must be able to undo.
+  bool PoseReset(bool changed);
+  // Enabled, active, a model and an open document: a menu command may edit.
+  bool CanEditDocument() const { return IsWorking() && doc_closed == 0; }
   // The end of a key command on bones.
   void BonesEdited();
   // Calls `op` of the processor with a record for this event; 0 without one.

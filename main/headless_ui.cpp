@@ -19,7 +19,7 @@ void HEADLESS_UI::RefreshPanel(PANEL_ID id) {
   if (id >= 0 && id < PANEL_COUNT) ++refreshed_[id];
 }
 
-int HEADLESS_UI::MessageBox(void* owner, const char* text, const char* caption, unsigned buttons) {
+int HEADLESS_UI::ShowMessageBox(void* owner, const char* text, const char* caption, unsigned buttons) {
   int answer = buttons == kMessageBoxOkCancel ? kAnswerCancel : kAnswerOk;
   if (!answers_.empty()) {
     answer = answers_.front();

@@ -24,7 +24,7 @@ class HEADLESS_UI : public MED_PLUGIN_UI {
   void LoadIcons(void* instance) override;
   void ShowPanel(PANEL_ID id, bool show) override;
   void RefreshPanel(PANEL_ID id) override;
-  int MessageBox(void* owner, const char* text, const char* caption, unsigned buttons) override;
+  int ShowMessageBox(void* owner, const char* text, const char* caption, unsigned buttons) override;
   void ForwardKeyToFocus(int key) override;
   bool RunBoneAlignDialog(void* owner, IDLMAIN* service, BONEALIGN_PARAM& param) override;
 

@@ -64,6 +64,10 @@ void IDLMAIN::BoneAlign(void* owner) { main_->BoneAlign(owner); }
 
 void IDLMAIN::EnableSwitch(void* owner) { main_->EnableSwitch(owner); }
 
+bool IDLMAIN::ResetLocalRotScale(bool selected_only) {
+  return main_->ResetLocalRotScale(selected_only);
+}
+
 void IDLMAIN::Redraw() { main_->Redraw(); }
 
 void IDLMAIN::RedrawAndRefreshPanels() { main_->RedrawAndRefreshPanels(); }
@@ -133,6 +137,12 @@ bool IDLMAIN::SelectPose(int position) { return main_->SelectPose(position); }
 bool IDLMAIN::ResetCurrentBonePose() { return main_->ResetCurrentBonePose(); }
 
 bool IDLMAIN::ResetAllBonesPose() { return main_->ResetAllBonesPose(); }
+
+bool IDLMAIN::ResetCurrentMorphPose() { return main_->ResetCurrentMorphPose(); }
+
+bool IDLMAIN::ResetCurrentObjectMorphPose() { return main_->ResetCurrentObjectMorphPose(); }
+
+bool IDLMAIN::ResetAllMorphPose() { return main_->ResetAllMorphPose(); }
 
 bool IDLMAIN::UpdatePose() { return main_->UpdatePose(); }
 

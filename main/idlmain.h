@@ -59,13 +59,20 @@ class IDLMAIN : public MED_DOCMODEL_SERVICE, public MED_TOOL_SERVICE {
   void SetMode(int mode);
   void BoneAlign(void* owner);
   void EnableSwitch(void* owner);
-  // The pose list (each recomputes the pose, re-skins and redraws).
+  // Local rotation and scale of the selected objects (or all) reset; redraws,
+  // refreshes and asks for undo when something changed.
+  bool ResetLocalRotScale(bool selected_only);
+  // The pose list (each recomputes the pose, re-skins and redraws; the
+  // resets also ask for undo).
   bool NewPose();
   bool DeleteCurrentPose();
   bool CopyCurrentPose();
   bool SelectPose(int position);
   bool ResetCurrentBonePose();
   bool ResetAllBonesPose();
+  bool ResetCurrentMorphPose();
+  bool ResetCurrentObjectMorphPose();
+  bool ResetAllMorphPose();
   bool UpdatePose();
   // The move command's keys (each redraws, refreshes and asks for undo).
   void DeleteSelectedBones() override;

@@ -69,7 +69,7 @@ class MED_PLUGIN_UI {
   // The panel reads everything it shows from the service object again.
   virtual void RefreshPanel(PANEL_ID id) = 0;
   // Texts in the system code page; answers kAnswerOk or kAnswerCancel.
-  virtual int MessageBox(void* owner, const char* text, const char* caption, unsigned buttons) = 0;
+  virtual int ShowMessageBox(void* owner, const char* text, const char* caption, unsigned buttons) = 0;
   // A key pressed in the viewport goes to the window with the keyboard focus
   // (WM_KEYDOWN), so a panel can move its focus with Tab.
   virtual void ForwardKeyToFocus(int key) = 0;

@@ -226,12 +226,30 @@ int CurrentPosition(const RigEditState& state) {
 
 // ---------------------------------------------------------------- reset
 
+namespace {
+
+bool AtRest(const OPoseTSQ& tsq) {
+  const OPoseTSQ rest;
+  return tsq.trs == rest.trs && tsq.scl == rest.scl && tsq.rot == rest.rot;
+}
+
+// Writes the rest value (an absent record is written too, so that every
+// object has one); true when the pose value was not at rest before.
+bool ResetBone(MQObject obj, const RigSlotTable& slots, int32_t pose_id) {
+  OPoseTSQ before;
+  const bool moved = GetPoseTSQ(obj, slots, pose_id, before) && !AtRest(before);
+  SetPoseTSQ(obj, slots, pose_id, OPoseTSQ());
+  return moved;
+}
+
+}  // namespace
+
 bool ResetCurrentBonePose(const RigEditState& state, MQDocument doc, const RigSlotTable& slots,
                           PoseRecompute recompute) {
   if (CurrentPose(state) == nullptr || state.current_bone < 0) return false;
   MQObject bone = FindObjectByUniqueId(doc, state.current_bone);
   if (bone == nullptr) return false;
-  SetPoseTSQ(bone, slots, state.current_pose_id, OPoseTSQ());
+  if (!ResetBone(bone, slots, state.current_pose_id)) return false;
   if (recompute != nullptr) recompute(doc, slots, state);
   return true;
 }
@@ -240,9 +258,72 @@ bool ResetAllBonesPose(const RigEditState& state, MQDocument doc, const RigSlotT
                        PoseRecompute recompute) {
   if (doc == nullptr || CurrentPose(state) == nullptr) return false;
   const int32_t pose_id = state.current_pose_id;
-  hr::ForEachObject(doc, [&](MQObject obj, int) { SetPoseTSQ(obj, slots, pose_id, OPoseTSQ()); });
+  bool moved = false;
+  hr::ForEachObject(doc, [&](MQObject obj, int) {
+    if (ResetBone(obj, slots, pose_id)) moved = true;
+  });
+  if (!moved) return false;
   if (recompute != nullptr) recompute(doc, slots, state);
   return true;
+}
+
+namespace {
+
+// Sets weight `index` (-1: all of them) of the object's record for the pose
+// to 0. A missing record already weighs nothing and is not created.
+bool ZeroMorphWeights(MQObject obj, const RigSlotTable& slots, int32_t pose_id, int index) {
+  OPoseMorph morph;
+  if (!GetPoseMorph(obj, slots, pose_id, morph)) return false;
+  bool changed = false;
+  for (int k = 0; k < kMaxMorphTargets; ++k) {
+    if (index >= 0 && k != index) continue;
+    // Written as a negation so that a NaN weight is reset too.
+    if (!(morph.weight[k] == 0.0f)) {
+      morph.weight[k] = 0.0f;
+      changed = true;
+    }
+  }
+  return changed && SetPoseMorph(obj, slots, pose_id, morph);
+}
+
+bool Recomputed(bool changed, const RigEditState& state, MQDocument doc, const RigSlotTable& slots,
+                PoseRecompute recompute) {
+  if (changed && recompute != nullptr) recompute(doc, slots, state);
+  return changed;
+}
+
+}  // namespace
+
+bool ResetCurrentMorphPose(const RigEditState& state, MQDocument doc, const RigSlotTable& slots,
+                           PoseRecompute recompute) {
+  if (CurrentPose(state) == nullptr) return false;
+  MQObject obj = CurrentObject(doc);
+  if (obj == nullptr) return false;
+  const int32_t k = GetCurrentMorphIndex(obj, slots);
+  // A record written elsewhere may hold any value; only 0..19 name a target.
+  if (k < 0 || k >= kMaxMorphTargets) return false;
+  return Recomputed(ZeroMorphWeights(obj, slots, state.current_pose_id, k), state, doc, slots,
+                    recompute);
+}
+
+bool ResetCurrentObjectMorphPose(const RigEditState& state, MQDocument doc,
+                                 const RigSlotTable& slots, PoseRecompute recompute) {
+  if (CurrentPose(state) == nullptr) return false;
+  MQObject obj = CurrentObject(doc);
+  if (obj == nullptr) return false;
+  return Recomputed(ZeroMorphWeights(obj, slots, state.current_pose_id, -1), state, doc, slots,
+                    recompute);
+}
+
+bool ResetAllMorphPose(const RigEditState& state, MQDocument doc, const RigSlotTable& slots,
+                       PoseRecompute recompute) {
+  if (doc == nullptr || CurrentPose(state) == nullptr) return false;
+  const int32_t pose_id = state.current_pose_id;
+  bool changed = false;
+  hr::ForEachObject(doc, [&](MQObject obj, int) {
+    if (ZeroMorphWeights(obj, slots, pose_id, -1)) changed = true;
+  });
+  return Recomputed(changed, state, doc, slots, recompute);
 }
 
 // ---------------------------------------------------------------- document model
@@ -257,20 +338,37 @@ QuorvelPose* CopyCurrentPose(MQEXPDOC& model) {
   return CopyCurrentPose(model.EditState(), model.Document(), model.Slots());
 }
 
-bool ResetCurrentBonePose(MQEXPDOC& model) {
-  if (!ResetCurrentBonePose(model.EditState(), model.Document(), model.Slots(), nullptr)) {
-    return false;
-  }
+namespace {
+
+// A reset of the model's state, then the posed matrices again when it changed
+// something.
+template <typename RESET>
+bool ResetAndRecompute(MQEXPDOC& model, RESET reset) {
+  if (!reset(model.EditState(), model.Document(), model.Slots(), PoseRecompute{nullptr})) return false;
   model.UpdatePoseMatrices();
   return true;
 }
 
+}  // namespace
+
+bool ResetCurrentBonePose(MQEXPDOC& model) {
+  return ResetAndRecompute(model, [](auto&&... a) { return ResetCurrentBonePose(a...); });
+}
+
 bool ResetAllBonesPose(MQEXPDOC& model) {
-  if (!ResetAllBonesPose(model.EditState(), model.Document(), model.Slots(), nullptr)) {
-    return false;
-  }
-  model.UpdatePoseMatrices();
-  return true;
+  return ResetAndRecompute(model, [](auto&&... a) { return ResetAllBonesPose(a...); });
+}
+
+bool ResetCurrentMorphPose(MQEXPDOC& model) {
+  return ResetAndRecompute(model, [](auto&&... a) { return ResetCurrentMorphPose(a...); });
+}
+
+bool ResetCurrentObjectMorphPose(MQEXPDOC& model) {
+  return ResetAndRecompute(model, [](auto&&... a) { return ResetCurrentObjectMorphPose(a...); });
+}
+
+bool ResetAllMorphPose(MQEXPDOC& model) {
+  return ResetAndRecompute(model, [](auto&&... a) { return ResetAllMorphPose(a...); });
 }
 
 }  // namespace quorvel

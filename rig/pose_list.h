@@ -1,6 +1,7 @@
 #pragma once
 // The document's pose list: making, deleting, copying, renaming and finding
-// poses, the current pose, and putting bones back to rest in the current pose.
+// poses, the current pose, and putting bones and morph weights back to rest in
+// the current pose.
 //
 // Poses live only in the edit state's list; an object takes part in a pose by
 // carrying OPoseTSQ / OPoseMorph records for the pose's id. After every call
@@ -119,12 +120,31 @@ using PoseRecompute = void (*)(MQDocument doc, const RigSlotTable& slots,
 
 // The current bone's record of the current pose back to the rest value, then
 // `recompute`. Nothing (false) unless the current bone names an object of the
-// document and a listed pose is current. Morph weights stay.
+// document and a listed pose is current. Morph weights stay. The record is
+// written even when it is at rest already (or absent), but only a value that
+// was not at rest counts as a change: true, and `recompute`, only then.
 bool ResetCurrentBonePose(const RigEditState& state, MQDocument doc, const RigSlotTable& slots,
                           PoseRecompute recompute);
-// Every object's record of the current pose back to the rest value, then
-// `recompute`. Nothing (false) without a current pose.
+// Every object's record of the current pose back to the rest value; true,
+// and `recompute`, when one was not at rest. Nothing (false) without a
+// current pose.
 bool ResetAllBonesPose(const RigEditState& state, MQDocument doc, const RigSlotTable& slots,
+                       PoseRecompute recompute);
+
+// The morph resets set weights of the current pose to 0 and `recompute` when
+// one changed; true exactly then. Only existing OPoseMorph records are
+// written, and only when a weight differs. Nothing (false) without a current
+// pose.
+//
+// The host's current object's weight of its current morph target; nothing
+// when it has none (-1, or no bone record).
+bool ResetCurrentMorphPose(const RigEditState& state, MQDocument doc, const RigSlotTable& slots,
+                           PoseRecompute recompute);
+// All 20 weights of the current object.
+bool ResetCurrentObjectMorphPose(const RigEditState& state, MQDocument doc,
+                                 const RigSlotTable& slots, PoseRecompute recompute);
+// All 20 weights of every object.
+bool ResetAllMorphPose(const RigEditState& state, MQDocument doc, const RigSlotTable& slots,
                        PoseRecompute recompute);
 
 // ---------------------------------------------------------------- document model
@@ -136,5 +156,8 @@ bool DeleteCurrentPose(MQEXPDOC& model);
 QuorvelPose* CopyCurrentPose(MQEXPDOC& model);
 bool ResetCurrentBonePose(MQEXPDOC& model);
 bool ResetAllBonesPose(MQEXPDOC& model);
+bool ResetCurrentMorphPose(MQEXPDOC& model);
+bool ResetCurrentObjectMorphPose(MQEXPDOC& model);
+bool ResetAllMorphPose(MQEXPDOC& model);
 
 }  // namespace quorvel

@@ -52,9 +52,8 @@ class MainTest : public testing::Test {
 
   // A fresh main object, as after the modeller was started again.
   void StartPlugin() {
-    auto ui = std::make_unique<HEADLESS_UI>();
-    ui_ = ui.get();
-    main_ = std::make_unique<DLMAIN>(std::move(ui));
+    ui_ = nullptr;
+    main_ = std::make_unique<DLMAIN>(MakeUserInterface());
     main_->SetSettingsKey(settings_key_);
     AttachedMain() = main_.get();
     std::string error;
@@ -67,6 +66,14 @@ class MainTest : public testing::Test {
     main_.reset();
     ui_ = nullptr;
     AttachedMain() = nullptr;
+  }
+
+  // The interface the main object gets: the headless one, unless a fixture
+  // wants real windows.
+  virtual std::unique_ptr<MED_PLUGIN_UI> MakeUserInterface() {
+    auto ui = std::make_unique<HEADLESS_UI>();
+    ui_ = ui.get();
+    return ui;
   }
 
   // Initialise, open the document and take the command.

@@ -1,8 +1,9 @@
 // The pose list: names and ids, the current pose after deletes, copies,
-// renames, lookups and putting bones back to rest.
+// renames, lookups and putting bones and morph weights back to rest.
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
 #include <iterator>
 #include <set>
 #include <sstream>
@@ -11,8 +12,10 @@
 
 #include "deform/pose_evaluation.h"
 #include "rig/document_model.h"
+#include "rig/id_table.h"
 #include "rig/pose_list.h"
 #include "rig/rig_access.h"
+#include "rig/rig_document.h"
 #include "tests/rig/rig_fixture.h"
 #include "tests/support/float_checks.h"
 
@@ -504,6 +507,10 @@ FVECTOR3 SkinningTranslation(MQObject obj, const RigSlotTable& slots) {
   return FVECTOR3(m(3, 0), m(3, 1), m(3, 2));
 }
 
+// Counts the recomputations a reset asks for.
+int recomputes = 0;
+void CountRecompute(MQDocument, const RigSlotTable&, const RigEditState&) { ++recomputes; }
+
 class PoseResetTest : public RigTest {
  protected:
   void SetUp() override {
@@ -597,6 +604,38 @@ TEST_F(PoseResetTest, AllBonesOnlyWithACurrentPose) {
   }
 }
 
+TEST_F(PoseResetTest, BonesAlreadyAtRestAreNoChange) {
+  struct Case {
+    const char* what;
+    bool (*reset)(const RigEditState&, MQDocument, const RigSlotTable&, PoseRecompute);
+  };
+  const Case cases[] = {
+      {"current bone", ResetCurrentBonePose},
+      {"all bones", ResetAllBonesPose},
+  };
+  state_.current_pose_id = current_;
+  state_.current_bone = Uid(a_);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    for (MQObject obj : {a_, b_}) ASSERT_TRUE(SetPoseTSQ(obj, slots_, current_, OPoseTSQ()));
+    recomputes = 0;
+    EXPECT_FALSE(c.reset(state_, doc_, slots_, CountRecompute));
+    EXPECT_EQ(recomputes, 0);
+    // One bone out of rest is enough.
+    OPoseTSQ turned;
+    turned.rot = FQUAT(0, 0, 1, 0);
+    ASSERT_TRUE(SetPoseTSQ(a_, slots_, current_, turned));
+    EXPECT_TRUE(c.reset(state_, doc_, slots_, CountRecompute));
+    EXPECT_EQ(recomputes, 1);
+    ExpectAtRest(a_);
+  }
+  // Objects without a record are at rest, and get one written.
+  HostApi().MQObj_FreeUserData(plain_, slots_.PoseTSQ(current_));
+  ASSERT_FALSE(HasObjectSlot(plain_, slots_.PoseTSQ(current_)));
+  EXPECT_FALSE(ResetAllBonesPose(state_, doc_, slots_, CountRecompute));
+  ExpectAtRest(plain_);
+}
+
 TEST_F(PoseResetTest, DocumentModelRunsTheListAndRecomputes) {
   MQEXPDOC model(std::make_unique<PoseEvaluator>());
   model.SetDocument(doc_);
@@ -629,6 +668,179 @@ TEST_F(PoseResetTest, DocumentModelRunsTheListAndRecomputes) {
   EXPECT_EQ(CurrentPoseId(state), id);
   EXPECT_FALSE(GetPoseTSQ(a_, slots_, copy_id, tsq));
   EXPECT_FALSE(GetPoseTSQ(b_, slots_, copy_id, tsq));
+}
+
+// ---------------------------------------------------------------- morph reset
+
+struct IndexWeight {
+  int index;
+  float weight;
+};
+OPoseMorph Morph(std::initializer_list<IndexWeight> weights) {
+  OPoseMorph morph;
+  for (const IndexWeight& w : weights) morph.weight[w.index] = w.weight;
+  return morph;
+}
+
+using MorphReset = bool (*)(const RigEditState&, MQDocument, const RigSlotTable&, PoseRecompute);
+
+// Two objects with weights in two poses, x current and showing morph target
+// 2, y showing 5, and a third object without weight records. x also carries
+// weights left behind for an id no listed pose has.
+class MorphResetTest : public RigTest {
+ protected:
+  void SetUp() override {
+    RigTest::SetUp();
+    x_ = AddObject("x");
+    y_ = AddObject("y");
+    bare_ = AddObject("no weights");
+    ASSERT_EQ(EnsureRigRecords(doc_, slots_), 3);
+    other_ = CreatePose(state_, -1)->id;
+    current_ = CreatePose(state_, -1)->id;
+    Fill();
+  }
+
+  const OPoseMorph kX = Morph({{2, 0.5f}, {7, 0.25f}});
+  const OPoseMorph kY = Morph({{5, 0.4f}, {1, 0.3f}});
+
+  // Back to the state SetUp made.
+  void Fill() {
+    for (int32_t pose : {other_, current_}) {
+      ASSERT_TRUE(SetPoseMorph(x_, slots_, pose, kX));
+      ASSERT_TRUE(SetPoseMorph(y_, slots_, pose, kY));
+    }
+    ASSERT_TRUE(SetPoseMorph(x_, slots_, kStray, kX));
+    ASSERT_TRUE(SetCurrentMorphIndex(x_, slots_, 2));
+    ASSERT_TRUE(SetCurrentMorphIndex(y_, slots_, 5));
+    SetCurrentObject(doc_, x_);
+    state_.current_pose_id = current_;
+    recomputes = 0;
+  }
+
+  void ExpectWeights(MQObject obj, int32_t pose, const OPoseMorph& want) {
+    OPoseMorph morph;
+    ASSERT_TRUE(GetPoseMorph(obj, slots_, pose, morph));
+    for (int k = 0; k < kMaxMorphTargets; ++k) EXPECT_EQ(morph.weight[k], want.weight[k]) << k;
+  }
+  // The other poses keep their weights, and no record is made for zeros.
+  void ExpectOthersKept() {
+    ExpectWeights(x_, other_, kX);
+    ExpectWeights(x_, kStray, kX);
+    ExpectWeights(y_, other_, kY);
+    EXPECT_FALSE(HasObjectSlot(bare_, slots_.PoseMorph(current_)));
+  }
+
+  RigEditState state_;
+  MQObject x_ = nullptr, y_ = nullptr, bare_ = nullptr;
+  int32_t other_ = -1, current_ = -1;
+  static constexpr int32_t kStray = 17;
+};
+
+TEST_F(MorphResetTest, EachResetZeroesItsWeightsOfTheCurrentPose) {
+  struct Case {
+    const char* what;
+    MorphReset reset;
+    OPoseMorph x, y;  // the current pose's weights afterwards
+  };
+  const Case cases[] = {
+      {"current morph target", ResetCurrentMorphPose, Morph({{7, 0.25f}}), kY},
+      {"current object", ResetCurrentObjectMorphPose, OPoseMorph(), kY},
+      {"every object", ResetAllMorphPose, OPoseMorph(), OPoseMorph()},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Fill();
+    EXPECT_TRUE(c.reset(state_, doc_, slots_, CountRecompute));
+    EXPECT_EQ(recomputes, 1);
+    ExpectWeights(x_, current_, c.x);
+    ExpectWeights(y_, current_, c.y);
+    ExpectOthersKept();
+
+    EXPECT_FALSE(c.reset(state_, doc_, slots_, CountRecompute)) << "nothing left to reset";
+    EXPECT_EQ(recomputes, 1);
+  }
+}
+
+TEST_F(MorphResetTest, NothingChangesWithoutSomethingToReset) {
+  struct Case {
+    const char* what;
+    std::function<void()> arrange;
+    bool refused[3];  // current morph target, current object, every object
+  };
+  const Case cases[] = {
+      {"no current pose", [&] { state_.current_pose_id = -1; }, {true, true, true}},
+      {"current id not listed", [&] { state_.current_pose_id = kStray; }, {true, true, true}},
+      {"no current morph target", [&] { SetCurrentMorphIndex(x_, slots_, -1); },
+       {true, false, false}},
+      {"current morph target already at 0", [&] { SetCurrentMorphIndex(x_, slots_, 3); },
+       {true, false, false}},
+      {"current morph index out of range",
+       [&] {
+         OBase rec;
+         GetBoneRecord(x_, slots_, rec);
+         rec.current_morph = -5;  // as a foreign record could hold it
+         SetBoneRecord(x_, slots_, rec);
+       },
+       {true, false, false}},
+      {"current object without weights", [&] { SetCurrentObject(doc_, bare_); },
+       {true, true, false}},
+      {"current object without a bone record",
+       [&] { HostApi().MQObj_FreeUserData(x_, slots_.OBase()); }, {true, false, false}},
+  };
+  const MorphReset resets[] = {ResetCurrentMorphPose, ResetCurrentObjectMorphPose,
+                               ResetAllMorphPose};
+  for (const Case& c : cases) {
+    for (int r = 0; r < 3; ++r) {
+      if (!c.refused[r]) continue;
+      SCOPED_TRACE(testing::Message() << c.what << ", reset " << r);
+      if (!HasBoneRecord(x_, slots_)) {
+        ASSERT_TRUE(SetBoneRecord(x_, slots_, OBase()));
+      }
+      Fill();
+      c.arrange();
+      EXPECT_FALSE(resets[r](state_, doc_, slots_, CountRecompute));
+      EXPECT_EQ(recomputes, 0);
+      ExpectWeights(x_, current_, kX);
+      ExpectWeights(y_, current_, kY);
+      ExpectOthersKept();
+    }
+  }
+}
+
+TEST_F(MorphResetTest, DocumentModelRecomputesOnlyAfterAChange) {
+  MQEXPDOC model(std::make_unique<PoseEvaluator>());
+  model.SetDocument(doc_);
+  model.SetSlots(slots_);
+  QuorvelPose* pose = NewPose(model);
+  ASSERT_NE(pose, nullptr);
+  const int32_t id = pose->id;
+  struct Case {
+    const char* what;
+    bool (*reset)(MQEXPDOC&);
+  };
+  const Case cases[] = {
+      {"current morph target", ResetCurrentMorphPose},
+      {"current object", ResetCurrentObjectMorphPose},
+      {"every object", ResetAllMorphPose},
+  };
+  // The evaluator writes only matrices that differ from what it wrote last;
+  // forgetting that makes any evaluation show in the record.
+  auto clear_skinning = [&] {
+    HostApi().MQObj_FreeUserData(x_, slots_.OWMT());
+    model.ForgetPoseCache();
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ASSERT_TRUE(SetPoseMorph(x_, slots_, id, kX));
+    clear_skinning();
+    ASSERT_TRUE(c.reset(model));
+    EXPECT_EQ(GetPoseMorphWeight(x_, slots_, id, 2), 0.0f);
+    EXPECT_TRUE(HasObjectSlot(x_, slots_.OWMT())) << "recomputed";
+
+    clear_skinning();
+    EXPECT_FALSE(c.reset(model));
+    EXPECT_FALSE(HasObjectSlot(x_, slots_.OWMT())) << "nothing to recompute";
+  }
 }
 
 }  // namespace

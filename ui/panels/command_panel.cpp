@@ -1,0 +1,92 @@
+#include "ui/panels/command_panel.h"
+
+#include "io/registry_settings.h"
+#include "main/idlmain.h"
+#include "ui/panels/system_text.h"
+#include "ui/resources/resource.h"
+
+DLP_COMMAND::DLP_COMMAND() : DLP_PANEL(IDD_COMMAND, WINPOS_COMMAND) {}
+
+void DLP_COMMAND::OnInit(HWND hwnd) {
+  // Button order is mode order: make, move, pose, weight, morph.
+  mode_.Bind(hwnd, {IDC_COMMAND_MAKE, IDC_COMMAND_MOVE, IDC_COMMAND_POSE, IDC_COMMAND_WEIGHT,
+                    IDC_COMMAND_MORPH});
+}
+
+void DLP_COMMAND::OnRefresh() {
+  mode_.Set(service_->GetMode());
+  const bool enabled = service_->GetEnable() != 0;
+  mode_.Enable(enabled);
+  EnableWindow(GetDlgItem(hwnd_, IDC_COMMAND_GROUP), enabled);
+  EnableWindow(GetDlgItem(hwnd_, IDC_COMMAND_DISPLAY), enabled);
+  // "その他" stays: it holds the switch that enables the plug-in again.
+  EnableWindow(GetDlgItem(hwnd_, IDC_COMMAND_OPTION), TRUE);
+}
+
+void DLP_COMMAND::OpenOptionMenu() {
+  OpenMenu(IDR_MENU_OPTION, IDC_COMMAND_OPTION, [&](UDLGPOPUPMENU& menu) {
+    menu.SetText(ID_OPTION_ENABLE,
+                 SystemText(service_->GetEnableNext() != 0 ? "Quorvelの無効" : "Quorvelの有効").c_str());
+    // The object options dialog is not built yet: its item stays greyed.
+    menu.EnableItem(ID_OPTION_OBJECT, false);
+  });
+}
+
+void DLP_COMMAND::OpenDisplayMenu() {
+  OpenMenu(IDR_MENU_DISPLAY, IDC_COMMAND_DISPLAY, [&](UDLGPOPUPMENU& menu) {
+    menu.Check(ID_DISPLAY_LOCAL, service_->GetShowLocal() != 0);
+    menu.Check(ID_DISPLAY_BONE, service_->GetShowBone() != 0);
+    menu.Check(ID_DISPLAY_ROLL, service_->GetDrawBoneRoll() != 0);
+    menu.Check(ID_DISPLAY_HANDLE, service_->GetShowHandle() != 0);
+    menu.Check(ID_DISPLAY_CUROBJWEIGHT, service_->GetShowCurObjWeight());
+  });
+}
+
+void DLP_COMMAND::OnCommand(int id, int code) {
+  switch (id) {
+    case IDC_COMMAND_MAKE:
+    case IDC_COMMAND_MOVE:
+    case IDC_COMMAND_POSE:
+    case IDC_COMMAND_WEIGHT:
+    case IDC_COMMAND_MORPH:
+      if (code != BN_CLICKED || service_->GetEnable() == 0) return;
+      service_->SetMode(mode_.Get());
+      service_->Redraw();
+      return;
+    case IDC_COMMAND_OPTION:
+      if (code == BN_CLICKED) OpenOptionMenu();
+      return;
+    case IDC_COMMAND_DISPLAY:
+      if (code == BN_CLICKED) OpenDisplayMenu();
+      return;
+    case ID_OPTION_ENABLE:
+      service_->EnableSwitch(hwnd_);
+      return;
+    case ID_DISPLAY_LOCAL:
+      service_->SetShowLocal(service_->GetShowLocal() == 0);
+      service_->RefreshPanels();
+      service_->Redraw();
+      return;
+    case ID_DISPLAY_BONE:
+      service_->SetShowBone(service_->GetShowBone() == 0);
+      service_->RefreshPanels();
+      service_->Redraw();
+      return;
+    case ID_DISPLAY_ROLL:
+      service_->SetDrawBoneRoll(service_->GetDrawBoneRoll() == 0);
+      service_->RefreshPanels();
+      service_->Redraw();
+      return;
+    case ID_DISPLAY_HANDLE:
+      service_->SetShowHandle(service_->GetShowHandle() == 0);
+      service_->Redraw();
+      return;
+    case ID_DISPLAY_CUROBJWEIGHT:
+      service_->SetShowCurObjWeight(!service_->GetShowCurObjWeight());
+      service_->MarkRenderingRecolour();
+      service_->Redraw();
+      return;
+    default:
+      return;
+  }
+}

@@ -1,0 +1,20 @@
+#pragma once
+// The plug-in's main floating window: the edit-mode buttons, the option menu
+// (enable switch, object options) and the display menu (overlays).
+#include "ui/panels/panel.h"
+#include "ui/toolkit/controls.h"
+
+class DLP_COMMAND : public DLP_PANEL {
+ public:
+  DLP_COMMAND();
+
+ protected:
+  void OnInit(HWND hwnd) override;
+  void OnRefresh() override;
+  void OnCommand(int id, int code) override;
+
+ private:
+  void OpenOptionMenu();
+  void OpenDisplayMenu();
+  UDLGRADIO mode_;
+};

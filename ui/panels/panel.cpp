@@ -1,0 +1,92 @@
+#include "ui/panels/panel.h"
+
+#include "main/idlmain.h"
+#include "ui/toolkit/window_position.h"
+
+bool DLP_PANEL::Create(IDLMAIN* service, HINSTANCE instance, HWND owner) {
+  service_ = service;
+  shown_once_ = 0;
+  return CreateModeless(instance, resource_id_, owner) != nullptr;
+}
+
+void DLP_PANEL::Show(int command) {
+  if (hwnd_ != nullptr) ShowWindow(hwnd_, command);
+}
+
+bool DLP_PANEL::Ready() const { return service_ != nullptr && !service_->IsDocClosed(); }
+
+HWND DLP_PANEL::HostWindow() const {
+  return service_ != nullptr ? static_cast<HWND>(service_->GetMainWindow()) : nullptr;
+}
+
+DLGWINPOS* DLP_PANEL::Winpos() const {
+  return service_ != nullptr && winpos_id_ >= 0 ? service_->GetWinpos(winpos_id_) : nullptr;
+}
+
+void DLP_PANEL::Refresh() {
+  if (hwnd_ != nullptr && Ready()) OnRefresh();
+}
+
+LRESULT DLP_PANEL::PanelProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
+  switch (message) {
+    case WM_INITDIALOG:
+      SetOwnedFont(CreatePanelFont());
+      ApplyFont(hwnd, owned_font());
+      OnInit(hwnd);
+      return FALSE;  // the panel does not take the focus from the viewport
+    case WM_SHOWWINDOW:
+      if (wparam != 0) {
+        if (shown_once_ == 0) {
+          shown_once_ = 1;
+          RestorePanelPosition(Winpos(), HostWindow(), hwnd);
+        }
+        Refresh();
+      }
+      return 0;
+    case WM_MOVE:
+      if (service_ != nullptr && service_->IsSettingsReady()) RecordPanelPosition(Winpos(), HostWindow(), hwnd);
+      return 0;
+    case WM_CLOSE:
+      DestroyWindow(hwnd);
+      return TRUE;
+    case WM_COMMAND:
+      if (Ready()) OnCommand(LOWORD(wparam), HIWORD(wparam));
+      return TRUE;
+    default:
+      return 0;
+  }
+}
+
+INT_PTR DLP_MODAL::Run(IDLMAIN* service, HINSTANCE instance, HWND owner) {
+  service_ = service;
+  owner_ = owner;
+  return RunModal(instance, resource_id_, owner);
+}
+
+LRESULT DLP_MODAL::PanelProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
+  switch (message) {
+    case WM_INITDIALOG: {
+      SetOwnedFont(CreatePanelFont());
+      ApplyFont(hwnd, owned_font());
+      HWND host = service_ != nullptr ? static_cast<HWND>(service_->GetMainWindow()) : owner_;
+      DLGWINPOS* record = service_ != nullptr && winpos_id_ >= 0 ? service_->GetWinpos(winpos_id_) : nullptr;
+      RestorePanelPosition(record, host, hwnd);
+      OnInit(hwnd);
+      return TRUE;
+    }
+    case WM_MOVE:
+      if (service_ != nullptr && service_->IsSettingsReady() && winpos_id_ >= 0) {
+        RecordPanelPosition(service_->GetWinpos(winpos_id_),
+                            static_cast<HWND>(service_->GetMainWindow()), hwnd);
+      }
+      return 0;
+    case WM_CLOSE:
+      EndDialog(hwnd, 0);
+      return TRUE;
+    case WM_COMMAND:
+      OnCommand(LOWORD(wparam), HIWORD(wparam));
+      return TRUE;
+    default:
+      return 0;
+  }
+}

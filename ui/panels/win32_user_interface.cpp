@@ -1,0 +1,81 @@
+#include "ui/panels/win32_user_interface.h"
+
+#include "main/idlmain.h"
+#include "ui/panels/bone_align_dialog.h"
+#include "ui/panels/command_panel.h"
+#include "ui/panels/make_panel.h"
+#include "ui/panels/motion_panel.h"
+#include "ui/panels/move_panel.h"
+#include "ui/resources/resource.h"
+
+WIN32_UI::WIN32_UI() {
+  panels_[PANEL_COMMAND] = std::make_unique<DLP_COMMAND>();
+  panels_[PANEL_CMDMOVE] = std::make_unique<DLP_CMDMOVE>();
+  panels_[PANEL_CMDMAKE] = std::make_unique<DLP_CMDMAKE>();
+  panels_[PANEL_CMDMOT] = std::make_unique<DLP_CMDMOT>();
+}
+
+WIN32_UI::~WIN32_UI() {
+  // Panels go first: their windows may still want the icons' owner.
+  for (auto& panel : panels_) panel.reset();
+  for (HICON& icon : icons_) {
+    if (icon != nullptr) DestroyIcon(icon);
+    icon = nullptr;
+  }
+}
+
+void WIN32_UI::CreatePanel(PANEL_ID id, IDLMAIN* service, void* instance, void* parent) {
+  if (id < 0 || id >= PANEL_COUNT || !panels_[id]) return;
+  DLP_PANEL& panel = *panels_[id];
+  if (panel.hwnd() != nullptr) return;
+  // A panel that cannot be made is given up; the plug-in goes on without it.
+  panel.Create(service, static_cast<HINSTANCE>(instance), static_cast<HWND>(parent));
+}
+
+void WIN32_UI::LoadIcons(void* instance) {
+  const int ids[2] = {IDI_QUORVEL, IDI_QUORVEL_POSE};
+  for (int i = 0; i < 2; ++i) {
+    if (icons_[i] == nullptr) {
+      icons_[i] = static_cast<HICON>(LoadImageA(static_cast<HINSTANCE>(instance), MAKEINTRESOURCEA(ids[i]),
+                                                IMAGE_ICON, 16, 16, LR_DEFAULTCOLOR));
+    }
+  }
+}
+
+void WIN32_UI::ShowPanel(PANEL_ID id, bool show) {
+  HWND window = PanelWindow(id);
+  if (window == nullptr) return;
+  // Shown without taking the focus from the viewport.
+  ShowWindow(window, show ? SW_SHOWNOACTIVATE : SW_HIDE);
+}
+
+void WIN32_UI::RefreshPanel(PANEL_ID id) {
+  if (id >= 0 && id < PANEL_COUNT && panels_[id]) panels_[id]->Refresh();
+}
+
+HWND WIN32_UI::PanelWindow(PANEL_ID id) const {
+  if (id < 0 || id >= PANEL_COUNT || !panels_[id]) return nullptr;
+  return panels_[id]->hwnd();
+}
+
+DLP_COMMAND* WIN32_UI::command_panel() const {
+  return PanelWindow(PANEL_COMMAND) != nullptr ? static_cast<DLP_COMMAND*>(panels_[PANEL_COMMAND].get())
+                                               : nullptr;
+}
+
+int WIN32_UI::ShowMessageBox(void* owner, const char* text, const char* caption, unsigned buttons) {
+  const int answer = ::MessageBoxA(static_cast<HWND>(owner), text, caption, buttons);
+  // A box that could not be shown counts as cancelled.
+  return answer == IDOK ? kAnswerOk : kAnswerCancel;
+}
+
+void WIN32_UI::ForwardKeyToFocus(int key) {
+  HWND focus = GetFocus();
+  if (focus != nullptr) SendMessageA(focus, WM_KEYDOWN, static_cast<WPARAM>(key), 0);
+}
+
+bool WIN32_UI::RunBoneAlignDialog(void* owner, IDLMAIN* service, BONEALIGN_PARAM& param) {
+  HINSTANCE instance = service != nullptr ? static_cast<HINSTANCE>(service->GetInstance()) : nullptr;
+  DLP_BONEALIGN dialog(param);
+  return dialog.Run(service, instance, static_cast<HWND>(owner));
+}
