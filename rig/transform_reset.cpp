@@ -87,8 +87,8 @@ bool ResetLocalRotationScale(MQDocument doc, const RigSlotTable& slots, const Ri
     if (!targets[i] || change.new_global == change.old_global) continue;
     const float t[3] = {translations[i].x, translations[i].y, translations[i].z};
     api.MQObj_SetFloatArray(change.object, MQOBJ_ID_ROTATION, zero);
-    api.MQObj_SetFloatArray(change.object, MQOBJ_ID_SCALING, one);
     api.MQObj_SetFloatArray(change.object, MQOBJ_ID_TRANSLATION, t);
+    api.MQObj_SetFloatArray(change.object, MQOBJ_ID_SCALING, one);
   }
   return true;
 }

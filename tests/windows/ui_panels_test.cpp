@@ -148,6 +148,33 @@ TEST_F(ToolkitTest, TabMovesOnAndLeavingCommits) {
   EXPECT_EQ(window_.commands, std::vector<int>{1200});
 }
 
+TEST_F(ToolkitTest, ATextEditCommitsRealChangesOnEnterOrWhenLeft) {
+  HWND edit = CreateWindowExW(WS_EX_CLIENTEDGE, L"EDIT", L"", WS_CHILD | WS_VISIBLE | WS_TABSTOP | ES_AUTOHSCROLL,
+                              10, 120, 150, 22, window_.hwnd(), reinterpret_cast<HMENU>(1600),
+                              GetModuleHandleW(nullptr), nullptr);
+  UDLGTEXT text;
+  ASSERT_TRUE(text.Bind(window_.hwnd(), 1600));
+  text.Set("arm");
+  EXPECT_EQ(TextOf(edit), L"arm");
+  EXPECT_TRUE(window_.commands.empty()) << "set from code";
+
+  SetFocus(edit);  // the text is selected: typing replaces it
+  TypeText(edit, L"leg\r");
+  EXPECT_EQ(text.Get(), "leg");
+  EXPECT_EQ(window_.commands, std::vector<int>{1600});
+  EXPECT_TRUE(text.TakeChanged());
+
+  SetFocus(Edit());  // leaving with the same text tells nobody
+  EXPECT_EQ(window_.commands.size(), 1u);
+
+  SetFocus(edit);
+  TypeText(edit, L"hand");
+  PressKey(edit, VK_TAB);
+  EXPECT_NE(GetFocus(), edit) << "Tab moves on";
+  EXPECT_EQ(text.Get(), "hand") << "leaving commits";
+  EXPECT_EQ(window_.commands.size(), 2u);
+}
+
 TEST_F(ToolkitTest, TheSpinBoxStepsByItsArrows) {
   UDLGINT spin;
   ASSERT_TRUE(spin.Create(window_.hwnd(), 1300, RECT{10, 80, 110, 102}));

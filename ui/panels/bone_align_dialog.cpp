@@ -25,7 +25,7 @@ void DLP_BONEALIGN::OnInit(HWND hwnd) {
   if (doc != nullptr) {
     bone_.Fill(doc, service_->GetSlots(), /*selected_body_only=*/true, /*with_child_only=*/true);
     const quorvel::RigEditState* state = service_->GetEditState();
-    bone_.Select(param_.bone >= 0 || state == nullptr ? param_.bone : state->current_bone);
+    bone_.Select(state != nullptr ? state->current_bone : -1);
   }
   EnableSources();
 }

@@ -42,6 +42,23 @@ void DLP_COMMAND::OpenDisplayMenu() {
   });
 }
 
+void DLP_COMMAND::ToggleOverlay(int item) {
+  IDLMAIN& s = *service_;
+  switch (item) {
+    case ID_DISPLAY_LOCAL: s.SetShowLocal(s.GetShowLocal() == 0); break;
+    case ID_DISPLAY_BONE: s.SetShowBone(s.GetShowBone() == 0); break;
+    case ID_DISPLAY_ROLL: s.SetDrawBoneRoll(s.GetDrawBoneRoll() == 0); break;
+    case ID_DISPLAY_HANDLE: s.SetShowHandle(s.GetShowHandle() == 0); break;
+    case ID_DISPLAY_CUROBJWEIGHT: s.SetShowCurObjWeight(!s.GetShowCurObjWeight()); break;
+    default: return;
+  }
+  // The rig's display switches reach the panels; the weight colours live in
+  // the rendering copies.
+  if (item == ID_DISPLAY_LOCAL || item == ID_DISPLAY_BONE || item == ID_DISPLAY_ROLL) s.RefreshPanels();
+  if (item == ID_DISPLAY_CUROBJWEIGHT) s.MarkRenderingRecolour();
+  s.Redraw();
+}
+
 void DLP_COMMAND::OnCommand(int id, int code) {
   switch (id) {
     case IDC_COMMAND_MAKE:
@@ -63,28 +80,11 @@ void DLP_COMMAND::OnCommand(int id, int code) {
       service_->EnableSwitch(hwnd_);
       return;
     case ID_DISPLAY_LOCAL:
-      service_->SetShowLocal(service_->GetShowLocal() == 0);
-      service_->RefreshPanels();
-      service_->Redraw();
-      return;
     case ID_DISPLAY_BONE:
-      service_->SetShowBone(service_->GetShowBone() == 0);
-      service_->RefreshPanels();
-      service_->Redraw();
-      return;
     case ID_DISPLAY_ROLL:
-      service_->SetDrawBoneRoll(service_->GetDrawBoneRoll() == 0);
-      service_->RefreshPanels();
-      service_->Redraw();
-      return;
     case ID_DISPLAY_HANDLE:
-      service_->SetShowHandle(service_->GetShowHandle() == 0);
-      service_->Redraw();
-      return;
     case ID_DISPLAY_CUROBJWEIGHT:
-      service_->SetShowCurObjWeight(!service_->GetShowCurObjWeight());
-      service_->MarkRenderingRecolour();
-      service_->Redraw();
+      ToggleOverlay(id);
       return;
     default:
       return;

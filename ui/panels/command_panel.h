@@ -16,5 +16,7 @@ class DLP_COMMAND : public DLP_PANEL {
  private:
   void OpenOptionMenu();
   void OpenDisplayMenu();
+  // A display menu item: its preference flipped, then what it affects.
+  void ToggleOverlay(int item);
   UDLGRADIO mode_;
 };

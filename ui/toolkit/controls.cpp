@@ -238,11 +238,6 @@ void UDLGRADIO::Enable(bool on) {
   for (int id : ids_) EnableWindow(GetDlgItem(dialog_, id), on ? TRUE : FALSE);
 }
 
-int UDLGRADIO::IndexOf(int id) const {
-  const auto it = std::find(ids_.begin(), ids_.end(), id);
-  return it == ids_.end() ? -1 : static_cast<int>(it - ids_.begin());
-}
-
 // ------------------------------------------------------------------ UDLGCBOX / UDLGLIST
 
 bool UDLGCBOX::Bind(HWND dialog, int id) {
@@ -396,7 +391,9 @@ bool UDLGSCROLL::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
     const int request = LOWORD(wparam);
     if (request == SB_THUMBTRACK || request == SB_THUMBPOSITION) {
       // The 32-bit position, not the message's 16 bits.
-      SCROLLINFO info{sizeof info, SIF_TRACKPOS};
+      SCROLLINFO info{};
+      info.cbSize = sizeof info;
+      info.fMask = SIF_TRACKPOS;
       if (hwnd_ != nullptr && GetScrollInfo(hwnd_, SB_CTL, &info)) thumb = info.nTrackPos;
     }
     next = ScrollTo(range_, position_, request, thumb);

@@ -57,7 +57,11 @@ class UDLGVALS : public UDLGCTRL {
   explicit UDLGVALS(UDLGVALS_PARAM_BASE& model) : model_(model), logic_(model) {}
   LRESULT WndProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) override;
 
-  bool Bind(HWND dialog, int id) { return BindAndSubclass(dialog, id) && (ShowValue(), true); }
+  bool Bind(HWND dialog, int id) {
+    if (!BindAndSubclass(dialog, id)) return false;
+    ShowValue();
+    return true;
+  }
   // Makes the edit control itself (client edge; child, visible, tab stop,
   // auto-scroll, right-aligned) with the panel font.
   bool Create(HWND dialog, int id, const RECT& rect);
@@ -203,8 +207,6 @@ class UDLGRADIO {
   // The first checked button in list order; 0 when none is checked.
   int Get() const;
   void Enable(bool on);
-  // The list position of `id`, -1 when it is not in the group.
-  int IndexOf(int id) const;
 
  private:
   HWND dialog_ = nullptr;

@@ -86,7 +86,7 @@ HWND UWIN::Create(HINSTANCE instance, const char* class_name, const char* title,
     window_class.lpfnWndProc = &WindowThunk;
     window_class.hInstance = instance;
     window_class.lpszClassName = class_name;
-    window_class.hbrBackground = background ? reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1) : nullptr;
+    window_class.hbrBackground = background ? reinterpret_cast<HBRUSH>(COLOR_INACTIVEBORDER + 1) : nullptr;
     if (RegisterClassA(&window_class) == 0) return nullptr;
   }
   HWND hwnd = CreateWindowExA(ex_style, class_name, title, style, x, y, width, height, parent,

@@ -22,7 +22,8 @@ class UWIN {
   virtual LRESULT WndProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) = 0;
 
   // A window of a class registered on first use (redraw on resize, double
-  // clicks, no icon or cursor; `background`: the button-face brush). Null
+  // clicks, no icon or cursor; `background`: the brush of system colour 11,
+  // the inactive border's grey). Null
   // when the class or the window cannot be made.
   HWND Create(HINSTANCE instance, const char* class_name, const char* title, DWORD style,
               DWORD ex_style, int x, int y, int width, int height, HWND parent, int show,
