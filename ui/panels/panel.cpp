@@ -47,8 +47,15 @@ LRESULT DLP_PANEL::PanelProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lpar
       if (service_ != nullptr && service_->IsSettingsReady()) RecordPanelPosition(Winpos(), HostWindow(), hwnd);
       return 0;
     case WM_CLOSE:
-      DestroyWindow(hwnd);
+      if (hide_on_close_) {
+        ShowWindow(hwnd, SW_HIDE);
+      } else {
+        DestroyWindow(hwnd);
+      }
       return TRUE;
+    case WM_LBUTTONDOWN:
+      if (HostWindow() != nullptr) SetFocus(HostWindow());
+      return 0;
     case WM_COMMAND:
       if (Ready()) OnCommand(LOWORD(wparam), HIWORD(wparam));
       return TRUE;

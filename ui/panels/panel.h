@@ -1,8 +1,10 @@
 #pragma once
 // What every tool panel does alike: made from its dialog resource with the
 // panel font, placed where it was last time when first shown, its place
-// recorded when moved, refreshed when shown, destroyed when closed. Commands
-// reach a panel only while the plug-in has an open document.
+// recorded when moved, refreshed when shown, destroyed when closed (or only
+// hidden, for panels that say so). A click on a panel's background hands the
+// keyboard back to the host's main window. Commands reach a panel only while
+// the plug-in has an open document.
 #include <windows.h>
 
 #include "ui/toolkit/uwin.h"
@@ -30,6 +32,9 @@ class DLP_PANEL : public UWINMQ {
   // A command (control or menu item) while the plug-in can take it.
   virtual void OnCommand(int id, int code) = 0;
 
+  // The close box hides the panel instead of destroying it.
+  void SetHideOnClose(bool on) { hide_on_close_ = on; }
+
   // The plug-in is there and has a document open.
   bool Ready() const;
   HWND HostWindow() const;
@@ -42,6 +47,7 @@ class DLP_PANEL : public UWINMQ {
  private:
   int resource_id_;
   int winpos_id_;
+  bool hide_on_close_ = false;
 };
 
 #include "ui/toolkit/controls.h"
