@@ -282,6 +282,20 @@ TEST_F(PanelTest, TheModeButtonsSwitchTheModeAndItsPanels) {
   EXPECT_FALSE(Checked(command, IDC_COMMAND_POSE));
 }
 
+TEST_F(PanelTest, APanelClosedWithItsCloseBoxComesBackWithItsMode) {
+  Start(MODE_MOVE);
+  SendMessageW(Panel(PANEL_CMDMOVE), WM_CLOSE, 0, 0);
+  EXPECT_EQ(Panel(PANEL_CMDMOVE), nullptr) << "closing destroys the panel";
+  ClickItem(Panel(PANEL_COMMAND), IDC_COMMAND_MAKE);
+  Service().SetToolOption(2, 1);
+  ClickItem(Panel(PANEL_COMMAND), IDC_COMMAND_MOVE);
+  ASSERT_TRUE(Visible(PANEL_CMDMOVE));
+  // The new window is a working panel: it shows the options and writes them.
+  EXPECT_TRUE(Checked(Panel(PANEL_CMDMOVE), IDC_MOVE_IK));
+  ClickItem(Panel(PANEL_CMDMOVE), IDC_MOVE_IK);
+  EXPECT_EQ(Service().GetToolOption(2), 0);
+}
+
 TEST_F(PanelTest, ThePoseButtonHandsTheMouseToThePoseTool) {
   // upper (0, 0) → lower (100, 0) → hand (200, 0) → fingers (260, 0).
   MQObject upper = AddObject("upper", 0, {0, 0, 0});

@@ -28,6 +28,7 @@ void WIN32_UI::CreatePanel(PANEL_ID id, IDLMAIN* service, void* instance, void* 
   if (id < 0 || id >= PANEL_COUNT || !panels_[id]) return;
   DLP_PANEL& panel = *panels_[id];
   if (panel.hwnd() != nullptr) return;
+  creations_[id] = Creation{service, instance, parent, true};
   // A panel that cannot be made is given up; the plug-in goes on without it.
   panel.Create(service, static_cast<HINSTANCE>(instance), static_cast<HWND>(parent));
 }
@@ -44,6 +45,14 @@ void WIN32_UI::LoadIcons(void* instance) {
 
 void WIN32_UI::ShowPanel(PANEL_ID id, bool show) {
   HWND window = PanelWindow(id);
+  // A panel its close box destroyed comes back the next time it is wanted,
+  // rather than staying lost until the module is loaded again.
+  if (window == nullptr && show && id >= 0 && id < PANEL_COUNT && panels_[id] && creations_[id].made) {
+    const Creation& c = creations_[id];
+    if (panels_[id]->Create(c.service, static_cast<HINSTANCE>(c.instance), static_cast<HWND>(c.parent))) {
+      window = PanelWindow(id);
+    }
+  }
   if (window == nullptr) return;
   // Shown without taking the focus from the viewport.
   ShowWindow(window, show ? SW_SHOWNOACTIVATE : SW_HIDE);

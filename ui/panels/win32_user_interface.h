@@ -31,6 +31,15 @@ class WIN32_UI : public MED_PLUGIN_UI {
   DLP_COMMAND* command_panel() const;
 
  private:
+  // What each panel was first made with, to make it again after its close
+  // box destroyed it.
+  struct Creation {
+    IDLMAIN* service = nullptr;
+    void* instance = nullptr;
+    void* parent = nullptr;
+    bool made = false;
+  };
   std::array<std::unique_ptr<DLP_PANEL>, PANEL_COUNT> panels_;
+  std::array<Creation, PANEL_COUNT> creations_;
   HICON icons_[2] = {nullptr, nullptr};
 };
