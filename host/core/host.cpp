@@ -147,6 +147,14 @@ void Host::UnloadPlugins() {
   while (!plugins_.empty()) plugins_.pop_back();
 }
 
+bool Host::UnloadPlugin(PluginModule* plugin) {
+  const auto it = std::find_if(plugins_.begin(), plugins_.end(),
+                               [plugin](const std::unique_ptr<PluginModule>& p) { return p.get() == plugin; });
+  if (it == plugins_.end()) return false;
+  plugins_.erase(it);
+  return true;
+}
+
 PluginModule* Host::FindPlugin(uint32_t product, uint32_t id) const {
   for (const auto& plugin : plugins_) {
     if (plugin->product() == product && plugin->id() == id) return plugin.get();

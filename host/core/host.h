@@ -78,6 +78,9 @@ class Host {
   PluginModule* AttachPlugin(const PluginEntryPoints& entry, const std::string& label,
                              std::string* error);
   void UnloadPlugins();
+  // Unloads one module (one that failed to initialise); false when it is not
+  // one of this host's.
+  bool UnloadPlugin(PluginModule* plugin);
   const std::vector<std::unique_ptr<PluginModule>>& plugins() const { return plugins_; }
   PluginModule* FindPlugin(uint32_t product, uint32_t id) const;
 
@@ -102,6 +105,9 @@ class Host {
   void RunCallbacks(Document* document);
   void RefreshView() { ++refresh_count_; }
   void* WindowHandle();
+  // The interactive host's own main window, which plug-ins then own their
+  // panels by; null goes back to the hidden window made on first use.
+  void SetWindowHandle(void* window);
   int refresh_count() const { return refresh_count_; }
   int redraw_requests() const { return redraw_requests_; }
 
@@ -112,6 +118,10 @@ class Host {
   bool Redo(Document* document);
   int undo_position() const { return undo_position_; }
   int undo_state_count() const { return static_cast<int>(undo_states_.size()); }
+  // The number of the state the document is in now; 0 before the first.
+  int current_undo_number() const {
+    return undo_position_ >= 0 ? undo_states_[static_cast<size_t>(undo_position_)].number : 0;
+  }
 
  private:
   void ReleaseWindow();
@@ -127,6 +137,7 @@ class Host {
   int refresh_count_ = 0;
   int redraw_requests_ = 0;
   void* window_ = nullptr;
+  bool own_window_ = false;  // window_ was made here, and is destroyed here
   ViewportPainter viewport_painter_;
 
   struct UndoState {

@@ -34,18 +34,27 @@ void* Host::WindowHandle() {
   }
   window_ = CreateWindowExA(0, kWindowClass, "mqhost", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
                             CW_USEDEFAULT, 1024, 768, nullptr, nullptr, instance, nullptr);
+  own_window_ = window_ != nullptr;
   return window_;
 }
 
+void Host::SetWindowHandle(void* window) {
+  ReleaseWindow();
+  window_ = window;
+  own_window_ = false;
+}
+
 void Host::ReleaseWindow() {
-  if (window_ != nullptr) DestroyWindow(static_cast<HWND>(window_));
+  if (window_ != nullptr && own_window_) DestroyWindow(static_cast<HWND>(window_));
   window_ = nullptr;
+  own_window_ = false;
 }
 
 #else
 
-void* Host::WindowHandle() { return nullptr; }
-void Host::ReleaseWindow() {}
+void* Host::WindowHandle() { return window_; }
+void Host::SetWindowHandle(void* window) { window_ = window; }
+void Host::ReleaseWindow() { window_ = nullptr; }
 
 #endif
 
