@@ -633,6 +633,10 @@ bool ParseDriverOptions(const std::vector<std::string>& args, DriverOptions* opt
       parsed.help = true;
       continue;
     }
+    if (arg == "--gui") {
+      parsed.gui = true;
+      continue;
+    }
     std::string* value = nullptr;
     const char* needs = "a path";
     if (arg == "--plugin") {
@@ -650,6 +654,11 @@ bool ParseDriverOptions(const std::vector<std::string>& args, DriverOptions* opt
       value = &parsed.export_model;
     } else if (arg == "--render") {
       value = &parsed.render;
+    } else if (arg == "--activate") {
+      value = &parsed.activate;
+      needs = "a command plug-in's name";
+    } else if (arg == "--frame-log") {
+      value = &parsed.frame_log;
     } else if (arg == "--size") {
       value = &size;
       needs = "WxH";
@@ -682,6 +691,15 @@ bool ParseDriverOptions(const std::vector<std::string>& args, DriverOptions* opt
     }
     *value = args[++i];
   }
+  if (parsed.gui && (!parsed.script.empty() || !parsed.save.empty() || !parsed.export_obj.empty() ||
+                     !parsed.export_model.empty() || !parsed.render.empty())) {
+    *error = "--gui takes no script and writes no outputs: the person at the window does";
+    return false;
+  }
+  if (!parsed.gui && (!parsed.activate.empty() || !parsed.frame_log.empty())) {
+    *error = std::string(!parsed.activate.empty() ? "--activate" : "--frame-log") + " goes with --gui";
+    return false;
+  }
   ScriptCommand render;
   if (!parsed.render.empty() && !ParseAsScript("--render", "render " + parsed.render, &render, error)) return false;
   if (!ParseViewOptions(size, position, target, perspective, ortho, &parsed.view, error)) return false;
@@ -695,6 +713,7 @@ std::string DriverHelp() {
              "              [--size WxH] [--camera-position X,Y,Z] [--camera-target X,Y,Z]\n"
              "              [--perspective FOV | --ortho H] [--render FILE.png]\n"
              "              [--save FILE] [--export-obj FILE] [--export-model FILE]\n"
+             "       mqhost --gui [--plugin PATH]... [FILE] [--activate NAME] [--frame-log FILE]\n"
              "\n"
              "Runs modeller plug-ins against a document, as the modeller would, and tells\n"
              "what happens: the plug-ins are loaded and initialised, the document is opened\n"
@@ -729,6 +748,15 @@ std::string DriverHelp() {
              "                     write the rendering model the peer plug-in received last\n"
              "                     (\"GetRenderingModel\" in the script) as OBJ at the end,\n"
              "                     before the peer hands it back\n"
+             "  --gui              the interactive modeller window (Windows build; under Wine\n"
+             "                     on Linux): menus for files, undo and the command\n"
+             "                     plug-ins, a viewport whose mouse and keys go to the\n"
+             "                     active command first (right drag turns the view, middle\n"
+             "                     or Shift+right drag pans, the wheel zooms, P switches\n"
+             "                     perspective and orthographic, F frames everything)\n"
+             "  --activate NAME    with --gui: take the command plug-in NAME at the start\n"
+             "  --frame-log FILE   with --gui: each frame's time (draw event, the plug-ins'\n"
+             "                     work and the picture) in milliseconds, one per line\n"
              "  --help             this text\n"
              "\n"
              "Pictures (render, --render) are PNG files of the view as the modeller shows\n"

@@ -38,6 +38,9 @@ struct DriverOptions {
   std::string export_model;          // --export-model FILE
   std::string render;                // --render FILE.png
   ViewOptions view;
+  bool gui = false;                  // --gui: the interactive modeller window
+  std::string activate;              // --activate NAME (with --gui)
+  std::string frame_log;             // --frame-log FILE (with --gui)
   bool help = false;
 };
 
