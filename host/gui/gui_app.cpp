@@ -26,8 +26,11 @@ namespace mqhost {
 namespace {
 
 constexpr wchar_t kMainClass[] = L"MQHostGuiMain";
-// Posted to the main window: raise the panels once activation is over.
-constexpr UINT kRaisePanels = WM_APP + 1;
+// The main window's timer that raises the panels once an activation is over:
+// under Wine without a window manager the window system raises the activated
+// main window after its activation message, over the panels it owns.
+constexpr UINT_PTR kRaiseTimer = 1;
+constexpr UINT kRaiseDelayMs = 100;
 constexpr wchar_t kViewportClass[] = L"MQHostGuiViewport";
 
 // Menu commands. The command plug-ins take kCommandFirst + their position.
@@ -119,8 +122,10 @@ class GuiApp {
   void UpdateStatus();
   void UpdateTitle();
   void Invalidate() { InvalidateRect(viewport_, nullptr, FALSE); }
-  // Keeps the plug-ins' panels (windows the main window owns) above it.
+  // Keeps the plug-ins' panels (windows the main window owns) above it, now
+  // and once the activation in progress is over.
   void RaiseOwnedWindows();
+  void ScheduleRaise() { SetTimer(main_, kRaiseTimer, kRaiseDelayMs, nullptr); }
   void Paint();
   void PaintDocument(Document& document);
   void SyncViewSize();
@@ -249,7 +254,7 @@ bool GuiApp::Start(std::ostream& err) {
   UpdateTitle();
   UpdateStatus();
   SetFocus(viewport_);
-  PostMessageW(main_, kRaisePanels, 0, 0);
+  ScheduleRaise();
   Invalidate();
   return true;
 }
@@ -468,7 +473,7 @@ void GuiApp::OnCommand(UINT id) {
         }
       }
       UpdateCommandMenu();
-      PostMessageW(main_, kRaisePanels, 0, 0);
+      ScheduleRaise();
       break;
   }
   SyncViewSize();
@@ -703,10 +708,16 @@ LRESULT GuiApp::OnMain(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
     case WM_ACTIVATE:
       // Windows keeps owned windows above their owner; not every window
       // system Wine runs on does.
-      if (LOWORD(wparam) != WA_INACTIVE) PostMessageW(hwnd, kRaisePanels, 0, 0);
+      if (LOWORD(wparam) != WA_INACTIVE) {
+        RaiseOwnedWindows();
+        ScheduleRaise();
+      }
       return DefWindowProcW(hwnd, message, wparam, lparam);
-    case kRaisePanels:
-      RaiseOwnedWindows();
+    case WM_TIMER:
+      if (wparam == kRaiseTimer) {
+        KillTimer(hwnd, kRaiseTimer);
+        RaiseOwnedWindows();
+      }
       return 0;
     case WM_INITMENUPOPUP:
       if (session_) {
