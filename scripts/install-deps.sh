@@ -7,9 +7,10 @@ native_packages=(cmake make g++ libgtest-dev libgmock-dev libbenchmark-dev binut
   librapidxml-dev libtinyobjloader-dev libstb-dev libosmesa6-dev)
 # Mesa's 32-bit OpenGL answers the windows build's viewport pictures under Wine;
 # IPAPGothic stands in for the panels' Japanese face; ImageMagick's import
-# takes the screenshots.
+# takes the screenshots; xdotool and Python drive the interactive host's
+# window as a person would.
 windows_packages=(g++-mingw-w64-i686 binutils-mingw-w64-i686 wine wine32:i386 xvfb xauth locales
-  libgl1:i386 libgl1-mesa-dri:i386 libglx-mesa0:i386 fonts-ipafont-gothic imagemagick)
+  libgl1:i386 libgl1-mesa-dri:i386 libglx-mesa0:i386 fonts-ipafont-gothic imagemagick xdotool python3)
 
 missing=()
 for package in "${native_packages[@]}" "${windows_packages[@]}"; do

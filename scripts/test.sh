@@ -187,6 +187,11 @@ if configure_and_build windows -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-min
   "$root/cmake/wine-run.sh" --prepare >/dev/null 2>&1
   run_suites windows xvfb-run -a
   wineserver -k >/dev/null 2>&1 || true
+  # The interactive host driven with X input; its screenshots stay in
+  # build/windows/gui-e2e for people to look at.
+  check windows-gui xvfb-run -a -s "-screen 0 1280x960x24" python3 "$root/tests/gui/gui_e2e.py" \
+    "$build_root/windows/bin" "$root/examples" "$root/cmake/wine-run.sh" "$build_root/windows/gui-e2e"
+  wineserver -k >/dev/null 2>&1 || true
 fi
 
 if [ ${#problems[@]} -gt 0 ]; then

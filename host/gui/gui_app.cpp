@@ -330,7 +330,9 @@ void GuiApp::BuildMenu() {
   AppendMenuW(command_menu_, MF_STRING, kCommandNone, L"(&None)");
   for (size_t i = 0; i < commands_.size(); ++i) {
     const std::string& name = commands_[i]->enum_string().empty() ? commands_[i]->name() : commands_[i]->enum_string();
-    AppendMenuW(command_menu_, MF_STRING, kCommandFirst + static_cast<UINT>(i), Wide(name).c_str());
+    // The first nine are chosen with their digit.
+    const std::wstring key = i < 9 ? L"&" + std::to_wstring(i + 1) + L" " : std::wstring();
+    AppendMenuW(command_menu_, MF_STRING, kCommandFirst + static_cast<UINT>(i), (key + Wide(name)).c_str());
   }
   AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(file), L"&File");
   AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(edit), L"&Edit");
