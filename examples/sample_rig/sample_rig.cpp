@@ -1,6 +1,8 @@
 #include "examples/sample_rig/sample_rig.h"
 
+#include <algorithm>
 #include <cmath>
+#include <vector>
 
 #include "deform/pose_evaluation.h"
 #include "host/core/api.h"
@@ -160,6 +162,61 @@ bool MakeSampleFile(const std::string& mesh_path, const std::string& out_path, s
     ok = BuildSampleRig(host, document, error) &&
          mqhost::SaveDocumentFile(out_path, *document, host.PluginElements(document), error);
   }
+  host.CloseDocument(document);
+  return ok;
+}
+
+namespace {
+
+void AddDenseMeshes(mqhost::Document* document, int vertices) {
+  // Rings of `segments` points; about as many rings as points per ring
+  // times four, so the quads are near square on the 120-long tube.
+  const int segments = std::max(8, static_cast<int>(std::sqrt(static_cast<float>(vertices) / 4.0f)));
+  const int rings = std::max(2, vertices / segments);
+  std::unique_ptr<mqhost::Object> arm = document->NewObject();
+  arm->name = "arm";
+  for (int i = 0; i < rings; ++i) {
+    const float x = 120.0f * static_cast<float>(i) / static_cast<float>(rings - 1);
+    for (int j = 0; j < segments; ++j) {
+      const float angle = 2.0f * kPi * static_cast<float>(j) / static_cast<float>(segments);
+      arm->AddVertex(MQPoint{x, 8.0f * std::cos(angle), 8.0f * std::sin(angle)});
+    }
+  }
+  // Front faces run clockwise seen from outside.
+  for (int i = 0; i + 1 < rings; ++i) {
+    for (int j = 0; j < segments; ++j) {
+      const int k = (j + 1) % segments;
+      arm->AddFace({i * segments + j, (i + 1) * segments + j, (i + 1) * segments + k, i * segments + k});
+    }
+  }
+  document->AddObject(std::move(arm));
+
+  std::unique_ptr<mqhost::Object> hand = document->NewObject();
+  hand->name = "hand";
+  for (int c = 0; c < 8; ++c) {
+    hand->AddVertex(MQPoint{c & 1 ? 144.0f : 124.0f, c & 2 ? 10.0f : -10.0f, c & 4 ? 10.0f : -10.0f});
+  }
+  // Corner c has bit 0 for +x, bit 1 for +y, bit 2 for +z; each face lists
+  // its corners clockwise seen from outside.
+  const std::vector<std::vector<int>> box = {{1, 3, 2, 0}, {6, 7, 5, 4}, {4, 5, 1, 0},
+                                             {3, 7, 6, 2}, {2, 6, 4, 0}, {5, 7, 3, 1}};
+  for (const std::vector<int>& corners : box) hand->AddFace(corners);
+  document->AddObject(std::move(hand));
+}
+
+}  // namespace
+
+bool MakeDenseSampleFile(int vertices, const std::string& out_path, std::string* error) {
+  mqhost::Host& host = mqhost::Host::Instance();
+  const std::string host_path = mqhost::Host::OwnModulePath();
+  if (!LoadHostApi(host_path.c_str(), HostApi())) {
+    if (error != nullptr) *error = "the host API cannot be loaded from " + host_path;
+    return false;
+  }
+  mqhost::Document* document = host.NewDocument();
+  AddDenseMeshes(document, vertices);
+  const bool ok = BuildSampleRig(host, document, error) &&
+                  mqhost::SaveDocumentFile(out_path, *document, host.PluginElements(document), error);
   host.CloseDocument(document);
   return ok;
 }

@@ -22,4 +22,9 @@ bool BuildSampleRig(mqhost::Host& host, mqhost::Document* document, std::string*
 // arm.mqd in, the rigged sample out.
 bool MakeSampleFile(const std::string& mesh_path, const std::string& out_path, std::string* error);
 
+// The same rig on a dense arm, for measuring: the arm is a smooth tube along
+// the bones (x = 0 to 120, radius 8) of about `vertices` vertices, the hand
+// the sample's box. Written to `out_path`.
+bool MakeDenseSampleFile(int vertices, const std::string& out_path, std::string* error);
+
 }  // namespace quorvel_sample

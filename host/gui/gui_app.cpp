@@ -26,11 +26,18 @@ namespace mqhost {
 namespace {
 
 constexpr wchar_t kMainClass[] = L"MQHostGuiMain";
-// The main window's timer that raises the panels once an activation is over:
-// under Wine without a window manager the window system raises the activated
-// main window after its activation message, over the panels it owns.
+// Under Wine with no window manager (as on the test machines' Xvfb) the X
+// server's stacking can put the main window back over the panels it owns,
+// with no message to the program; while the program is in front, a timer
+// puts the panels back on top. Windows keeps owned windows above their owner
+// by itself and gets no timer.
 constexpr UINT_PTR kRaiseTimer = 1;
-constexpr UINT kRaiseDelayMs = 100;
+constexpr UINT kRaiseEveryMs = 500;
+
+bool UnderWine() {
+  HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+  return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
+}
 constexpr wchar_t kViewportClass[] = L"MQHostGuiViewport";
 
 // Menu commands. The command plug-ins take kCommandFirst + their position.
@@ -107,13 +114,12 @@ class GuiApp {
   int Run();
 
  private:
-  // What the right or middle button is doing in the host's hands.
-  enum class Drag { kNone, kOrbit, kPan };
 
   static LRESULT CALLBACK MainProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
   static LRESULT CALLBACK ViewportProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
   LRESULT OnMain(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
   LRESULT OnViewport(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
+  LRESULT OnViewportMessage(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
 
   void BuildMenu();
   void UpdateCommandMenu();
@@ -122,10 +128,8 @@ class GuiApp {
   void UpdateStatus();
   void UpdateTitle();
   void Invalidate() { InvalidateRect(viewport_, nullptr, FALSE); }
-  // Keeps the plug-ins' panels (windows the main window owns) above it, now
-  // and once the activation in progress is over.
+  // Keeps the plug-ins' panels (windows the main window owns) above it.
   void RaiseOwnedWindows();
-  void ScheduleRaise() { SetTimer(main_, kRaiseTimer, kRaiseDelayMs, nullptr); }
   void Paint();
   void PaintDocument(Document& document);
   void SyncViewSize();
@@ -134,7 +138,7 @@ class GuiApp {
 
   // Mouse and keys in the viewport; the plug-in first.
   void Mouse(int code, LPARAM lparam, int flags, int wheel = 0);
-  bool ButtonDown(int code, WPARAM wparam, LPARAM lparam, Drag host_drag);
+  void ButtonDown(int code, WPARAM wparam, LPARAM lparam);
   void ButtonMove(WPARAM wparam, LPARAM lparam);
   void ButtonUp(int code, WPARAM wparam, LPARAM lparam);
   void Key(bool down, WPARAM key);
@@ -163,14 +167,16 @@ class GuiApp {
   std::vector<uint8_t> bgra_;
   std::string paint_error_;
 
-  Drag drag_ = Drag::kNone;
-  int drag_button_ = 0;  // the button (MK_ bit) that drives drag_
+  // Where the mouse was at the last button event, for the view's drags.
   POINT drag_last_{0, 0};
-  int plugin_buttons_ = 0;  // buttons the plug-in took the press of
   std::vector<PluginModule*> commands_;
 
   // Frame times, for the status line and the frame log.
+  // A frame is the input handled since the last one (the plug-in's answer to
+  // each event: a pose solved, a camera moved) and then the paint (the draw
+  // event with the plug-in's refresh of its rendering copies, the picture).
   std::ofstream frame_log_;
+  double input_ms_ = 0.0;
   double last_frame_ms_ = 0.0;
   int frames_ = 0;
 };
@@ -254,7 +260,8 @@ bool GuiApp::Start(std::ostream& err) {
   UpdateTitle();
   UpdateStatus();
   SetFocus(viewport_);
-  ScheduleRaise();
+  RaiseOwnedWindows();
+  if (UnderWine()) SetTimer(main_, kRaiseTimer, kRaiseEveryMs, nullptr);
   Invalidate();
   return true;
 }
@@ -475,7 +482,7 @@ void GuiApp::OnCommand(UINT id) {
         }
       }
       UpdateCommandMenu();
-      ScheduleRaise();
+      RaiseOwnedWindows();
       break;
   }
   SyncViewSize();
@@ -537,7 +544,9 @@ void GuiApp::Paint() {
   // rendering copies are in this frame; the host then paints (PaintDocument).
   const Camera& camera = session_->document()->camera;
   session_->Draw(camera.width, camera.height);
-  last_frame_ms_ = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+  last_frame_ms_ =
+      input_ms_ + std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+  input_ms_ = 0.0;
   ++frames_;
   if (frame_log_.is_open()) frame_log_ << last_frame_ms_ << "\n" << std::flush;
   // The draw event's own redraw requests are answered by this frame.
@@ -595,66 +604,51 @@ void GuiApp::Mouse(int code, LPARAM lparam, int flags, int wheel) {
   if (session_->Mouse(code, input)) Invalidate();
 }
 
-bool GuiApp::ButtonDown(int code, WPARAM wparam, LPARAM lparam, Drag host_drag) {
+void GuiApp::ButtonDown(int code, WPARAM wparam, LPARAM lparam) {
   SetFocus(viewport_);
   SetCapture(viewport_);
-  PointerInput input;
-  input.x = static_cast<short>(LOWORD(lparam));
-  input.y = static_cast<short>(HIWORD(lparam));
-  input.flags = ButtonFlags(wparam);
-  const int bit = code == MQEVENT_LBUTTON_DOWN ? MK_LBUTTON : code == MQEVENT_RBUTTON_DOWN ? MK_RBUTTON : MK_MBUTTON;
-  if (session_->Mouse(code, input)) {
-    plugin_buttons_ |= bit;
-    Invalidate();
-    return true;
-  }
-  if (host_drag != Drag::kNone && drag_ == Drag::kNone) {
-    drag_ = host_drag;
-    drag_button_ = bit;
-    drag_last_ = POINT{input.x, input.y};
-  }
-  return false;
+  drag_last_ = POINT{static_cast<short>(LOWORD(lparam)), static_cast<short>(HIWORD(lparam))};
+  Mouse(code, lparam, ButtonFlags(wparam));
 }
 
+// The plug-in hears of every move with the button held (left first, as the
+// modeller reports one button per move). A right or middle drag it does not
+// take (it answers FALSE) moves the view: right turns it, Shift+right or
+// middle pans it.
 void GuiApp::ButtonMove(WPARAM wparam, LPARAM lparam) {
   const POINT at{static_cast<short>(LOWORD(lparam)), static_cast<short>(HIWORD(lparam))};
   const int flags = ButtonFlags(wparam);
-  if (drag_ != Drag::kNone && session_->document() != nullptr) {
-    Camera& camera = session_->document()->camera;
-    const int dx = at.x - drag_last_.x, dy = at.y - drag_last_.y;
-    drag_last_ = at;
-    if (dx != 0 || dy != 0) {
-      if (drag_ == Drag::kOrbit) {
-        OrbitView(camera, dx, dy);
-      } else {
-        PanView(camera, dx, dy);
-      }
-      CameraMoved();
-    }
+  const int dx = at.x - drag_last_.x, dy = at.y - drag_last_.y;
+  drag_last_ = at;
+  PointerInput input;
+  input.x = at.x;
+  input.y = at.y;
+  input.flags = flags;
+  if ((flags & MK_LBUTTON) != 0) {
+    if (session_->Mouse(MQEVENT_LBUTTON_MOVE, input)) Invalidate();
     return;
   }
-  // The plug-in hears of the button it holds (left first, as the modeller
-  // reports one button per move), or of a plain move.
-  int code = MQEVENT_MOUSE_MOVE;
-  if ((flags & MK_LBUTTON) != 0) {
-    code = MQEVENT_LBUTTON_MOVE;
-  } else if ((flags & MK_RBUTTON) != 0 && (plugin_buttons_ & MK_RBUTTON) != 0) {
-    code = MQEVENT_RBUTTON_MOVE;
-  } else if ((flags & MK_MBUTTON) != 0 && (plugin_buttons_ & MK_MBUTTON) != 0) {
-    code = MQEVENT_MBUTTON_MOVE;
+  const bool right = (flags & MK_RBUTTON) != 0, middle = (flags & MK_MBUTTON) != 0;
+  if (!right && !middle) {
+    if (session_->Mouse(MQEVENT_MOUSE_MOVE, input)) Invalidate();
+    return;
   }
-  Mouse(code, lparam, flags);
+  if (session_->Mouse(right ? MQEVENT_RBUTTON_MOVE : MQEVENT_MBUTTON_MOVE, input)) {
+    Invalidate();
+    return;
+  }
+  if (session_->document() == nullptr || (dx == 0 && dy == 0)) return;
+  Camera& camera = session_->document()->camera;
+  if (right && (flags & MK_SHIFT) == 0) {
+    OrbitView(camera, dx, dy);
+  } else {
+    PanView(camera, dx, dy);
+  }
+  CameraMoved();
 }
 
 void GuiApp::ButtonUp(int code, WPARAM wparam, LPARAM lparam) {
-  const int bit = code == MQEVENT_LBUTTON_UP ? MK_LBUTTON : code == MQEVENT_RBUTTON_UP ? MK_RBUTTON : MK_MBUTTON;
-  if (drag_ != Drag::kNone && drag_button_ == bit) {
-    drag_ = Drag::kNone;
-    drag_button_ = 0;
-  } else if (bit == MK_LBUTTON || (plugin_buttons_ & bit) != 0) {
-    Mouse(code, lparam, ButtonFlags(wparam));
-  }
-  plugin_buttons_ &= ~bit;
+  Mouse(code, lparam, ButtonFlags(wparam));
   if ((static_cast<int>(wparam) & (MK_LBUTTON | MK_RBUTTON | MK_MBUTTON)) == 0) ReleaseCapture();
 }
 
@@ -708,17 +702,12 @@ LRESULT GuiApp::OnMain(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
       if (viewport_ != nullptr) SetFocus(viewport_);
       return 0;
     case WM_ACTIVATE:
-      // Windows keeps owned windows above their owner; not every window
-      // system Wine runs on does.
-      if (LOWORD(wparam) != WA_INACTIVE) {
-        RaiseOwnedWindows();
-        ScheduleRaise();
-      }
+      if (LOWORD(wparam) != WA_INACTIVE) RaiseOwnedWindows();
       return DefWindowProcW(hwnd, message, wparam, lparam);
     case WM_TIMER:
       if (wparam == kRaiseTimer) {
-        KillTimer(hwnd, kRaiseTimer);
-        RaiseOwnedWindows();
+        HWND front = GetForegroundWindow();
+        if (front == hwnd || (front != nullptr && GetWindow(front, GW_OWNER) == hwnd)) RaiseOwnedWindows();
       }
       return 0;
     case WM_INITMENUPOPUP:
@@ -745,6 +734,15 @@ LRESULT GuiApp::OnMain(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
 
 LRESULT GuiApp::OnViewport(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
   if (!session_) return DefWindowProcW(hwnd, message, wparam, lparam);
+  const bool input = (message >= WM_MOUSEFIRST && message <= WM_MOUSELAST) ||
+                     (message >= WM_KEYFIRST && message <= WM_KEYLAST);
+  const auto start = std::chrono::steady_clock::now();
+  const LRESULT result = OnViewportMessage(hwnd, message, wparam, lparam);
+  if (input) input_ms_ += std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+  return result;
+}
+
+LRESULT GuiApp::OnViewportMessage(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
   switch (message) {
     case WM_PAINT:
       Paint();
@@ -755,13 +753,13 @@ LRESULT GuiApp::OnViewport(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam
       SyncViewSize();
       return 0;
     case WM_LBUTTONDOWN:
-      ButtonDown(MQEVENT_LBUTTON_DOWN, wparam, lparam, Drag::kNone);
+      ButtonDown(MQEVENT_LBUTTON_DOWN, wparam, lparam);
       break;
     case WM_RBUTTONDOWN:
-      ButtonDown(MQEVENT_RBUTTON_DOWN, wparam, lparam, (wparam & MK_SHIFT) != 0 ? Drag::kPan : Drag::kOrbit);
+      ButtonDown(MQEVENT_RBUTTON_DOWN, wparam, lparam);
       break;
     case WM_MBUTTONDOWN:
-      ButtonDown(MQEVENT_MBUTTON_DOWN, wparam, lparam, Drag::kPan);
+      ButtonDown(MQEVENT_MBUTTON_DOWN, wparam, lparam);
       break;
     case WM_MOUSEMOVE:
       ButtonMove(wparam, lparam);
@@ -806,10 +804,6 @@ LRESULT GuiApp::OnViewport(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam
       return DefWindowProcW(hwnd, message, wparam, lparam);
     case WM_GETDLGCODE:
       return DLGC_WANTALLKEYS;
-    case WM_CAPTURECHANGED:
-      drag_ = Drag::kNone;
-      drag_button_ = 0;
-      return 0;
     default:
       return DefWindowProcW(hwnd, message, wparam, lparam);
   }
