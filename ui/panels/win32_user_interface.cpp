@@ -6,6 +6,7 @@
 #include "ui/panels/make_panel.h"
 #include "ui/panels/motion_panel.h"
 #include "ui/panels/move_panel.h"
+#include "ui/panels/weight_pen_panel.h"
 #include "ui/resources/resource.h"
 
 WIN32_UI::WIN32_UI() {
@@ -13,6 +14,7 @@ WIN32_UI::WIN32_UI() {
   panels_[PANEL_CMDMOVE] = std::make_unique<DLP_CMDMOVE>();
   panels_[PANEL_CMDMAKE] = std::make_unique<DLP_CMDMAKE>();
   panels_[PANEL_CMDMOT] = std::make_unique<DLP_CMDMOT>();
+  panels_[PANEL_WEITPEN] = std::make_unique<DLP_WEITPEN>();
 }
 
 WIN32_UI::~WIN32_UI() {
