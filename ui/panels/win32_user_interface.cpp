@@ -8,6 +8,7 @@
 #include "ui/panels/motion_panel.h"
 #include "ui/panels/move_panel.h"
 #include "ui/panels/pose_morph_panel.h"
+#include "ui/panels/weight_pen_panel.h"
 #include "ui/resources/resource.h"
 
 WIN32_UI::WIN32_UI() {
@@ -17,6 +18,7 @@ WIN32_UI::WIN32_UI() {
   panels_[PANEL_CMDMOT] = std::make_unique<DLP_CMDMOT>();
   panels_[PANEL_OBJMORPH] = std::make_unique<DLP_OBJMORPH>();
   panels_[PANEL_POSEMORPH] = std::make_unique<DLP_POSEMORPH>();
+  panels_[PANEL_WEITPEN] = std::make_unique<DLP_WEITPEN>();
 }
 
 WIN32_UI::~WIN32_UI() {
