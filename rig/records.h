@@ -44,11 +44,28 @@ inline std::string_view NameOf(const char (&field)[kNameBytes]) {
   return std::string_view(field, length);
 }
 
-// The first 255 bytes of `name` (up to an embedded NUL).
+// A byte that starts a two-byte Shift-JIS character (the names are in the
+// Japanese system code page).
+inline bool IsShiftJisLeadByte(char c) {
+  const unsigned char b = static_cast<unsigned char>(c);
+  return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
+}
+
+// The first 255 bytes of `name` (up to an embedded NUL), one byte fewer when
+// the cut would leave half of a two-byte character behind.
 inline std::string_view BoundedName(std::string_view name) {
   const std::size_t nul = name.find('\0');
   if (nul != std::string_view::npos) name = name.substr(0, nul);
-  return name.substr(0, static_cast<std::size_t>(kMaxNameLength));
+  const auto limit = static_cast<std::size_t>(kMaxNameLength);
+  if (name.size() <= limit) return name;
+  // Trail bytes can look like lead bytes: walk the characters from the start.
+  std::size_t end = 0;
+  while (end < limit) {
+    const std::size_t width = IsShiftJisLeadByte(name[end]) ? 2 : 1;
+    if (end + width > limit) break;
+    end += width;
+  }
+  return name.substr(0, end);
 }
 
 inline void SetName(char (&field)[kNameBytes], std::string_view name) {

@@ -15,6 +15,12 @@ using namespace quorvel;
 
 namespace {
 
+std::string Repeat(const std::string& piece, int times) {
+  std::string out;
+  for (int i = 0; i < times; ++i) out += piece;
+  return out;
+}
+
 struct FieldCase {
   const char* field;
   std::size_t actual;
@@ -223,6 +229,13 @@ TEST(RecordNames, WritesTruncateTo255BytesAndTerminate) {
       {std::string(256, 'b'), std::string(255, 'b')},
       {std::string(400, 'c'), std::string(255, 'c')},
       {std::string("ab\0cd", 5), "ab"},
+      // Shift-JIS: a two-byte character that would straddle the cut goes
+      // whole; one that ends at byte 255 stays; half-width kana are single.
+      {std::string(254, 'a') + "\x83\x41z", std::string(254, 'a')},
+      {std::string(253, 'a') + "\x83\x41z", std::string(253, 'a') + "\x83\x41"},
+      {Repeat("\x81\x81", 130), Repeat("\x81\x81", 127)},
+      {"a" + Repeat("\x81\x81", 130), "a" + Repeat("\x81\x81", 127)},
+      {std::string(300, '\xB1'), std::string(255, '\xB1')},
   };
   for (const Case& c : cases) {
     char field[kNameBytes];

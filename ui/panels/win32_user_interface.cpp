@@ -4,8 +4,11 @@
 #include "ui/panels/bone_align_dialog.h"
 #include "ui/panels/command_panel.h"
 #include "ui/panels/make_panel.h"
+#include "ui/panels/morph_panel.h"
 #include "ui/panels/motion_panel.h"
 #include "ui/panels/move_panel.h"
+#include "ui/panels/pose_morph_panel.h"
+#include "ui/panels/weight_pen_panel.h"
 #include "ui/resources/resource.h"
 
 WIN32_UI::WIN32_UI() {
@@ -13,6 +16,9 @@ WIN32_UI::WIN32_UI() {
   panels_[PANEL_CMDMOVE] = std::make_unique<DLP_CMDMOVE>();
   panels_[PANEL_CMDMAKE] = std::make_unique<DLP_CMDMAKE>();
   panels_[PANEL_CMDMOT] = std::make_unique<DLP_CMDMOT>();
+  panels_[PANEL_OBJMORPH] = std::make_unique<DLP_OBJMORPH>();
+  panels_[PANEL_POSEMORPH] = std::make_unique<DLP_POSEMORPH>();
+  panels_[PANEL_WEITPEN] = std::make_unique<DLP_WEITPEN>();
 }
 
 WIN32_UI::~WIN32_UI() {

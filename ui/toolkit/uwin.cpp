@@ -141,9 +141,9 @@ LRESULT UWIN::CallOld(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
   return DefWindowProcA(hwnd, message, wparam, lparam);
 }
 
-HFONT CreatePanelFont() {
+HFONT CreatePanelFont(int height) {
   LOGFONTW font{};
-  font.lfHeight = 12;
+  font.lfHeight = height;
   font.lfWeight = FW_NORMAL;
   font.lfCharSet = SHIFTJIS_CHARSET;
   // The face name in UTF-16, right whatever the system code page is.

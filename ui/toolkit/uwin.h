@@ -84,8 +84,9 @@ class UWINMQ : public UWIN {
   int shown_once_ = 0;
 };
 
-// The panels' font: 12 pixels, regular weight, the Shift-JIS character set
-// and the modeller users' Japanese face. The caller owns the handle.
-HFONT CreatePanelFont();
+// The panels' font: 12 pixels (or `height`), regular weight, the Shift-JIS
+// character set and the modeller users' Japanese face. The caller owns the
+// handle.
+HFONT CreatePanelFont(int height = 12);
 // Gives `window` and every child of it the font (the set-font message).
 void ApplyFont(HWND window, HFONT font);
