@@ -140,6 +140,9 @@ def main():
     document = os.path.join(work, "arm.mqd")
     shutil.copy(os.path.join(EXAMPLES, "arm.mqd"), document)
     frames = os.path.join(work, "frames.txt")
+    # The plug-in's panels at their first places, as a new user sees them.
+    subprocess.run(["sh", WINE_RUN, "reg", "delete", "HKCU\\Software\\Ostrak\\Quorvel", "/f"], env=ENV,
+                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     gui = subprocess.Popen(["sh", WINE_RUN, os.path.join(BIN, "mqhost.exe"), "--gui", "--plugin", "quorvel.dll",
                             document, "--frame-log", frames], cwd=BIN, env=ENV)
     try:
