@@ -72,6 +72,9 @@ def report(name, times):
 
 def main():
     log = tempfile.mktemp(prefix="quorvel-frames-")
+    # The plug-in's panels at their first places, clear of each other.
+    subprocess.run(["sh", WINE_RUN, "reg", "delete", "HKCU\\Software\\Ostrak\\Quorvel", "/f"], env=ENV,
+                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     gui = subprocess.Popen(["sh", WINE_RUN, os.path.join(BIN, "mqhost.exe"), "--gui", "--plugin", "quorvel.dll",
                             DOCUMENT, "--activate", "Quorvel", "--frame-log", log], cwd=BIN, env=ENV)
     try:
