@@ -18,7 +18,6 @@
 #include "host/core/plugin_module.h"
 #include "host/gui/gui_session.h"
 #include "host/gui/view_navigation.h"
-#include "host/render/image.h"
 #include "host/render/renderer.h"
 
 namespace mqhost {
@@ -163,7 +162,6 @@ class GuiApp {
   // into a child window does not reach the screen under every X server Wine
   // runs on, and a frame read back is there for pictures too.
   std::unique_ptr<ViewportRenderer> renderer_;
-  Image frame_;
   std::vector<uint8_t> bgra_;
   std::string paint_error_;
 
@@ -556,7 +554,7 @@ void GuiApp::Paint() {
 
 void GuiApp::PaintDocument(Document& document) {
   std::string error;
-  if (!renderer_->Render(document, &frame_, &error)) {
+  if (!renderer_->RenderForScreen(document, &bgra_, &error)) {
     // Said once on the status line, not on every frame.
     if (paint_error_.empty()) {
       paint_error_ = error;
@@ -565,19 +563,11 @@ void GuiApp::PaintDocument(Document& document) {
     return;
   }
   paint_error_.clear();
-  const int width = frame_.width(), height = frame_.height();
-  bgra_.resize(static_cast<size_t>(width) * static_cast<size_t>(height) * 4);
-  const uint8_t* rgba = frame_.data();
-  for (size_t i = 0; i < bgra_.size(); i += 4) {
-    bgra_[i] = rgba[i + 2];
-    bgra_[i + 1] = rgba[i + 1];
-    bgra_[i + 2] = rgba[i];
-    bgra_[i + 3] = 255;
-  }
+  const int width = document.camera.width, height = document.camera.height;
   BITMAPINFO info{};
   info.bmiHeader.biSize = sizeof info.bmiHeader;
   info.bmiHeader.biWidth = width;
-  info.bmiHeader.biHeight = -height;  // top row first
+  info.bmiHeader.biHeight = height;  // bottom row first, as GL reads it
   info.bmiHeader.biPlanes = 1;
   info.bmiHeader.biBitCount = 32;
   info.bmiHeader.biCompression = BI_RGB;

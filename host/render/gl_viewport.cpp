@@ -117,4 +117,13 @@ bool ReadViewport(int width, int height, Image* picture, std::string* error) {
   return true;
 }
 
+bool ReadViewportBgra(int width, int height, std::vector<uint8_t>* pixels, std::string* error) {
+  constexpr GLenum kBgra = 0x80E1;  // GL_BGRA, OpenGL 1.2
+  pixels->resize(static_cast<size_t>(width) * static_cast<size_t>(height) * 4);
+  glPixelStorei(GL_PACK_ALIGNMENT, 1);
+  glFinish();
+  glReadPixels(0, 0, width, height, kBgra, GL_UNSIGNED_BYTE, pixels->data());
+  return Check("reading the viewport back", error);
+}
+
 }  // namespace mqhost

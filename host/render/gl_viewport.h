@@ -16,7 +16,9 @@
 // come after the opaque ones and blend over what lies behind them without
 // hiding it. Last come the plug-ins' lines and points, over everything: a
 // rig's bones lie inside the mesh they move and must still be seen.
+#include <cstdint>
 #include <string>
+#include <vector>
 
 #include "host/geometry/camera.h"
 #include "host/render/image.h"
@@ -41,5 +43,10 @@ bool PaintViewport(const ViewportMesh& mesh, const Camera& camera, const PaintSt
 // Reads width × height pixels of the current framebuffer into `picture`, top
 // row first. False, with the reason, when GL reports an error.
 bool ReadViewport(int width, int height, Image* picture, std::string* error);
+
+// The same pixels as they come, for showing on a screen: blue, green, red,
+// alpha, the bottom row first (a bottom-up device-independent bitmap's
+// layout). `pixels` keeps its storage for the next frame.
+bool ReadViewportBgra(int width, int height, std::vector<uint8_t>* pixels, std::string* error);
 
 }  // namespace mqhost

@@ -15,4 +15,11 @@ bool ViewportRenderer::Render(const Document& document, Image* picture, std::str
   return PaintViewport(mesh_, camera, style_, error) && ReadViewport(camera.width, camera.height, picture, error);
 }
 
+bool ViewportRenderer::RenderForScreen(const Document& document, std::vector<uint8_t>* bgra, std::string* error) {
+  const Camera& camera = document.camera;
+  if (!context_->Bind(camera.width, camera.height, error)) return false;
+  BuildViewportMesh(document, &mesh_);
+  return PaintViewport(mesh_, camera, style_, error) && ReadViewportBgra(camera.width, camera.height, bgra, error);
+}
+
 }  // namespace mqhost

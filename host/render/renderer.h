@@ -3,6 +3,7 @@
 // through its camera (the camera's width × height pixels), drawn off-screen.
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "host/core/document.h"
 #include "host/render/gl_viewport.h"
@@ -21,6 +22,9 @@ class ViewportRenderer {
   // Draws the document and its drawing objects as they are now into
   // `picture`. False, with the reason, when it cannot be drawn.
   bool Render(const Document& document, Image* picture, std::string* error);
+  // The same frame in the layout a screen takes (ReadViewportBgra): what the
+  // interactive viewport shows, without turning it into a picture first.
+  bool RenderForScreen(const Document& document, std::vector<uint8_t>* bgra, std::string* error);
 
   PaintStyle& style() { return style_; }
 

@@ -230,6 +230,33 @@ TEST_F(ViewportRender, DocumentFacesShowTheirMaterialLitFromTheCamera) {
   }
 }
 
+TEST_F(ViewportRender, TheScreenLayoutIsThePictureBottomUpInBlueGreenRed) {
+  // Three faces of different colours at different heights: any mix-up of
+  // channels or rows shows.
+  document_.camera = Ortho(Camera{}, 300.0f);
+  const MQColor colours[] = {{1.0f, 0.0f, 0.0f}, {0.0f, 1.0f, 0.0f}, {0.2f, 0.4f, 1.0f}};
+  for (int i = 0; i < 3; ++i) {
+    Material* m = AddMaterial(colours[i]);
+    m->emission = 1.0f;
+    AddFace(AddObject(), FacingSquare(document_.camera, FVECTOR3(-60.0f + 60.0f * i, 40.0f * i - 40.0f, 0), 20.0f), i);
+  }
+  const Image picture = Render();
+  std::vector<uint8_t> screen;
+  std::string error;
+  ASSERT_TRUE(renderer_->RenderForScreen(document_, &screen, &error)) << error;
+  const int w = picture.width(), h = picture.height();
+  ASSERT_EQ(screen.size(), static_cast<size_t>(w) * static_cast<size_t>(h) * 4);
+  int differing = 0;
+  for (int y = 0; y < h; ++y) {
+    for (int x = 0; x < w; ++x) {
+      const Rgba p = picture.At(x, y);
+      const uint8_t* s = &screen[(static_cast<size_t>(h - 1 - y) * static_cast<size_t>(w) + static_cast<size_t>(x)) * 4];
+      differing += s[0] != p.b || s[1] != p.g || s[2] != p.r;
+    }
+  }
+  EXPECT_EQ(differing, 0);
+}
+
 TEST_F(ViewportRender, VertexColoursAreRedInTheLowByte) {
   document_.camera = Ortho(Camera{}, 300.0f);
   const FVECTOR3 with{-60, 0, 0}, without{60, 0, 0};
