@@ -112,8 +112,11 @@ class MeshBuilder {
     }
     if (surfaces_.empty()) return;
     const bool smooth = object.shading != 0 && object.smooth_angle > 0.0f;
-    if (smooth) IndexFacesByVertex(object);
     const float smooth_cos = static_cast<float>(std::cos(std::min(object.smooth_angle, 180.0f) * kPi / 180.0));
+    if (smooth) {
+      IndexFacesByVertex(object);
+      SmoothVertexNormals(smooth_cos);
+    }
 
     static const Material kDefaultMaterial;
     for (size_t k = 0; k < surfaces_.size(); ++k) {
@@ -127,12 +130,16 @@ class MeshBuilder {
         const int v = face.points[i];
         FVECTOR3 normal = normals_[k];
         if (smooth) {
-          FVECTOR3 sum;
-          for (int j = offsets_[static_cast<size_t>(v)]; j < offsets_[static_cast<size_t>(v) + 1]; ++j) {
-            const FVECTOR3& other = normals_[static_cast<size_t>(faces_at_[static_cast<size_t>(j)])];
-            if (Dot(other, normals_[k]) >= smooth_cos) sum += other;
+          if (uniform_[static_cast<size_t>(v)] != 0) {
+            normal = vertex_normals_[static_cast<size_t>(v)];
+          } else {
+            FVECTOR3 sum;
+            for (int j = offsets_[static_cast<size_t>(v)]; j < offsets_[static_cast<size_t>(v) + 1]; ++j) {
+              const FVECTOR3& other = normals_[static_cast<size_t>(faces_at_[static_cast<size_t>(j)])];
+              if (Dot(other, normals_[k]) >= smooth_cos) sum += other;
+            }
+            normal = Unit(sum);
           }
-          normal = Unit(sum);
         }
         // The normal turned toward the viewer is -normal; the light comes
         // from the camera, against `forward_`.
@@ -156,6 +163,33 @@ class MeshBuilder {
         out.push_back(corners_[i]);
         out.push_back(corners_[i + 1]);
       }
+    }
+  }
+
+  // Where every pair of a vertex's surfaces lies within the smoothing angle,
+  // each of its corners gets the same normal, the mean of them all: worked
+  // out once per vertex (uniform_ 1) instead of once per corner.
+  void SmoothVertexNormals(float smooth_cos) {
+    const size_t vertices = offsets_.size() - 1;
+    vertex_normals_.resize(vertices);
+    uniform_.assign(vertices, 0);
+    for (size_t v = 0; v < vertices; ++v) {
+      const int first = offsets_[v], last = offsets_[v + 1];
+      bool uniform = true;
+      FVECTOR3 sum;
+      for (int a = first; a < last && uniform; ++a) {
+        const FVECTOR3& n = normals_[static_cast<size_t>(faces_at_[static_cast<size_t>(a)])];
+        sum += n;
+        for (int b = a + 1; b < last; ++b) {
+          if (Dot(n, normals_[static_cast<size_t>(faces_at_[static_cast<size_t>(b)])]) < smooth_cos) {
+            uniform = false;
+            break;
+          }
+        }
+      }
+      if (!uniform) continue;
+      uniform_[v] = 1;
+      vertex_normals_[v] = Unit(sum);
     }
   }
 
@@ -210,6 +244,8 @@ class MeshBuilder {
   std::vector<int> offsets_;        // vertex v's surfaces: faces_at_[offsets_[v] .. offsets_[v + 1])
   std::vector<int> faces_at_;
   std::vector<int> fill_;
+  std::vector<FVECTOR3> vertex_normals_;  // by vertex, where uniform_ is 1
+  std::vector<uint8_t> uniform_;
   std::vector<MeshVertex> corners_;
 };
 
