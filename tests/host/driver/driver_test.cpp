@@ -57,6 +57,14 @@ TEST(DriverOptions, CommandLinesAreReadOrRefused) {
       {{"--perspective", "wide"}, "--perspective: 'wide' is not a number"},
       {{"--ortho", "-1"}, "--ortho: the orthographic height must be positive"},
       {{"--perspective", "30", "--ortho", "100"}, "--perspective and --ortho exclude each other"},
+      {{"--gui", "--plugin", "q.dll", "doc.mqd", "--activate", "Quorvel", "--frame-log", "f.txt", "--size",
+        "800x600"},
+       ""},
+      {{"--gui", "--script", "s.mqs"}, "--gui takes no script and writes no outputs: the person at the window does"},
+      {{"--gui", "--save", "o.mqd"}, "--gui takes no script and writes no outputs: the person at the window does"},
+      {{"--activate", "Quorvel"}, "--activate goes with --gui"},
+      {{"--frame-log", "f.txt"}, "--frame-log goes with --gui"},
+      {{"--gui", "--activate"}, "--activate needs a command plug-in's name"},
   };
   for (const Case& c : cases) {
     DriverOptions options;
@@ -92,6 +100,12 @@ TEST(DriverOptions, CommandLinesAreReadOrRefused) {
   ASSERT_TRUE(ParseDriverOptions(cases[10].args, &options, &error));
   EXPECT_EQ(options.view.ortho_height, 250.0f);
   EXPECT_EQ(options.view.width, 1);
+
+  ASSERT_TRUE(ParseDriverOptions(cases[26].args, &options, &error));
+  EXPECT_TRUE(options.gui);
+  EXPECT_EQ(options.activate, "Quorvel");
+  EXPECT_EQ(options.frame_log, "f.txt");
+  EXPECT_EQ(options.input, "doc.mqd");
 }
 
 TEST(DriverOptions, HelpExplainsEveryOption) {
@@ -100,7 +114,7 @@ TEST(DriverOptions, HelpExplainsEveryOption) {
                              "--export-obj FILE", "--export-model FILE", "--help", "--render FILE.png",
                              "--size WxH", "--camera-position X,Y,Z", "--camera-target X,Y,Z",
                              "--perspective FOV", "--ortho H", "message PRODUCT ID DESCRIPTION",
-                             "render FILE.png"}) {
+                             "render FILE.png", "--gui", "--activate NAME", "--frame-log FILE"}) {
     EXPECT_NE(help.find(option), std::string::npos) << option;
   }
 }
