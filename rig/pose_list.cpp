@@ -58,6 +58,24 @@ int32_t LowestFreeId(const RigEditState& state) {
   return -1;
 }
 
+// The name as it fits a name field: up to the first NUL, at most 255 bytes,
+// and never ending inside a double-byte character. Names are in the system
+// code page, Shift-JIS where the plug-in is used: a lead byte 0x81-0x9F or
+// 0xE0-0xFC takes the next byte with it.
+std::string_view FittedName(std::string_view name) {
+  const std::size_t nul = name.find('\0');
+  if (nul != std::string_view::npos) name = name.substr(0, nul);
+  std::size_t end = 0;
+  while (end < name.size()) {
+    const auto c = static_cast<unsigned char>(name[end]);
+    const std::size_t width = (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC) ? 2 : 1;
+    if (end + width > static_cast<std::size_t>(kMaxNameLength)) break;
+    end += width;
+  }
+  // A lead byte at the very end of the text keeps its place.
+  return name.substr(0, end);
+}
+
 // List position of the pose object itself, -1 when it is not listed.
 int IndexOf(const RigEditState& state, const QuorvelPose* pose) {
   if (pose == nullptr) return -1;
@@ -77,7 +95,7 @@ QuorvelPose* Append(RigEditState& state, int32_t id, std::string_view name, bool
   auto pose = std::make_unique<QuorvelPose>();
   pose->id = id;
   if (named) {
-    SetName(pose->name, name);
+    SetName(pose->name, FittedName(name));
   } else {
     QuorvelPoseMakeName(&state).MakeName(pose->name);
   }
@@ -163,7 +181,7 @@ QuorvelPose* CopyCurrentPose(RigEditState& state, MQDocument doc, const RigSlotT
 
 bool RenamePose(QuorvelPose* pose, std::string_view name) {
   if (pose == nullptr) return false;
-  SetName(pose->name, name);
+  SetName(pose->name, FittedName(name));
   return true;
 }
 
