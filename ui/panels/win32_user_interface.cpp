@@ -6,6 +6,8 @@
 #include "ui/panels/make_panel.h"
 #include "ui/panels/motion_panel.h"
 #include "ui/panels/move_panel.h"
+#include "ui/panels/pose_bone_panel.h"
+#include "ui/panels/pose_list_panel.h"
 #include "ui/resources/resource.h"
 
 WIN32_UI::WIN32_UI() {
@@ -13,6 +15,8 @@ WIN32_UI::WIN32_UI() {
   panels_[PANEL_CMDMOVE] = std::make_unique<DLP_CMDMOVE>();
   panels_[PANEL_CMDMAKE] = std::make_unique<DLP_CMDMAKE>();
   panels_[PANEL_CMDMOT] = std::make_unique<DLP_CMDMOT>();
+  panels_[PANEL_POSELIST] = std::make_unique<DLP_POSELIST>();
+  panels_[PANEL_POSEOBJ] = std::make_unique<DLP_POSEOBJ>();
 }
 
 WIN32_UI::~WIN32_UI() {
