@@ -178,14 +178,7 @@ TEST_F(PosePanelTest, TheOptionMenuOpensTheObjectOptionsOnTheCurrentObjectWhileA
 
 TEST_F(PosePanelTest, ADisabledPluginHasNoRigForTheObjectOptions) {
   AddObject("upper", 0, {0, 0, 0});
-  {
-    UREGKEY key;
-    ASSERT_TRUE(key.OpenWrite(settings_key_.c_str()));
-    ASSERT_TRUE(key.WriteDword("enable_flg", 0));
-  }
-  ASSERT_EQ(mqhost::SendInitialize(host_, plugin_), TRUE);
-  ASSERT_EQ(mqhost::SendNewDocument(host_, document_, "test.mqd", plugin_), TRUE);
-  ASSERT_EQ(mqhost::SendActivate(host_, document_, true, plugin_), TRUE);
+  StartDisabled();
   HWND command = Panel(PANEL_COMMAND);
   const MenuSeen seen = OpenMenu([&] { ClickItem(command, IDC_COMMAND_OPTION); }, {ID_OPTION_OBJECT});
   ASSERT_TRUE(seen.shown);

@@ -202,10 +202,8 @@ void DLP_OBJPROP::OnCommand(int id, int code) {
       WriteRecord();
       EndDialog(hwnd_, 1);
       return;
-    case IDCANCEL:
-      EndDialog(hwnd_, 0);
-      return;
     default:
+      if (id == IDCANCEL) EndDialog(hwnd_, 0);
       return;
   }
 }

@@ -31,24 +31,16 @@ void DLP_POSEPROP::OnInit(HWND hwnd) {
 }
 
 void DLP_POSEPROP::OnCommand(int id, int /*code*/) {
-  switch (id) {
-    case IDOK: {
-      quorvel::QuorvelPose* pose = CurrentPoseOf(service_);
-      if (pose != nullptr) {
-        // The edit as it is: Enter reaches the dialog as OK before the edit
-        // has committed its text.
-        char text[UDLGTEXT::kMaxText + 1] = {};
-        GetDlgItemTextA(hwnd_, IDC_POSEPROP_NAME, text, sizeof text);
-        quorvel::RenamePose(pose, text);
-        service_->Redraw();
-      }
-      EndDialog(hwnd_, pose != nullptr ? 1 : 0);
-      return;
-    }
-    case IDCANCEL:
-      EndDialog(hwnd_, 0);
-      return;
-    default:
-      return;
+  if (id == IDCANCEL) EndDialog(hwnd_, 0);
+  if (id != IDOK) return;
+  quorvel::QuorvelPose* pose = CurrentPoseOf(service_);
+  if (pose != nullptr) {
+    // The edit as it is: Enter reaches the dialog as OK before the edit has
+    // committed its text.
+    char text[UDLGTEXT::kMaxText + 1] = {};
+    GetDlgItemTextA(hwnd_, IDC_POSEPROP_NAME, text, sizeof text);
+    quorvel::RenamePose(pose, text);
+    service_->Redraw();
   }
+  EndDialog(hwnd_, pose != nullptr ? 1 : 0);
 }
