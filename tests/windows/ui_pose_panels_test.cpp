@@ -488,6 +488,18 @@ TEST_F(PosePanelTest, AnEditWithoutAPoseMakesTheFirstPose) {
   EXPECT_EQ(ListLines(), std::vector<std::wstring>{L"pose1"}) << "the pose list shows it";
 }
 
+TEST_F(PosePanelTest, TheBonePickedInTheViewportIsTheOneThePoseBonePanelShows) {
+  AddObject("upper", 0, {0, 0, 0});
+  AddObject("lower", 1, {100, 0, 0});
+  AddObject("tip", 2, {100, 0, 0});
+  Start(MODE_POSE);
+  HWND panel = Panel(PANEL_POSEOBJ);
+  EXPECT_EQ(ItemText(panel, IDC_POSEOBJ_NAME), L"") << "no bone yet";
+  Click(At(150, 0));  // the lower bone's body
+  EXPECT_EQ(ItemText(panel, IDC_POSEOBJ_NAME), L"lower");
+  EXPECT_TRUE(IsWindowEnabled(EditOf(panel, IDC_POSEOBJ_ROTZ)));
+}
+
 TEST_F(PosePanelTest, EachResetPutsOneGroupBackToRest) {
   LoadExample("arm_rig.mqd");
   Start(MODE_POSE);
