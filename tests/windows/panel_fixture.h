@@ -47,6 +47,18 @@ class PanelTest : public CommandTest {
         << error;
     host_.SetPluginElements(document_, std::move(elements));
   }
+  // The plug-in set to start disabled, then initialised, a document opened
+  // and the command taken: only the command panel exists.
+  void StartDisabled() {
+    {
+      UREGKEY key;
+      ASSERT_TRUE(key.OpenWrite(settings_key_.c_str()));
+      ASSERT_TRUE(key.WriteDword("enable_flg", 0));
+    }
+    ASSERT_EQ(mqhost::SendInitialize(host_, plugin_), TRUE);
+    ASSERT_EQ(mqhost::SendNewDocument(host_, document_, "test.mqd", plugin_), TRUE);
+    ASSERT_EQ(mqhost::SendActivate(host_, document_, true, plugin_), TRUE);
+  }
   void Command(PANEL_ID id, int item) { SendMessageW(Panel(id), WM_COMMAND, MAKEWPARAM(item, 0), 0); }
 
   // What a pop-up menu showed when `open` opened it; it is closed unchosen.

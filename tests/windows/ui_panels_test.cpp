@@ -315,14 +315,7 @@ TEST_F(PanelTest, ThePoseButtonHandsTheMouseToThePoseTool) {
 }
 
 TEST_F(PanelTest, ADisabledPluginGreysTheModesButKeepsTheOptionMenu) {
-  {
-    UREGKEY key;
-    ASSERT_TRUE(key.OpenWrite(settings_key_.c_str()));
-    ASSERT_TRUE(key.WriteDword("enable_flg", 0));
-  }
-  ASSERT_EQ(mqhost::SendInitialize(host_, plugin_), TRUE);
-  ASSERT_EQ(mqhost::SendNewDocument(host_, document_, "test.mqd", plugin_), TRUE);
-  ASSERT_EQ(mqhost::SendActivate(host_, document_, true, plugin_), TRUE);
+  StartDisabled();
   HWND command = Panel(PANEL_COMMAND);
   ASSERT_NE(command, nullptr);
   EXPECT_EQ(Panel(PANEL_CMDMOVE), nullptr) << "a disabled plug-in makes only the command panel";
