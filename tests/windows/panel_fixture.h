@@ -160,4 +160,16 @@ inline int DarkPixels(const mqhost::Image& image) {
   return dark;
 }
 
+// The window put at (x, 10) above every other and saved as
+// pictures/NAME.png under the build tree, for people to look at; answers the
+// dark pixels in it (more than a few: the window was drawn at all).
+inline int SavePicture(HWND window, int x, const std::string& name) {
+  const std::string pictures = QUORVEL_PICTURES_DIR;
+  CreateDirectoryA(pictures.c_str(), nullptr);
+  SetWindowPos(window, HWND_TOPMOST, x, 10, 0, 0, SWP_NOSIZE | SWP_NOACTIVATE);
+  const int dark = DarkPixels(Capture(window, pictures + "/" + name + ".png"));
+  SetWindowPos(window, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE);
+  return dark;
+}
+
 }  // namespace quorvel_test

@@ -774,8 +774,6 @@ TEST_F(PosePanelTest, TheCloseBoxHidesThePoseList) {
 // ------------------------------------------------------------------ pictures
 
 TEST_F(PosePanelTest, PicturesOfThePosePanels) {
-  const std::string pictures = QUORVEL_PICTURES_DIR;
-  CreateDirectoryA(pictures.c_str(), nullptr);
   LoadExample("arm_rig.mqd");
   Start(MODE_POSE);
   ASSERT_EQ(ListLines(), (std::vector<std::wstring>{L"bend", L"wave"}));
@@ -789,17 +787,12 @@ TEST_F(PosePanelTest, PicturesOfThePosePanels) {
     int x;
   };
   for (const Shot& shot : {Shot{PANEL_POSELIST, "panel-poselist", 10}, Shot{PANEL_POSEOBJ, "panel-posebone", 260}}) {
-    HWND window = Panel(shot.panel);
     ASSERT_TRUE(Visible(shot.panel)) << shot.name;
-    SetWindowPos(window, HWND_TOPMOST, shot.x, 10, 0, 0, SWP_NOSIZE | SWP_NOACTIVATE);
-    const mqhost::Image image = Capture(window, pictures + "/" + shot.name + ".png");
-    EXPECT_GT(DarkPixels(image), 50) << shot.name;
-    SetWindowPos(window, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE);
+    EXPECT_GT(SavePicture(Panel(shot.panel), shot.x, shot.name), 50) << shot.name;
   }
   bool captured = false;
   ASSERT_TRUE(WithObjectOptions([&](HWND dialog) {
-    SetWindowPos(dialog, HWND_TOPMOST, 520, 10, 0, 0, SWP_NOSIZE);
-    captured = DarkPixels(Capture(dialog, pictures + "/panel-objprop.png")) > 50;
+    captured = SavePicture(dialog, 520, "panel-objprop") > 50;
     ClickItem(dialog, IDCANCEL);
   }));
   EXPECT_TRUE(captured);

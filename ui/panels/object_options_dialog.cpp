@@ -203,7 +203,6 @@ void DLP_OBJPROP::OnCommand(int id, int code) {
       EndDialog(hwnd_, 1);
       return;
     default:
-      if (id == IDCANCEL) EndDialog(hwnd_, 0);
       return;
   }
 }

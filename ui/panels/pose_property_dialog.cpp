@@ -31,7 +31,6 @@ void DLP_POSEPROP::OnInit(HWND hwnd) {
 }
 
 void DLP_POSEPROP::OnCommand(int id, int /*code*/) {
-  if (id == IDCANCEL) EndDialog(hwnd_, 0);
   if (id != IDOK) return;
   quorvel::QuorvelPose* pose = CurrentPoseOf(service_);
   if (pose != nullptr) {
