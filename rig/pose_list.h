@@ -60,8 +60,8 @@ class QuorvelPoseMakeName : public UMAKENAME {
 
 // Appends a pose and makes it current. `id` -1 takes the lowest id no listed
 // pose uses; otherwise it must be 0..19 and not listed. Without a name the
-// name maker names it; a given name is cut to 255 bytes. Null when the id is
-// refused or all 20 ids are in use; the list is then unchanged.
+// name maker names it; a given name is cut as RenamePose cuts it. Null when
+// the id is refused or all 20 ids are in use; the list is then unchanged.
 QuorvelPose* CreatePose(RigEditState& state, int32_t id = -1);
 QuorvelPose* CreatePose(RigEditState& state, int32_t id, std::string_view name);
 
@@ -83,8 +83,8 @@ QuorvelPose* CopyPose(RigEditState& state, MQDocument doc, const RigSlotTable& s
 bool DeleteCurrentPose(RigEditState& state, MQDocument doc, const RigSlotTable& slots);
 QuorvelPose* CopyCurrentPose(RigEditState& state, MQDocument doc, const RigSlotTable& slots);
 
-// Stores the name cut to 255 bytes; names need not be unique. False for a
-// null pose.
+// Stores the name cut to 255 bytes, or to 254 where byte 255 would split a
+// double-byte character; names need not be unique. False for a null pose.
 bool RenamePose(QuorvelPose* pose, std::string_view name);
 
 int PoseCount(const RigEditState& state);

@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Pictures of the plug-in's panels as Wine shows them under Xvfb, with the
 # Japanese face the tests map: builds the windows tree (build/windows) if
-# needed, runs the panel pictures case of ui_panels_tests, which writes
-# build/windows/pictures/panel-*.png, and copies the command and move panels
-# to docs/ for README.
+# needed, runs the picture cases of ui_panels_tests, which write
+# build/windows/pictures/panel-*.png, and copies the panels README shows to
+# docs/.
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -19,7 +19,8 @@ cmake --build "$build" -j "$jobs" --target ui_panels_tests >/dev/null
 export WINEPREFIX="$build/wineprefix"
 sh "$root/cmake/wine-run.sh" --prepare
 LANG=ja_JP.UTF-8 xvfb-run -a sh "$root/cmake/wine-run.sh" "$build/bin/ui_panels_tests.exe" \
-  --gtest_filter='PanelTest.PicturesOfThePanels'
-cp "$build/pictures/panel-command.png" "$root/docs/panel-command.png"
-cp "$build/pictures/panel-move.png" "$root/docs/panel-move.png"
+  --gtest_filter='*.PicturesOf*'
+for name in command move poselist posebone weightpen; do
+  cp "$build/pictures/panel-$name.png" "$root/docs/panel-$name.png"
+done
 ls "$build"/pictures/panel-*.png

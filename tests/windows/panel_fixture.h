@@ -47,6 +47,18 @@ class PanelTest : public CommandTest {
         << error;
     host_.SetPluginElements(document_, std::move(elements));
   }
+  // The plug-in set to start disabled, then initialised, a document opened
+  // and the command taken: only the command panel exists.
+  void StartDisabled() {
+    {
+      UREGKEY key;
+      ASSERT_TRUE(key.OpenWrite(settings_key_.c_str()));
+      ASSERT_TRUE(key.WriteDword("enable_flg", 0));
+    }
+    ASSERT_EQ(mqhost::SendInitialize(host_, plugin_), TRUE);
+    ASSERT_EQ(mqhost::SendNewDocument(host_, document_, "test.mqd", plugin_), TRUE);
+    ASSERT_EQ(mqhost::SendActivate(host_, document_, true, plugin_), TRUE);
+  }
   void Command(PANEL_ID id, int item) { SendMessageW(Panel(id), WM_COMMAND, MAKEWPARAM(item, 0), 0); }
 
   // What a pop-up menu showed when `open` opened it; it is closed unchosen.
@@ -145,6 +157,18 @@ inline int DarkPixels(const mqhost::Image& image) {
       dark += p.r + p.g + p.b < 200;
     }
   }
+  return dark;
+}
+
+// The window put at (x, 10) above every other and saved as
+// pictures/NAME.png under the build tree, for people to look at; answers the
+// dark pixels in it (more than a few: the window was drawn at all).
+inline int SavePicture(HWND window, int x, const std::string& name) {
+  const std::string pictures = QUORVEL_PICTURES_DIR;
+  CreateDirectoryA(pictures.c_str(), nullptr);
+  SetWindowPos(window, HWND_TOPMOST, x, 10, 0, 0, SWP_NOSIZE | SWP_NOACTIVATE);
+  const int dark = DarkPixels(Capture(window, pictures + "/" + name + ".png"));
+  SetWindowPos(window, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE);
   return dark;
 }
 

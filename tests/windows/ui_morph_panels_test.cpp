@@ -520,8 +520,6 @@ TEST_F(MorphPanelTest, TheMorphPanelKeepsItsWidthAndAMinimumHeight) {
 // ------------------------------------------------------------------ pictures
 
 TEST_F(MorphPanelTest, PicturesOfTheMorphPanels) {
-  const std::string pictures = QUORVEL_PICTURES_DIR;
-  CreateDirectoryA(pictures.c_str(), nullptr);
   LoadExample("arm_rig.mqd");
   Start(MODE_MORPH);
   ASSERT_EQ(ObjectNameOfCurrent(), "arm");
@@ -542,13 +540,9 @@ TEST_F(MorphPanelTest, PicturesOfTheMorphPanels) {
     } else {
       EXPECT_EQ(RowTexts(Panel(shot.panel)), (std::vector<std::wstring>{L"Base Vertex", L"bulge"}));
     }
-    HWND window = Panel(shot.panel);
     ASSERT_TRUE(Visible(shot.panel)) << shot.name;
-    SetWindowPos(window, HWND_TOPMOST, x, 10, 0, 0, SWP_NOSIZE | SWP_NOACTIVATE);
+    EXPECT_GT(SavePicture(Panel(shot.panel), x, shot.name), 50) << shot.name << ": captions and frames are drawn";
     x += 250;
-    const mqhost::Image image = Capture(window, pictures + "/" + shot.name + ".png");
-    EXPECT_GT(DarkPixels(image), 50) << shot.name << ": captions and frames are drawn";
-    SetWindowPos(window, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE);
   }
 }
 

@@ -315,14 +315,7 @@ TEST_F(PanelTest, ThePoseButtonHandsTheMouseToThePoseTool) {
 }
 
 TEST_F(PanelTest, ADisabledPluginGreysTheModesButKeepsTheOptionMenu) {
-  {
-    UREGKEY key;
-    ASSERT_TRUE(key.OpenWrite(settings_key_.c_str()));
-    ASSERT_TRUE(key.WriteDword("enable_flg", 0));
-  }
-  ASSERT_EQ(mqhost::SendInitialize(host_, plugin_), TRUE);
-  ASSERT_EQ(mqhost::SendNewDocument(host_, document_, "test.mqd", plugin_), TRUE);
-  ASSERT_EQ(mqhost::SendActivate(host_, document_, true, plugin_), TRUE);
+  StartDisabled();
   HWND command = Panel(PANEL_COMMAND);
   ASSERT_NE(command, nullptr);
   EXPECT_EQ(Panel(PANEL_CMDMOVE), nullptr) << "a disabled plug-in makes only the command panel";
@@ -527,8 +520,6 @@ TEST_F(PanelTest, ThePoseEditMenuResetsTheCurrentBone) {
 // Each panel of the command family on the sample rig, saved under the
 // build tree (pictures/) for people to look at.
 TEST_F(PanelTest, PicturesOfThePanels) {
-  const std::string pictures = QUORVEL_PICTURES_DIR;
-  CreateDirectoryA(pictures.c_str(), nullptr);
   LoadExample("arm_rig.mqd");
   Start(MODE_MOVE);
   struct Shot {
@@ -542,13 +533,9 @@ TEST_F(PanelTest, PicturesOfThePanels) {
     ClickItem(Panel(PANEL_COMMAND), shot.mode == MODE_MOVE   ? IDC_COMMAND_MOVE
                                      : shot.mode == MODE_MAKE ? IDC_COMMAND_MAKE
                                                               : IDC_COMMAND_POSE);
-    HWND window = Panel(shot.panel);
     ASSERT_TRUE(Visible(shot.panel)) << shot.name;
-    SetWindowPos(window, HWND_TOPMOST, x, 10, 0, 0, SWP_NOSIZE | SWP_NOACTIVATE);
+    EXPECT_GT(SavePicture(Panel(shot.panel), x, shot.name), 50) << shot.name << ": captions and frames are drawn";
     x += 250;
-    const mqhost::Image image = Capture(window, pictures + "/" + shot.name + ".png");
-    EXPECT_GT(DarkPixels(image), 50) << shot.name << ": captions and frames are drawn";
-    SetWindowPos(window, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE);
   }
 
   // The alignment dialog, opened from the move panel.
@@ -560,8 +547,7 @@ TEST_F(PanelTest, PicturesOfThePanels) {
     HWND dialog = FindThreadDialog(Wide("整列"));
     if (dialog == nullptr) return;
     // Beside the move panel that owns it, not over it.
-    SetWindowPos(dialog, HWND_TOPMOST, 300, 10, 0, 0, SWP_NOSIZE);
-    captured = DarkPixels(Capture(dialog, std::string(pictures) + "/panel-align.png")) > 50;
+    captured = SavePicture(dialog, 300, "panel-align") > 50;
     ClickItem(dialog, IDCANCEL);
   });
   Command(PANEL_CMDMOVE, ID_MOVE_ALIGN);

@@ -53,9 +53,6 @@ void DLP_BONEALIGN::OnCommand(int id, int code) {
       param_.flags = (pivots_.Get() ? kAlignPivots : 0) | (from_bone_.Get() ? kAlignFromBone : 0);
       EndDialog(hwnd_, 1);
       return;
-    case IDCANCEL:
-      EndDialog(hwnd_, 0);
-      return;
     default:
       return;
   }

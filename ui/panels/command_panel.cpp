@@ -2,6 +2,7 @@
 
 #include "io/registry_settings.h"
 #include "main/idlmain.h"
+#include "ui/panels/object_options_dialog.h"
 #include "ui/panels/system_text.h"
 #include "ui/resources/resource.h"
 
@@ -23,12 +24,15 @@ void DLP_COMMAND::OnRefresh() {
   EnableWindow(GetDlgItem(hwnd_, IDC_COMMAND_OPTION), TRUE);
 }
 
+bool DLP_COMMAND::HasDocumentRig() const {
+  return service_->GetEnable() != 0 && !service_->IsDocClosed() && service_->GetModel() != nullptr;
+}
+
 void DLP_COMMAND::OpenOptionMenu() {
   OpenMenu(IDR_MENU_OPTION, IDC_COMMAND_OPTION, [&](UDLGPOPUPMENU& menu) {
     menu.SetText(ID_OPTION_ENABLE,
                  SystemText(service_->GetEnableNext() != 0 ? "Quorvelの無効" : "Quorvelの有効").c_str());
-    // The object options dialog is not built yet: its item stays greyed.
-    menu.EnableItem(ID_OPTION_OBJECT, false);
+    menu.EnableItem(ID_OPTION_OBJECT, HasDocumentRig());
   });
 }
 
@@ -78,6 +82,9 @@ void DLP_COMMAND::OnCommand(int id, int code) {
       return;
     case ID_OPTION_ENABLE:
       service_->EnableSwitch(hwnd_);
+      return;
+    case ID_OPTION_OBJECT:
+      if (HasDocumentRig()) DLP_OBJPROP().Run(service_, instance_, HostWindow());
       return;
     case ID_DISPLAY_LOCAL:
     case ID_DISPLAY_BONE:

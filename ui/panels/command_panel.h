@@ -14,6 +14,8 @@ class DLP_COMMAND : public DLP_PANEL {
   void OnCommand(int id, int code) override;
 
  private:
+  // A document is open and the plug-in enabled: the rig can be edited.
+  bool HasDocumentRig() const;
   void OpenOptionMenu();
   void OpenDisplayMenu();
   // A display menu item: its preference flipped, then what it affects.

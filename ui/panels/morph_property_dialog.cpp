@@ -48,9 +48,6 @@ void DLP_OBJMORPHPROP::OnCommand(int id, int /*code*/) {
       EndDialog(hwnd_, written ? 1 : 0);
       return;
     }
-    case IDCANCEL:
-      EndDialog(hwnd_, 0);
-      return;
     default:
       return;
   }

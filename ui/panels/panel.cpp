@@ -91,7 +91,12 @@ LRESULT DLP_MODAL::PanelProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lpar
       EndDialog(hwnd, 0);
       return TRUE;
     case WM_COMMAND:
-      OnCommand(LOWORD(wparam), HIWORD(wparam));
+      // Cancel (and Esc) close every dialog with 0, having written nothing.
+      if (LOWORD(wparam) == IDCANCEL) {
+        EndDialog(hwnd, 0);
+      } else {
+        OnCommand(LOWORD(wparam), HIWORD(wparam));
+      }
       return TRUE;
     default:
       return 0;

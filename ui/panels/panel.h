@@ -71,7 +71,8 @@ class DLP_MODAL : public UWINMQ {
 
  protected:
   virtual void OnInit(HWND hwnd) = 0;
-  // A control's command; OK and Cancel close the dialog by EndDialog.
+  // A control's command, OK included (the dialog closes itself with
+  // EndDialog); Cancel closes the dialog with 0 before it gets here.
   virtual void OnCommand(int id, int code) = 0;
 
  private:

@@ -52,6 +52,7 @@ void DLP_OBJWEIGHTPROP::Apply() {
 }
 
 void DLP_OBJWEIGHTPROP::OnCommand(int id, int /*code*/) {
-  if (id == IDOK) Apply();
-  if (id == IDOK || id == IDCANCEL) EndDialog(hwnd_, id == IDOK ? 1 : 0);
+  if (id != IDOK) return;
+  Apply();
+  EndDialog(hwnd_, 1);
 }

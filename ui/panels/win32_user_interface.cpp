@@ -7,6 +7,8 @@
 #include "ui/panels/morph_panel.h"
 #include "ui/panels/motion_panel.h"
 #include "ui/panels/move_panel.h"
+#include "ui/panels/pose_bone_panel.h"
+#include "ui/panels/pose_list_panel.h"
 #include "ui/panels/pose_morph_panel.h"
 #include "ui/panels/weight_pen_panel.h"
 #include "ui/resources/resource.h"
@@ -16,9 +18,11 @@ WIN32_UI::WIN32_UI() {
   panels_[PANEL_CMDMOVE] = std::make_unique<DLP_CMDMOVE>();
   panels_[PANEL_CMDMAKE] = std::make_unique<DLP_CMDMAKE>();
   panels_[PANEL_CMDMOT] = std::make_unique<DLP_CMDMOT>();
-  panels_[PANEL_OBJMORPH] = std::make_unique<DLP_OBJMORPH>();
+  panels_[PANEL_POSELIST] = std::make_unique<DLP_POSELIST>();
+  panels_[PANEL_POSEOBJ] = std::make_unique<DLP_POSEOBJ>();
   panels_[PANEL_POSEMORPH] = std::make_unique<DLP_POSEMORPH>();
   panels_[PANEL_WEITPEN] = std::make_unique<DLP_WEITPEN>();
+  panels_[PANEL_OBJMORPH] = std::make_unique<DLP_OBJMORPH>();
 }
 
 WIN32_UI::~WIN32_UI() {

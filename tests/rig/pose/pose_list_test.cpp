@@ -414,6 +414,48 @@ TEST_F(PoseListTest, CopyAndRenameNamesFitTheField) {
   EXPECT_FALSE(RenamePose(nullptr, "x"));
 }
 
+TEST_F(PoseListTest, LongNamesAreNeverCutInsideADoubleByteCharacter) {
+  // "\x83\x7C" is a Shift-JIS katakana, "\xE0\x40" a kanji of the second lead
+  // range, "\xB1" a one-byte half-width katakana.
+  const std::string kana = "\x83\x7C", kanji = "\xE0\x40";
+  struct Case {
+    const char* what;
+    std::string name;
+    std::string stored;
+  };
+  const std::string ascii_254 = Repeat('a', 254);
+  const Case cases[] = {
+      {"a double-byte character across byte 255 goes whole", ascii_254 + kana + "b", ascii_254},
+      {"one ending exactly at byte 255 stays", Repeat('a', 253) + kana + "b", Repeat('a', 253) + kana},
+      {"second lead range", ascii_254 + kanji, ascii_254},
+      {"only double-byte characters", [&] {
+         std::string s;
+         for (int i = 0; i < 200; ++i) s += kana;
+         return s;
+       }(),
+       [&] {
+         std::string s;
+         for (int i = 0; i < 127; ++i) s += kana;
+         return s;
+       }()},
+      {"one-byte katakana are single characters", std::string(300, '\xB1'), std::string(255, '\xB1')},
+      {"a trail byte that looks like a lead is not one", Repeat('a', 252) + "\x83\x81" + "bb",
+       Repeat('a', 252) + "\x83\x81" + "b"},
+      {"short names are kept whole", "\x83\x7C\x81\x5B\x83\x59", "\x83\x7C\x81\x5B\x83\x59"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    RigEditState state;
+    QuorvelPose* pose = CreatePose(state, -1, c.name);
+    ASSERT_NE(pose, nullptr);
+    EXPECT_EQ(std::string(NameOf(pose->name)), c.stored) << "named at creation";
+    ASSERT_TRUE(RenamePose(pose, "x"));
+    ASSERT_TRUE(RenamePose(pose, c.name));
+    EXPECT_EQ(std::string(NameOf(pose->name)), c.stored) << "renamed";
+    EXPECT_EQ(pose->name[c.stored.size()], '\0');
+  }
+}
+
 TEST_F(PoseListTest, UnterminatedPoseNamesAreReadWithinTheField) {
   RigEditState state;
   QuorvelPose* pose = CreatePose(state);
