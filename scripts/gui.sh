@@ -70,8 +70,12 @@ xvfb-run -a -s "-screen 0 1280x800x24" bash -c '
   fi
   read -r x y w h <<<"$pose"
   sleep 1
-  # F frames the arm; then the pose mode and its panels.
+  # F frames the arm; a middle drag moves it clear of the panels, which
+  # open at the left of the window; then the pose mode and its panels.
   xdotool key f
+  sleep 1
+  xdotool mousemove --sync 560 560 click 5
+  xdotool mousedown 2 mousemove --sync 660 600 mousemove --sync 760 640 mouseup 2
   sleep 1
   xdotool mousemove --sync $((x + w / 2)) $((y + h / 2)) click 1
   sleep 3
