@@ -147,13 +147,21 @@ bool BuildSampleRig(mqhost::Host& host, mqhost::Document* document, std::string*
   return true;
 }
 
+namespace {
+
+// The plug-in's host API table, filled from this program's own host.
+bool LoadOwnHostApi(std::string* error) {
+  const std::string host_path = mqhost::Host::OwnModulePath();
+  if (LoadHostApi(host_path.c_str(), HostApi())) return true;
+  if (error != nullptr) *error = "the host API cannot be loaded from " + host_path;
+  return false;
+}
+
+}  // namespace
+
 bool MakeSampleFile(const std::string& mesh_path, const std::string& out_path, std::string* error) {
   mqhost::Host& host = mqhost::Host::Instance();
-  const std::string host_path = mqhost::Host::OwnModulePath();
-  if (!LoadHostApi(host_path.c_str(), HostApi())) {
-    if (error != nullptr) *error = "the host API cannot be loaded from " + host_path;
-    return false;
-  }
+  if (!LoadOwnHostApi(error)) return false;
   mqhost::Document* document = host.NewDocument();
   mqhost::PluginElementMap elements;
   bool ok = mqhost::LoadDocumentFile(mesh_path, document, &elements, error);
@@ -208,11 +216,7 @@ void AddDenseMeshes(mqhost::Document* document, int vertices) {
 
 bool MakeDenseSampleFile(int vertices, const std::string& out_path, std::string* error) {
   mqhost::Host& host = mqhost::Host::Instance();
-  const std::string host_path = mqhost::Host::OwnModulePath();
-  if (!LoadHostApi(host_path.c_str(), HostApi())) {
-    if (error != nullptr) *error = "the host API cannot be loaded from " + host_path;
-    return false;
-  }
+  if (!LoadOwnHostApi(error)) return false;
   mqhost::Document* document = host.NewDocument();
   AddDenseMeshes(document, vertices);
   const bool ok = BuildSampleRig(host, document, error) &&
