@@ -67,7 +67,7 @@ void BuildMesh(benchmark::State& state) {
   mqhost::ViewportMesh mesh;
   for (auto _ : state) {
     mqhost::BuildViewportMesh(*document, &mesh);
-    benchmark::DoNotOptimize(mesh.triangles.data());
+    benchmark::DoNotOptimize(mesh.triangles.indices.data());
   }
   state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(document->ObjectAt(0)->faces.size()));
 }

@@ -30,6 +30,13 @@ void Draw(const std::vector<MeshVertex>& vertices, GLenum mode) {
   glDrawArrays(mode, 0, static_cast<GLsizei>(vertices.size()));
 }
 
+void Draw(const IndexedTriangles& triangles) {
+  if (triangles.indices.empty()) return;
+  glInterleavedArrays(GL_C4UB_V3F, 0, triangles.vertices.data());
+  glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(triangles.indices.size()), GL_UNSIGNED_INT,
+                 triangles.indices.data());
+}
+
 void ClearErrors() {
   while (glGetError() != GL_NO_ERROR) {
   }
@@ -82,14 +89,14 @@ bool PaintViewport(const ViewportMesh& mesh, const Camera& camera, const PaintSt
   glCullFace(GL_BACK);
   glEnable(GL_POLYGON_OFFSET_FILL);
   glPolygonOffset(1.0f, 1.0f);
-  Draw(mesh.triangles, GL_TRIANGLES);
+  Draw(mesh.triangles);
   Draw(mesh.lines, GL_LINES);
   Draw(mesh.points, GL_POINTS);
 
   glEnable(GL_BLEND);
   glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
   glDepthMask(GL_FALSE);
-  Draw(mesh.translucent_triangles, GL_TRIANGLES);
+  Draw(mesh.translucent_triangles);
   glDisable(GL_BLEND);
   glDepthMask(GL_TRUE);
   glDisable(GL_POLYGON_OFFSET_FILL);

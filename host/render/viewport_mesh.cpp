@@ -2,14 +2,15 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 #include "host/geometry/camera.h"
 
 namespace mqhost {
 
 void ViewportMesh::Clear() {
-  triangles.clear();
-  translucent_triangles.clear();
+  triangles.Clear();
+  translucent_triangles.Clear();
   lines.clear();
   points.clear();
   overlay_lines.clear();
@@ -44,6 +45,12 @@ MeshVertex Vertex(const FVECTOR3& p, const uint8_t color[4]) {
   return MeshVertex{{color[0], color[1], color[2], color[3]}, {p.x, p.y, p.z}};
 }
 
+// A surface corner: its vertex and the colour it shows there.
+struct Corner {
+  int vertex;
+  uint8_t color[4];
+};
+
 // Fills a scene's lists, one object at a time, reusing its scratch arrays.
 class MeshBuilder {
  public:
@@ -59,6 +66,8 @@ class MeshBuilder {
     // The camera looks along the view matrix's third column; the light with it.
     const FMATRIX view = ViewMatrix(document.camera);
     forward_ = Unit(FVECTOR3(view(0, 2), view(1, 2), view(2, 2)));
+    orthographic_ = document.camera.orthographic;
+    eye_ = document.camera.position;
   }
 
   void AddDocumentObject(const Object& object) {
@@ -119,8 +128,14 @@ class MeshBuilder {
     }
 
     static const Material kDefaultMaterial;
+    const size_t vertex_count = object.vertices.size();
+    opaque_slot_.assign(vertex_count, -1);
+    translucent_slot_.assign(vertex_count, -1);
+    colour_material_.assign(vertex_count, nullptr);
+    colour_.resize(vertex_count);
     for (size_t k = 0; k < surfaces_.size(); ++k) {
       const Face& face = object.faces[static_cast<size_t>(surfaces_[k])];
+      if (!MarkFacingTriangles(object, face)) continue;
       const Material* material = MaterialOf(face.material);
       if (material == nullptr) material = fallback != nullptr ? fallback : &kDefaultMaterial;
       const bool vertex_colours = material->vertex_color != 0 && face.colors.size() == face.points.size();
@@ -128,42 +143,99 @@ class MeshBuilder {
       bool translucent = false;
       for (size_t i = 0; i < face.points.size(); ++i) {
         const int v = face.points[i];
-        FVECTOR3 normal = normals_[k];
-        if (smooth) {
-          if (uniform_[static_cast<size_t>(v)] != 0) {
-            normal = vertex_normals_[static_cast<size_t>(v)];
-          } else {
-            FVECTOR3 sum;
-            for (int j = offsets_[static_cast<size_t>(v)]; j < offsets_[static_cast<size_t>(v) + 1]; ++j) {
-              const FVECTOR3& other = normals_[static_cast<size_t>(faces_at_[static_cast<size_t>(j)])];
-              if (Dot(other, normals_[k]) >= smooth_cos) sum += other;
+        const size_t vi = static_cast<size_t>(v);
+        // A smooth vertex whose corners all share one normal has one colour
+        // per material: worked out at its first corner.
+        const bool shared = smooth && uniform_[vi] != 0 && !vertex_colours;
+        Corner corner{v, {}};
+        if (shared && colour_material_[vi] == material) {
+          std::memcpy(corner.color, &colour_[vi], 4);
+        } else {
+          FVECTOR3 normal = normals_[k];
+          if (smooth) {
+            if (uniform_[vi] != 0) {
+              normal = vertex_normals_[vi];
+            } else {
+              FVECTOR3 sum;
+              for (int j = offsets_[vi]; j < offsets_[vi + 1]; ++j) {
+                const FVECTOR3& other = normals_[static_cast<size_t>(faces_at_[static_cast<size_t>(j)])];
+                if (Dot(other, normals_[k]) >= smooth_cos) sum += other;
+              }
+              normal = Unit(sum);
             }
-            normal = Unit(sum);
+          }
+          // The normal turned toward the viewer is -normal; the light comes
+          // from the camera, against `forward_`.
+          const float light = LightFactor(*material, Dot(normal, forward_));
+          float rgb[3] = {material->color.r, material->color.g, material->color.b};
+          float alpha = material->alpha;
+          if (vertex_colours) {
+            const uint32_t c = face.colors[i];
+            for (int ch = 0; ch < 3; ++ch) rgb[ch] = static_cast<float>((c >> (8 * ch)) & 0xFFu) / 255.0f;
+            alpha *= static_cast<float>(c >> 24) / 255.0f;
+          }
+          corner.color[0] = ToByte(rgb[0] * light);
+          corner.color[1] = ToByte(rgb[1] * light);
+          corner.color[2] = ToByte(rgb[2] * light);
+          corner.color[3] = ToByte(alpha);
+          if (shared) {
+            colour_material_[vi] = material;
+            std::memcpy(&colour_[vi], corner.color, 4);
           }
         }
-        // The normal turned toward the viewer is -normal; the light comes
-        // from the camera, against `forward_`.
-        const float light = LightFactor(*material, Dot(normal, forward_));
-        float rgb[3] = {material->color.r, material->color.g, material->color.b};
-        float alpha = material->alpha;
-        if (vertex_colours) {
-          const uint32_t c = face.colors[i];
-          for (int ch = 0; ch < 3; ++ch) rgb[ch] = static_cast<float>((c >> (8 * ch)) & 0xFFu) / 255.0f;
-          alpha *= static_cast<float>(c >> 24) / 255.0f;
-        }
-        const uint8_t color[4] = {ToByte(rgb[0] * light), ToByte(rgb[1] * light), ToByte(rgb[2] * light),
-                                  ToByte(alpha)};
-        translucent = translucent || color[3] < 255;
-        corners_.push_back(Vertex(At(object, v), color));
+        translucent = translucent || corner.color[3] < 255;
+        corners_.push_back(corner);
       }
+      IndexedTriangles& out = translucent ? mesh_.translucent_triangles : mesh_.triangles;
+      std::vector<int32_t>& slots = translucent ? translucent_slot_ : opaque_slot_;
+      corner_index_.clear();
+      for (const Corner& corner : corners_) corner_index_.push_back(Emit(object, corner, &out, &slots));
       // A fan from the first corner: the modeller's faces are convex.
-      std::vector<MeshVertex>& out = translucent ? mesh_.translucent_triangles : mesh_.triangles;
-      for (size_t i = 1; i + 1 < corners_.size(); ++i) {
-        out.push_back(corners_[0]);
-        out.push_back(corners_[i]);
-        out.push_back(corners_[i + 1]);
+      for (size_t i = 1; i + 1 < corner_index_.size(); ++i) {
+        if (!facing_[i - 1]) continue;
+        out.indices.push_back(corner_index_[0]);
+        out.indices.push_back(corner_index_[i]);
+        out.indices.push_back(corner_index_[i + 1]);
       }
     }
+  }
+
+  // Marks which triangles of the face's fan may face the camera; false when
+  // none does. Drawing culls back faces anyway, but a mesh turns half its
+  // faces away, and leaving them out here spares their colours and their
+  // trip through the GL. Only clearly turned-away triangles are left out:
+  // ones nearly edge-on are the GL's to decide.
+  bool MarkFacingTriangles(const Object& object, const Face& face) {
+    // The cosine below which a triangle is turned away, squared.
+    constexpr float kEdgeOn2 = 1e-4f * 1e-4f;
+    const size_t n = face.points.size();
+    facing_.assign(n - 2, 1);
+    bool any = false;
+    const FVECTOR3 a = At(object, face.points[0]);
+    const FVECTOR3 to_face = orthographic_ ? forward_ : a - eye_;
+    const float to_face2 = Dot(to_face, to_face);
+    for (size_t i = 1; i + 1 < n; ++i) {
+      // Its right-hand normal points away from the camera when it faces it.
+      const FVECTOR3 normal = Cross(At(object, face.points[i]) - a, At(object, face.points[i + 1]) - a);
+      const float d = Dot(normal, to_face);
+      const bool away = d < 0.0f && d * d > kEdgeOn2 * Dot(normal, normal) * to_face2;
+      facing_[i - 1] = away ? 0 : 1;
+      any = any || !away;
+    }
+    return any;
+  }
+
+  // The index of a drawn vertex at the corner's place in its colour: the one
+  // last made for that vertex when the colour matches, else a new one.
+  static uint32_t Emit(const Object& object, const Corner& corner, IndexedTriangles* out,
+                       std::vector<int32_t>* slots) {
+    int32_t& slot = (*slots)[static_cast<size_t>(corner.vertex)];
+    if (slot >= 0 && std::memcmp(out->vertices[static_cast<size_t>(slot)].color, corner.color, 4) == 0) {
+      return static_cast<uint32_t>(slot);
+    }
+    slot = static_cast<int32_t>(out->vertices.size());
+    out->vertices.push_back(Vertex(At(object, corner.vertex), corner.color));
+    return static_cast<uint32_t>(slot);
   }
 
   // Where every pair of a vertex's surfaces lies within the smoothing angle,
@@ -238,6 +310,9 @@ class MeshBuilder {
   ViewportMesh& mesh_;
   std::vector<const Material*> materials_;  // by material index, drawing materials included
   FVECTOR3 forward_;                        // the camera's viewing direction
+  bool orthographic_ = false;
+  FVECTOR3 eye_;                            // the camera's position
+  std::vector<uint8_t> facing_;             // by fan triangle of the face being added
   // Scratch, per object.
   std::vector<int> surfaces_;       // face indices of the faces drawn as surfaces
   std::vector<FVECTOR3> normals_;   // their unit normals
@@ -246,7 +321,15 @@ class MeshBuilder {
   std::vector<int> fill_;
   std::vector<FVECTOR3> vertex_normals_;  // by vertex, where uniform_ is 1
   std::vector<uint8_t> uniform_;
-  std::vector<MeshVertex> corners_;
+  std::vector<Corner> corners_;        // the face being added
+  std::vector<uint32_t> corner_index_;  // its corners' drawn vertices
+  // By vertex: the drawn vertex last made for it in each list, or -1.
+  std::vector<int32_t> opaque_slot_;
+  std::vector<int32_t> translucent_slot_;
+  // By vertex, for smooth vertices of one normal: the colour worked out for
+  // the material colour_material_ (null before the first corner).
+  std::vector<const Material*> colour_material_;
+  std::vector<uint32_t> colour_;
 };
 
 }  // namespace

@@ -30,6 +30,12 @@
 // of the normals of the object's faces at that vertex that differ from the
 // corner's own face by at most the object's smoothing angle; flat objects
 // and sharper edges show each face's own normal.
+//
+// Surfaces are indexed: corners at the same vertex of an object with the same
+// colour share one drawn vertex, so a smooth mesh sends each of its vertices
+// to the GPU once instead of once per corner (about six times on a grid).
+// Triangles turned clearly away from the camera are left out: drawing would
+// cull them anyway.
 #include <cstdint>
 #include <vector>
 
@@ -44,9 +50,21 @@ struct MeshVertex {
 };
 static_assert(sizeof(MeshVertex) == 16, "GL_C4UB_V3F vertex layout");
 
+// Triangles as three indices into `vertices` each, in drawing order.
+struct IndexedTriangles {
+  std::vector<MeshVertex> vertices;
+  std::vector<uint32_t> indices;
+
+  size_t TriangleCount() const { return indices.size() / 3; }
+  void Clear() {
+    vertices.clear();
+    indices.clear();
+  }
+};
+
 struct ViewportMesh {
-  std::vector<MeshVertex> triangles;              // opaque surfaces, three vertices each
-  std::vector<MeshVertex> translucent_triangles;  // surfaces with alpha below 1
+  IndexedTriangles triangles;              // opaque surfaces
+  IndexedTriangles translucent_triangles;  // surfaces with alpha below 1
   std::vector<MeshVertex> lines;                  // two vertices each
   std::vector<MeshVertex> points;
   std::vector<MeshVertex> overlay_lines;          // plug-ins' lines and points, drawn last

@@ -11,6 +11,7 @@
 #include "host/core/document.h"
 #include "host/geometry/camera.h"
 #include "host/render/renderer.h"
+#include "host/render/viewport_mesh.h"
 #include "tests/host/geometry/camera_cases.h"
 #include "tests/host/render/picture_checks.h"
 #include "tests/host/render/viewport_scene.h"
@@ -189,6 +190,30 @@ TEST_P(ViewportRenderCamera, ABackFaceIsCulled) {
   const Image picture = Render();
   EXPECT_EQ(At(picture, front), (Rgba{0, 0, 255, 255}));
   EXPECT_EQ(At(picture, back), background_);
+  // The back never reaches the GL at all.
+  mqhost::ViewportMesh mesh;
+  BuildViewportMesh(document_, &mesh);
+  EXPECT_EQ(mesh.triangles.TriangleCount(), 2u);
+  EXPECT_EQ(mesh.triangles.vertices.size(), 4u) << "the front's corners are shared by its two triangles";
+}
+
+// A quad folded along its diagonal: its first triangle faces the camera, its
+// second (and the quad as a whole, by area) faces away. Each triangle is
+// judged on its own.
+TEST_P(ViewportRenderCamera, EachTriangleOfAFoldedFaceIsCulledOnItsOwn) {
+  AddMaterial({0, 0, 1})->emission = 1.0f;
+  Object* object = AddObject();
+  const FVECTOR3 centre{0, 0, 0};
+  std::vector<FVECTOR3> quad = FacingSquare(document_.camera, centre, 30.0f);
+  const viewport_test::Axes axes = viewport_test::AxesOf(document_.camera);
+  // The last corner moved from lower left to far beyond the upper right.
+  quad[3] = centre + (axes.right + axes.up) * 90.0f;
+  AddFace(object, quad, 0);
+  const Image picture = Render();
+  const FVECTOR3 first = centre + (axes.right * 2.0f + axes.up * 1.0f) * 10.0f;  // within (0, 1, 2)
+  const FVECTOR3 second_only = centre + (axes.right + axes.up) * 60.0f;          // beyond the square
+  EXPECT_EQ(At(picture, first), (Rgba{0, 0, 255, 255}));
+  EXPECT_EQ(At(picture, second_only), background_);
 }
 
 INSTANTIATE_TEST_SUITE_P(Cameras, ViewportRenderCamera, testing::ValuesIn(kCameras), camera_cases::CameraName);
