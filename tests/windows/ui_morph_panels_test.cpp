@@ -424,6 +424,44 @@ TEST_F(MorphPanelTest, WeightsAboveOneInAllLeaveTheBaseAtZero) {
   EXPECT_NE(Pixel(Rows(Panel(PANEL_POSEMORPH))[0], 3, 15), kRed) << "no base bar";
 }
 
+TEST_F(MorphPanelTest, ARefreshRepaintsTheBarsOfWeightsChangedElsewhere) {
+  MQObject obj = Body();
+  Start(MODE_POSE);
+  Targets(obj, {{0, "left"}});
+  ASSERT_TRUE(Service().NewPose());
+  HWND panel = Panel(PANEL_POSEMORPH);
+  SetWindowPos(panel, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE);
+  // What the screen shows of a row once the panel has done its painting.
+  const auto on_screen = [](HWND row, int x, int y) {
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+    UpdateWindow(GetParent(row));
+    UpdateWindow(row);
+    GdiFlush();
+    HDC dc = GetDC(row);
+    const COLORREF c = GetPixel(dc, x, y);
+    ReleaseDC(row, dc);
+    return c;
+  };
+  struct Case {
+    float weight;
+    int red_until;  // the bar's last pixel, 0 for no bar
+  };
+  // 0.02 → 0.021: the shown percent stays at 2 while the bar grows its first pixel.
+  const Case cases[] = {{0.5f, 25}, {0.0f, 0}, {0.02f, 0}, {0.021f, 2}, {1.0f, 49}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.weight);
+    ASSERT_TRUE(quorvel::SetPoseMorphWeight(obj, Slots(), State().current_pose_id, 0, c.weight));
+    Service().RefreshPanels();
+    HWND left = Rows(panel).at(1);
+    if (c.red_until > 0) {
+      EXPECT_EQ(on_screen(left, c.red_until, 15), kRed);
+    }
+    EXPECT_NE(on_screen(left, c.red_until + 1, 15), kRed);
+  }
+  SetWindowPos(panel, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE);
+}
+
 TEST_F(MorphPanelTest, ADragWithoutAPoseMakesTheFirstPose) {
   MQObject obj = Body();
   Start(MODE_POSE);

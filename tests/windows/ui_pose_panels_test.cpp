@@ -472,6 +472,29 @@ TEST_F(PosePanelTest, RotationTypedAsAnglesIsStoredAsItsQuaternionAndShownBack) 
   EXPECT_EQ(UndoRequests(), static_cast<int>(std::size(cases)));
 }
 
+TEST_F(PosePanelTest, ARefreshRewritesOnlyTheValuesThatChanged) {
+  LoadExample("arm_rig.mqd");
+  Start(MODE_POSE);
+  MQObject elbow = Named("elbow");
+  quorvel::SetCurrentPosition(State(), 0);  // "bend": the elbow turned 45 degrees about Z
+  HWND panel = PoseBonePanel(elbow);
+  // A person has part of two values selected while a drag elsewhere
+  // refreshes the panel on every step.
+  HWND z = EditOf(panel, IDC_POSEOBJ_ROTZ), x = EditOf(panel, IDC_POSEOBJ_SCLX);
+  SendMessageW(z, EM_SETSEL, 1, 3);
+  SendMessageW(x, EM_SETSEL, 0, 2);
+  OPoseTSQ pose = PoseOf(elbow);
+  pose.scl.x = 0.25f;
+  ASSERT_TRUE(quorvel::SetPoseTSQ(elbow, Slots(), State().current_pose_id, pose));
+  Service().RefreshPanels();
+  DWORD from = 0, to = 0;
+  SendMessageW(z, EM_GETSEL, reinterpret_cast<WPARAM>(&from), reinterpret_cast<LPARAM>(&to));
+  EXPECT_EQ(TextOf(z), L"45.00");
+  EXPECT_EQ(from, 1u) << "an unchanged value keeps its selection";
+  EXPECT_EQ(to, 3u);
+  EXPECT_EQ(TextOf(x), L"25.00") << "a changed value is shown";
+}
+
 TEST_F(PosePanelTest, AnEditWithoutAPoseMakesTheFirstPose) {
   MQObject upper = AddObject("upper", 0, {0, 0, 0});
   AddObject("lower", 1, {100, 0, 0});

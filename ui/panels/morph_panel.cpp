@@ -47,7 +47,7 @@ void DLP_OBJMORPH::OnRefresh() {
   const int count = object != nullptr ? quorvel::CountMorphTargets(object, slots) : 0;
   char header[quorvel::kNameBytes + 16] = {};
   if (object != nullptr) std::snprintf(header, sizeof header, "%s(%d)", ObjectNameOf(object).c_str(), count);
-  SetDlgItemTextA(hwnd_, IDC_MORPH_HEADER, header);
+  UpdateWindowText(GetDlgItem(hwnd_, IDC_MORPH_HEADER), header);
 
   const int current = CurrentTarget();
   EnableWindow(GetDlgItem(hwnd_, IDC_MORPH_NEW), object != nullptr);

@@ -63,6 +63,17 @@ void MORPH_ROW::Paint(HDC dc) {
   SetTextColor(dc, look.text);
   TextOutA(dc, 2, 2, text, length);
   SelectObject(dc, old_font);
+  painted_ = true;
+  painted_look_ = look;
+  painted_text_.assign(text, static_cast<size_t>(std::max(length, 0)));
+}
+
+bool MORPH_ROW::Stale() const {
+  if (!painted_ || hwnd_ == nullptr) return true;
+  char text[quorvel::kNameBytes + 16] = {};
+  const int length = GetWindowTextA(hwnd_, text, sizeof text);
+  return !(owner_->RowLook(slot_) == painted_look_) ||
+         painted_text_.compare(0, std::string::npos, text, static_cast<size_t>(std::max(length, 0))) != 0;
 }
 
 LRESULT MORPH_ROW::WndProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
@@ -125,6 +136,7 @@ LRESULT MORPH_ROWS::LIST_AREA::WndProc(HWND hwnd, UINT message, WPARAM wparam, L
 }
 
 bool MORPH_ROWS::Make(HWND dialog, int list_id, int bar_id) {
+  placed_ = Placement{};  // new windows, placed by nobody yet
   if (!area_.Bind(dialog, list_id) || !bar_.Bind(dialog, bar_id, /*vertical=*/1)) return false;
   // The rows are the area's children: clipped to it when scrolled, and not
   // painted over by it.
@@ -178,9 +190,9 @@ void MORPH_ROWS::Assign(MQObject object, const quorvel::RigSlotTable& slots, boo
 }
 
 void MORPH_ROWS::SetText(int position, const std::string& text) {
-  if (position >= 0 && position < kRowCount && rows_[position].hwnd() != nullptr) {
-    SetWindowTextA(rows_[position].hwnd(), text.c_str());
-  }
+  if (position < 0 || position >= kRowCount) return;
+  HWND row = rows_[position].hwnd();
+  if (UpdateWindowText(row, text.c_str())) InvalidateRect(row, nullptr, FALSE);
 }
 
 void MORPH_ROWS::Layout() {
@@ -189,6 +201,14 @@ void MORPH_ROWS::Layout() {
   const int top = bar_.GetPosition();
   RECT client{};
   if (area_.hwnd() != nullptr) GetClientRect(area_.hwnd(), &client);
+  // A refresh mostly finds the rows where they are: moving, showing or
+  // hiding 21 windows again would cost every refresh of a drag.
+  const Placement placement{top, client.right, shown_};
+  if (placement == placed_) {
+    RepaintChanged();
+    return;
+  }
+  placed_ = placement;
   for (int i = 0; i < kRowCount; ++i) {
     HWND row = rows_[i].hwnd();
     if (row == nullptr) continue;
@@ -203,6 +223,12 @@ bool MORPH_ROWS::HandleScroll(UINT message, WPARAM wparam, LPARAM lparam) {
   bar_.TakeChanged();
   Layout();
   return true;
+}
+
+void MORPH_ROWS::RepaintChanged() {
+  for (int i = 0; i < shown_; ++i) {
+    if (rows_[i].hwnd() != nullptr && rows_[i].Stale()) InvalidateRect(rows_[i].hwnd(), nullptr, FALSE);
+  }
 }
 
 void MORPH_ROWS::Repaint() {

@@ -32,6 +32,8 @@ class MORPH_ROW_OWNER {
     COLORREF text;
     // Width in pixels of the red weight bar; negative for none.
     int bar = -1;
+
+    bool operator==(const Look& o) const { return back == o.back && text == o.text && bar == o.bar; }
   };
   virtual Look RowLook(int slot) = 0;
   virtual void RowPressed(int /*slot*/, POINT /*at*/) {}
@@ -57,11 +59,16 @@ class MORPH_ROW : public UWIN {
   int slot() const { return slot_; }
   void set_slot(int slot) { slot_ = slot; }
   int position() const { return position_; }
+  // Whether the row would paint differently from the last time it painted.
+  bool Stale() const;
 
  private:
   void Paint(HDC dc);
 
   MORPH_ROW_OWNER* owner_ = nullptr;
+  bool painted_ = false;
+  MORPH_ROW_OWNER::Look painted_look_{};
+  std::string painted_text_;
   HFONT font_ = nullptr;
   int slot_ = -1;
   int position_ = 0;
@@ -91,6 +98,8 @@ class MORPH_ROWS {
   void SetText(int position, const std::string& text);
   // A scroll message or a wheel turn of the dialog; true when the rows moved.
   bool HandleScroll(UINT message, WPARAM wparam, LPARAM lparam);
+  // The rows whose look or text changed since they painted.
+  void RepaintChanged();
   // Every row and the list area painted again.
   void Repaint();
 
@@ -116,6 +125,13 @@ class MORPH_ROWS {
 
   // Range, page and row positions from the shown rows and the area height.
   void Layout();
+  // Where Layout last put the rows.
+  struct Placement {
+    int top = -1;
+    int width = -1;
+    int shown = -1;
+    bool operator==(const Placement& o) const { return top == o.top && width == o.width && shown == o.shown; }
+  };
   int ListHeight() const;
 
   MORPH_ROW_OWNER& owner_;
@@ -126,6 +142,7 @@ class MORPH_ROWS {
   std::unique_ptr<std::remove_pointer_t<HFONT>, FONT_DELETER> font_;
   int shown_ = 0;
   int targets_ = 0;
+  Placement placed_;
 };
 
 // A panel made of such a list: the dialog's scroll and wheel messages move

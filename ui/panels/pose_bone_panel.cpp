@@ -70,7 +70,7 @@ void DLP_POSEOBJ::OnRefresh() {
   char name[256] = {};
   if (bone != nullptr) HostApi().MQObj_GetName(bone, name, sizeof name);
   name[sizeof name - 1] = '\0';
-  SetDlgItemTextA(hwnd_, IDC_POSEOBJ_NAME, name);
+  UpdateWindowText(GetDlgItem(hwnd_, IDC_POSEOBJ_NAME), name);
 
   rotation_.SetVector(AnglesOf(pose.rot));
   translation_.SetVector(pose.trs);

@@ -51,12 +51,12 @@ void DLP_POSEMORPH::ShowWeights() {
     std::snprintf(text, sizeof text, "%s(%3d)", name.c_str(), Percent(Weight(slot)));
     rows_.SetText(i, text);
   }
-  rows_.Repaint();
+  rows_.RepaintChanged();
 }
 
 void DLP_POSEMORPH::OnRefresh() {
   MQObject object = service_->GetCurrentObject();
-  SetDlgItemTextA(hwnd_, IDC_POSEMORPH_HEADER, ObjectNameOf(object).c_str());
+  UpdateWindowText(GetDlgItem(hwnd_, IDC_POSEMORPH_HEADER), ObjectNameOf(object).c_str());
   // Without an object there is nothing to weigh, not even the base.
   rows_.Assign(object, service_->GetSlots(), /*base_row=*/object != nullptr);
   ShowWeights();

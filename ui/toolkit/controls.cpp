@@ -55,11 +55,11 @@ std::string UDLGVALS::Text() const {
 }
 
 void UDLGVALS::ShowValue() {
-  if (hwnd_ != nullptr) SetWindowTextA(hwnd_, logic_.ValueText().c_str());
+  UpdateWindowText(hwnd_, logic_.ValueText().c_str());
 }
 
 void UDLGVALS::ShowDragValue() {
-  if (hwnd_ != nullptr) SetWindowTextA(hwnd_, logic_.DragText().c_str());
+  UpdateWindowText(hwnd_, logic_.DragText().c_str());
 }
 
 void UDLGVALS::Carry(HWND hwnd, const NUMERIC_EDIT_LOGIC::Reaction& r) {
@@ -361,11 +361,14 @@ bool UDLGSCROLL::Create(HWND dialog, int id, const RECT& rect, int vertical) {
 }
 
 void UDLGSCROLL::SetRange(int minimum, int maximum, int page) {
+  const int before = position_;
+  const bool same_range = range_.minimum == minimum && range_.maximum == maximum && range_.page == page;
   range_.minimum = minimum;
   range_.maximum = maximum;
   range_.page = page;
   position_ = std::clamp(position_, range_.Top(), std::max(range_.Top(), range_.Bottom()));
-  Update();
+  // Refreshes set the same range again and again; the bar need not repaint.
+  if (!same_range || position_ != before) Update();
 }
 
 void UDLGSCROLL::SetPosition(int position) {

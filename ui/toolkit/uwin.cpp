@@ -1,5 +1,8 @@
 #include "ui/toolkit/uwin.h"
 
+#include <cstring>
+#include <string>
+
 namespace {
 
 UWIN* ObjectOf(HWND hwnd) { return reinterpret_cast<UWIN*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA)); }
@@ -164,4 +167,16 @@ void ApplyFont(HWND window, HFONT font) {
   if (window == nullptr || font == nullptr) return;
   SendMessageA(window, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
   EnumChildWindows(window, &SetChildFont, reinterpret_cast<LPARAM>(font));
+}
+
+bool UpdateWindowText(HWND window, const char* text) {
+  if (window == nullptr) return false;
+  const int length = GetWindowTextLengthA(window);
+  if (length == static_cast<int>(std::strlen(text))) {
+    std::string shown(static_cast<size_t>(length) + 1, '\0');
+    GetWindowTextA(window, &shown[0], length + 1);
+    if (std::strcmp(shown.c_str(), text) == 0) return false;
+  }
+  SetWindowTextA(window, text);
+  return true;
 }

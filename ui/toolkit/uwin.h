@@ -90,3 +90,9 @@ class UWINMQ : public UWIN {
 HFONT CreatePanelFont(int height = 12);
 // Gives `window` and every child of it the font (the set-font message).
 void ApplyFont(HWND window, HFONT font);
+
+// Sets the window's text only when it differs from what it shows. Panels are
+// refreshed on every step of a drag; setting a text repaints its window, and
+// leaving an unchanged one alone keeps both the frame time and the caret and
+// selection of an edit the user is in. True when the text was set.
+bool UpdateWindowText(HWND window, const char* text);
