@@ -6,11 +6,14 @@ from `make_sample_rig --dense N`), takes the Quorvel command, and with X
 input (xdotool) as a person makes it:
   pose: switches to "ポーズ" and drags the wrist's joint in small steps;
   orbit: turns the view with the right button in small steps.
-The host logs each frame's time (the input handled since the frame before,
-then the draw event with the plug-in's refresh of its rendering copies and
-the picture); the median of each phase is reported, with its frames per
-second. Run under an X server (scripts/gui-fps.sh starts Xvfb); with
-GUI_FPS_SHOTS=PREFIX set, a screenshot of the posed arm is kept as
+The host logs each frame's time: all its message loop handled since the
+frame before (the input, the plug-in's panels refreshed and repainted), then
+the draw event with the plug-in's refresh of its rendering copies and the
+picture. The median of each phase is reported, with its frames per second.
+Run under an X server, e.g.
+  xvfb-run -a -s "-screen 0 1280x960x24" python3 bench/gui_fps.py \
+      build/windows/bin cmake/wine-run.sh examples/arm_rig.mqd
+With GUI_FPS_SHOTS=PREFIX set, a screenshot of the posed arm is kept as
 PREFIX-posed.png.
 
 Usage: gui_fps.py BIN_DIR WINE_RUN DOCUMENT [STEPS]

@@ -113,6 +113,8 @@ class GuiApp {
   int Run();
 
  private:
+  // One message of the loop: accelerators, the panels' keyboard, the rest.
+  void Dispatch(MSG& msg);
 
   static LRESULT CALLBACK MainProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
   static LRESULT CALLBACK ViewportProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
@@ -170,11 +172,13 @@ class GuiApp {
   std::vector<PluginModule*> commands_;
 
   // Frame times, for the status line and the frame log.
-  // A frame is the input handled since the last one (the plug-in's answer to
-  // each event: a pose solved, a camera moved) and then the paint (the draw
-  // event with the plug-in's refresh of its rendering copies, the picture).
+  // A frame is all the message loop handled since the last one (the input:
+  // a pose solved, a camera moved; the plug-in's panels refreshed and
+  // repainted; timers) and then the paint (the draw event with the plug-in's
+  // refresh of its rendering copies, the picture). Time spent waiting for
+  // messages is not part of it.
   std::ofstream frame_log_;
-  double input_ms_ = 0.0;
+  double pending_ms_ = 0.0;
   double last_frame_ms_ = 0.0;
   int frames_ = 0;
 };
@@ -267,19 +271,29 @@ bool GuiApp::Start(std::ostream& err) {
 int GuiApp::Run() {
   MSG msg;
   while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
-    if (accelerators_ != nullptr && TranslateAcceleratorW(main_, accelerators_, &msg)) continue;
-    // Keyboard navigation inside the plug-ins' panels.
-    HWND active = GetActiveWindow();
-    if (active != nullptr && active != main_ && IsDialogMessageW(active, &msg)) {
-      if (session_ && session_->TakeRedrawRequest()) Invalidate();
-      continue;
+    const auto start = std::chrono::steady_clock::now();
+    const int frames_before = frames_;
+    Dispatch(msg);
+    // A message that painted a frame was counted by Paint.
+    if (frames_ == frames_before) {
+      pending_ms_ += std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
     }
-    TranslateMessage(&msg);
-    DispatchMessageW(&msg);
-    // A panel's button may have changed the document and asked for a redraw.
-    if (session_ && session_->TakeRedrawRequest()) Invalidate();
   }
   return static_cast<int>(msg.wParam);
+}
+
+void GuiApp::Dispatch(MSG& msg) {
+  if (accelerators_ != nullptr && TranslateAcceleratorW(main_, accelerators_, &msg)) return;
+  // Keyboard navigation inside the plug-ins' panels.
+  HWND active = GetActiveWindow();
+  if (active != nullptr && active != main_ && IsDialogMessageW(active, &msg)) {
+    if (session_ && session_->TakeRedrawRequest()) Invalidate();
+    return;
+  }
+  TranslateMessage(&msg);
+  DispatchMessageW(&msg);
+  // A panel's button may have changed the document and asked for a redraw.
+  if (session_ && session_->TakeRedrawRequest()) Invalidate();
 }
 
 void GuiApp::Shutdown() {
@@ -543,8 +557,8 @@ void GuiApp::Paint() {
   const Camera& camera = session_->document()->camera;
   session_->Draw(camera.width, camera.height);
   last_frame_ms_ =
-      input_ms_ + std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
-  input_ms_ = 0.0;
+      pending_ms_ + std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+  pending_ms_ = 0.0;
   ++frames_;
   if (frame_log_.is_open()) frame_log_ << last_frame_ms_ << "\n" << std::flush;
   // The draw event's own redraw requests are answered by this frame.
@@ -724,12 +738,7 @@ LRESULT GuiApp::OnMain(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
 
 LRESULT GuiApp::OnViewport(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
   if (!session_) return DefWindowProcW(hwnd, message, wparam, lparam);
-  const bool input = (message >= WM_MOUSEFIRST && message <= WM_MOUSELAST) ||
-                     (message >= WM_KEYFIRST && message <= WM_KEYLAST);
-  const auto start = std::chrono::steady_clock::now();
-  const LRESULT result = OnViewportMessage(hwnd, message, wparam, lparam);
-  if (input) input_ms_ += std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
-  return result;
+  return OnViewportMessage(hwnd, message, wparam, lparam);
 }
 
 LRESULT GuiApp::OnViewportMessage(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
