@@ -30,6 +30,8 @@ class ViewportRenderer {
 
  private:
   explicit ViewportRenderer(std::unique_ptr<OffscreenContext> context) : context_(std::move(context)) {}
+  // The frame into the context's framebuffer, sized to the camera.
+  bool Paint(const Document& document, std::string* error);
 
   std::unique_ptr<OffscreenContext> context_;
   ViewportMesh mesh_;  // kept so that its storage serves the next picture

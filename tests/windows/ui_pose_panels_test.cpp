@@ -127,6 +127,15 @@ class PosePanelTest : public PanelTest {
     win32_->RefreshPanel(PANEL_POSEOBJ);
     return Panel(PANEL_POSEOBJ);
   }
+  // The sample arm in pose mode at "bend", where the elbow is turned 45
+  // degrees about Z: the pose bone panel showing the elbow.
+  HWND ElbowAtBend(MQObject* elbow) {
+    LoadExample("arm_rig.mqd");
+    Start(MODE_POSE);
+    *elbow = Named("elbow");
+    quorvel::SetCurrentPosition(State(), 0);
+    return PoseBonePanel(*elbow);
+  }
 
   std::vector<std::wstring> ListLines() const {
     HWND list = GetDlgItem(Panel(PANEL_POSELIST), IDC_POSELIST_LIST);
@@ -430,11 +439,8 @@ TEST_F(PosePanelTest, ThePoseBonePanelShowsScaleInPercentAndStoresTypedScaleAsAF
 }
 
 TEST_F(PosePanelTest, RotationTypedAsAnglesIsStoredAsItsQuaternionAndShownBack) {
-  LoadExample("arm_rig.mqd");
-  Start(MODE_POSE);
-  MQObject elbow = Named("elbow");
-  quorvel::SetCurrentPosition(State(), 0);  // "bend": the elbow turned 45 degrees about Z
-  HWND panel = PoseBonePanel(elbow);
+  MQObject elbow = nullptr;
+  HWND panel = ElbowAtBend(&elbow);
   EXPECT_EQ(TextOf(EditOf(panel, IDC_POSEOBJ_ROTZ)), L"45.00");
   EXPECT_EQ(TextOf(EditOf(panel, IDC_POSEOBJ_ROTX)), L"0.00");
   EXPECT_EQ(TextOf(EditOf(panel, IDC_POSEOBJ_ROTY)), L"0.00") << "no rounding noise shown as -0.00";
@@ -473,11 +479,8 @@ TEST_F(PosePanelTest, RotationTypedAsAnglesIsStoredAsItsQuaternionAndShownBack) 
 }
 
 TEST_F(PosePanelTest, ARefreshRewritesOnlyTheValuesThatChanged) {
-  LoadExample("arm_rig.mqd");
-  Start(MODE_POSE);
-  MQObject elbow = Named("elbow");
-  quorvel::SetCurrentPosition(State(), 0);  // "bend": the elbow turned 45 degrees about Z
-  HWND panel = PoseBonePanel(elbow);
+  MQObject elbow = nullptr;
+  HWND panel = ElbowAtBend(&elbow);
   // A person has part of two values selected while a drag elsewhere
   // refreshes the panel on every step.
   HWND z = EditOf(panel, IDC_POSEOBJ_ROTZ), x = EditOf(panel, IDC_POSEOBJ_SCLX);
