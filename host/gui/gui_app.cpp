@@ -25,6 +25,7 @@ namespace mqhost {
 namespace {
 
 constexpr wchar_t kMainClass[] = L"MQHostGuiMain";
+constexpr wchar_t kViewportClass[] = L"MQHostGuiViewport";
 // Under Wine with no window manager (as on the test machines' Xvfb) the X
 // server's stacking can put the main window back over the panels it owns,
 // with no message to the program; while the program is in front, a timer
@@ -37,7 +38,6 @@ bool UnderWine() {
   HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
   return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
 }
-constexpr wchar_t kViewportClass[] = L"MQHostGuiViewport";
 
 // Menu commands. The command plug-ins take kCommandFirst + their position.
 enum : UINT {
@@ -94,6 +94,15 @@ int ButtonFlags(WPARAM wparam) {
   return flags;
 }
 
+PointerInput Pointer(int x, int y, int flags, int wheel = 0) {
+  PointerInput input;
+  input.x = x;
+  input.y = y;
+  input.flags = flags;
+  input.wheel = wheel;
+  return input;
+}
+
 int KeyFlags() {
   int flags = 0;
   if (GetKeyState(VK_SHIFT) < 0) flags |= kButtonShift;
@@ -116,18 +125,23 @@ class GuiApp {
   // One message of the loop: accelerators, the panels' keyboard, the rest.
   void Dispatch(MSG& msg);
 
-  static LRESULT CALLBACK MainProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
-  static LRESULT CALLBACK ViewportProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
+  // The window procedure of both classes: the app rides in the creation
+  // parameter, and `Handler` takes the window's messages.
+  template <LRESULT (GuiApp::*Handler)(HWND, UINT, WPARAM, LPARAM)>
+  static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
   LRESULT OnMain(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
   LRESULT OnViewport(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
-  LRESULT OnViewportMessage(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
 
   void BuildMenu();
+  void AddCommandsToMenu();
   void UpdateCommandMenu();
   void Layout();
   void OnCommand(UINT id);
+  // Title and status line, set again only where their text changed: they
+  // are brought up to date after every viewport message.
   void UpdateStatus();
   void UpdateTitle();
+  void SetStatus(int part, const std::wstring& text);
   void Invalidate() { InvalidateRect(viewport_, nullptr, FALSE); }
   // Keeps the plug-ins' panels (windows the main window owns) above it.
   void RaiseOwnedWindows();
@@ -138,7 +152,7 @@ class GuiApp {
   void CameraMoved();
 
   // Mouse and keys in the viewport; the plug-in first.
-  void Mouse(int code, LPARAM lparam, int flags, int wheel = 0);
+  void Mouse(int code, LPARAM lparam, int flags);
   void ButtonDown(int code, WPARAM wparam, LPARAM lparam);
   void ButtonMove(WPARAM wparam, LPARAM lparam);
   void ButtonUp(int code, WPARAM wparam, LPARAM lparam);
@@ -166,6 +180,9 @@ class GuiApp {
   std::unique_ptr<ViewportRenderer> renderer_;
   std::vector<uint8_t> bgra_;
   std::string paint_error_;
+  HFONT status_font_ = nullptr;
+  std::wstring title_shown_;
+  std::wstring status_shown_[kStatusParts];
 
   // Where the mouse was at the last button event, for the view's drags.
   POINT drag_last_{0, 0};
@@ -191,7 +208,7 @@ bool GuiApp::Start(std::ostream& err) {
   InitCommonControlsEx(&controls);
 
   WNDCLASSW main_class{};
-  main_class.lpfnWndProc = &GuiApp::MainProc;
+  main_class.lpfnWndProc = &GuiApp::WindowProc<&GuiApp::OnMain>;
   main_class.hInstance = instance;
   main_class.hCursor = LoadCursorA(nullptr, IDC_ARROW);
   main_class.hIcon = LoadIconA(nullptr, IDI_APPLICATION);
@@ -199,7 +216,7 @@ bool GuiApp::Start(std::ostream& err) {
   main_class.lpszClassName = kMainClass;
   WNDCLASSW viewport_class{};
   viewport_class.style = CS_DBLCLKS;
-  viewport_class.lpfnWndProc = &GuiApp::ViewportProc;
+  viewport_class.lpfnWndProc = &GuiApp::WindowProc<&GuiApp::OnViewport>;
   viewport_class.hInstance = instance;
   viewport_class.hCursor = LoadCursorA(nullptr, IDC_CROSS);
   viewport_class.lpszClassName = kViewportClass;
@@ -215,6 +232,14 @@ bool GuiApp::Start(std::ostream& err) {
   }
   status_ = CreateWindowExW(0, STATUSCLASSNAMEW, L"", WS_CHILD | WS_VISIBLE | SBARS_SIZEGRIP, 0, 0, 0, 0, main_,
                             nullptr, instance, nullptr);
+  // The status line in the Japanese desktop's TrueType face: the default
+  // bitmap face of a Japanese system (under Wine) draws its underscores
+  // below the line, where they are cut off.
+  status_font_ = CreateFontW(-12, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_TT_PRECIS,
+                             CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, L"MS PGothic");
+  if (status_ != nullptr && status_font_ != nullptr) {
+    SendMessageW(status_, WM_SETFONT, reinterpret_cast<WPARAM>(status_font_), FALSE);
+  }
   viewport_ = CreateWindowExW(WS_EX_CLIENTEDGE, kViewportClass, L"", WS_CHILD | WS_VISIBLE | WS_TABSTOP, 0, 0, 0,
                               0, main_, nullptr, instance, this);
   std::string error;
@@ -235,11 +260,14 @@ bool GuiApp::Start(std::ostream& err) {
   // Plug-ins own their panels by the modeller's main window: this one.
   host_.SetWindowHandle(main_);
   host_.SetViewportPainter([this](Document& document) { PaintDocument(document); });
+  // The menu bar first: plug-ins place their panels from the window's client
+  // area as it is when they make them.
+  BuildMenu();
   session_ = std::make_unique<GuiSession>(host_);
   std::vector<std::string> problems;
   session_->LoadPlugins(options_.plugins, &problems);
   commands_ = session_->CommandPlugins();
-  BuildMenu();
+  AddCommandsToMenu();
   Layout();
   ShowWindow(main_, SW_SHOWNORMAL);
   UpdateWindow(main_);
@@ -308,6 +336,8 @@ void GuiApp::Shutdown() {
   }
   if (accelerators_ != nullptr) DestroyAcceleratorTable(accelerators_);
   accelerators_ = nullptr;
+  if (status_font_ != nullptr) DeleteObject(status_font_);
+  status_font_ = nullptr;
 }
 
 // ---------------------------------------------------------------- menus and layout
@@ -347,17 +377,20 @@ void GuiApp::BuildMenu() {
   AppendMenuW(view, MF_STRING, kViewFrame, L"&Frame All\tF");
   command_menu_ = CreatePopupMenu();
   AppendMenuW(command_menu_, MF_STRING, kCommandNone, L"(&None)");
+  AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(file), L"&File");
+  AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(edit), L"&Edit");
+  AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(view), L"&View");
+  AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(command_menu_), L"&Command");
+  SetMenu(main_, bar);
+}
+
+void GuiApp::AddCommandsToMenu() {
   for (size_t i = 0; i < commands_.size(); ++i) {
     const std::string& name = commands_[i]->enum_string().empty() ? commands_[i]->name() : commands_[i]->enum_string();
     // The first nine are chosen with their digit.
     const std::wstring key = i < 9 ? L"&" + std::to_wstring(i + 1) + L" " : std::wstring();
     AppendMenuW(command_menu_, MF_STRING, kCommandFirst + static_cast<UINT>(i), (key + Wide(name)).c_str());
   }
-  AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(file), L"&File");
-  AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(edit), L"&Edit");
-  AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(view), L"&View");
-  AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(command_menu_), L"&Command");
-  SetMenu(main_, bar);
 }
 
 void GuiApp::UpdateCommandMenu() {
@@ -402,7 +435,15 @@ void GuiApp::UpdateTitle() {
   std::wstring title = L"mqhost - ";
   title += session_->path().empty() ? std::wstring(L"(new document)") : FileName(session_->path());
   if (session_->modified()) title += L" *";
+  if (title == title_shown_) return;
+  title_shown_ = title;
   SetWindowTextW(main_, title.c_str());
+}
+
+void GuiApp::SetStatus(int part, const std::wstring& text) {
+  if (status_shown_[part] == text) return;
+  status_shown_[part] = text;
+  SendMessageW(status_, SB_SETTEXTW, static_cast<WPARAM>(part), reinterpret_cast<LPARAM>(text.c_str()));
 }
 
 void GuiApp::UpdateStatus() {
@@ -414,12 +455,12 @@ void GuiApp::UpdateStatus() {
   const Document* document = session_->document();
   const std::wstring view =
       document == nullptr ? L"" : (document->camera.orthographic ? L"Orthographic" : L"Perspective");
-  wchar_t frame[64];
-  swprintf(frame, 64, L"%.1f ms / frame", last_frame_ms_);
-  SendMessageW(status_, SB_SETTEXTW, kStatusFile, reinterpret_cast<LPARAM>(file.c_str()));
-  SendMessageW(status_, SB_SETTEXTW, kStatusCommand, reinterpret_cast<LPARAM>(command.c_str()));
-  SendMessageW(status_, SB_SETTEXTW, kStatusView, reinterpret_cast<LPARAM>(view.c_str()));
-  SendMessageW(status_, SB_SETTEXTW, kStatusFrame, reinterpret_cast<LPARAM>(frames_ > 0 ? frame : L""));
+  wchar_t frame[64] = {};
+  if (frames_ > 0) swprintf(frame, 64, L"%.1f ms / frame", last_frame_ms_);
+  SetStatus(kStatusFile, file);
+  SetStatus(kStatusCommand, command);
+  SetStatus(kStatusView, view);
+  SetStatus(kStatusFrame, frame);
 }
 
 void GuiApp::Report(const std::string& text, const wchar_t* title, UINT icon) {
@@ -572,7 +613,7 @@ void GuiApp::PaintDocument(Document& document) {
     // Said once on the status line, not on every frame.
     if (paint_error_.empty()) {
       paint_error_ = error;
-      SendMessageW(status_, SB_SETTEXTW, kStatusFile, reinterpret_cast<LPARAM>(Wide(error).c_str()));
+      SetStatus(kStatusFile, Wide(error));
     }
     return;
   }
@@ -599,13 +640,10 @@ void GuiApp::CameraMoved() {
 
 // ---------------------------------------------------------------- input
 
-void GuiApp::Mouse(int code, LPARAM lparam, int flags, int wheel) {
-  PointerInput input;
-  input.x = static_cast<short>(LOWORD(lparam));
-  input.y = static_cast<short>(HIWORD(lparam));
-  input.flags = flags;
-  input.wheel = wheel;
-  if (session_->Mouse(code, input)) Invalidate();
+void GuiApp::Mouse(int code, LPARAM lparam, int flags) {
+  if (session_->Mouse(code, Pointer(static_cast<short>(LOWORD(lparam)), static_cast<short>(HIWORD(lparam)), flags))) {
+    Invalidate();
+  }
 }
 
 void GuiApp::ButtonDown(int code, WPARAM wparam, LPARAM lparam) {
@@ -624,10 +662,7 @@ void GuiApp::ButtonMove(WPARAM wparam, LPARAM lparam) {
   const int flags = ButtonFlags(wparam);
   const int dx = at.x - drag_last_.x, dy = at.y - drag_last_.y;
   drag_last_ = at;
-  PointerInput input;
-  input.x = at.x;
-  input.y = at.y;
-  input.flags = flags;
+  const PointerInput input = Pointer(at.x, at.y, flags);
   if ((flags & MK_LBUTTON) != 0) {
     if (session_->Mouse(MQEVENT_LBUTTON_MOVE, input)) Invalidate();
     return;
@@ -678,23 +713,14 @@ void GuiApp::Key(bool down, WPARAM key) {
 
 // ---------------------------------------------------------------- window procedures
 
-LRESULT CALLBACK GuiApp::MainProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
+template <LRESULT (GuiApp::*Handler)(HWND, UINT, WPARAM, LPARAM)>
+LRESULT CALLBACK GuiApp::WindowProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
   if (message == WM_NCCREATE) {
     SetWindowLongPtrW(hwnd, GWLP_USERDATA,
                       reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTW*>(lparam)->lpCreateParams));
   }
   auto* app = reinterpret_cast<GuiApp*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-  return app != nullptr ? app->OnMain(hwnd, message, wparam, lparam) : DefWindowProcW(hwnd, message, wparam, lparam);
-}
-
-LRESULT CALLBACK GuiApp::ViewportProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
-  if (message == WM_NCCREATE) {
-    SetWindowLongPtrW(hwnd, GWLP_USERDATA,
-                      reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTW*>(lparam)->lpCreateParams));
-  }
-  auto* app = reinterpret_cast<GuiApp*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-  return app != nullptr ? app->OnViewport(hwnd, message, wparam, lparam)
-                        : DefWindowProcW(hwnd, message, wparam, lparam);
+  return app != nullptr ? (app->*Handler)(hwnd, message, wparam, lparam) : DefWindowProcW(hwnd, message, wparam, lparam);
 }
 
 LRESULT GuiApp::OnMain(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
@@ -738,10 +764,6 @@ LRESULT GuiApp::OnMain(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
 
 LRESULT GuiApp::OnViewport(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
   if (!session_) return DefWindowProcW(hwnd, message, wparam, lparam);
-  return OnViewportMessage(hwnd, message, wparam, lparam);
-}
-
-LRESULT GuiApp::OnViewportMessage(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
   switch (message) {
     case WM_PAINT:
       Paint();
@@ -776,12 +798,7 @@ LRESULT GuiApp::OnViewportMessage(HWND hwnd, UINT message, WPARAM wparam, LPARAM
       POINT at{static_cast<short>(LOWORD(lparam)), static_cast<short>(HIWORD(lparam))};
       ScreenToClient(hwnd, &at);
       const int wheel = GET_WHEEL_DELTA_WPARAM(wparam);
-      PointerInput input;
-      input.x = at.x;
-      input.y = at.y;
-      input.wheel = wheel;
-      input.flags = ButtonFlags(GET_KEYSTATE_WPARAM(wparam));
-      if (session_->Mouse(MQEVENT_MOUSE_WHEEL, input)) {
+      if (session_->Mouse(MQEVENT_MOUSE_WHEEL, Pointer(at.x, at.y, ButtonFlags(GET_KEYSTATE_WPARAM(wparam)), wheel))) {
         Invalidate();
       } else if (session_->document() != nullptr) {
         ZoomView(session_->document()->camera, wheel);
