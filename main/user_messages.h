@@ -3,8 +3,9 @@
 // records they send with them.
 //
 // A record lies in the sender's memory, laid out as the structures below are
-// laid out by a 32-bit compiler (the offsets are asserted for that build; a
-// 64-bit build widens the pointers as its compiler does). The handler reads
+// laid out by the sender's compiler: in the 32-bit edition with 4-byte
+// pointers, in the 64-bit one with 8-byte pointers at natural alignment (the
+// offsets of both are asserted below). The handler reads
 // and writes single fields at their offsets and never more than a command
 // uses, so a sender may hand over a record that ends after its last field.
 #include <cstddef>
@@ -81,19 +82,24 @@ constexpr uint64_t UmsgWeightEntryBytes(int32_t pairs) {
   return 4u + 8u * static_cast<uint64_t>(pairs);
 }
 
-#if defined(_WIN32) && !defined(_WIN64)
+// Records without pointers: one layout in both editions.
 static_assert(sizeof(UMSG_OBJECT_INT) == 8);
 static_assert(sizeof(UMSG_SET_MORPH_TARGET) == 520 && offsetof(UMSG_SET_MORPH_TARGET, name) == 4 &&
               offsetof(UMSG_SET_MORPH_TARGET, group) == 260 &&
               offsetof(UMSG_SET_MORPH_TARGET, index) == 516);
 static_assert(sizeof(UMSG_GET_MORPH_TARGET) == 520 && offsetof(UMSG_GET_MORPH_TARGET, index) == 4 &&
               offsetof(UMSG_GET_MORPH_TARGET, group) == 264);
-static_assert(sizeof(UMSG_MORPH_POSITIONS) == 12 && offsetof(UMSG_MORPH_POSITIONS, positions) == 8);
-static_assert(sizeof(UMSG_BASE_POSITIONS) == 8 && offsetof(UMSG_BASE_POSITIONS, positions) == 4);
-static_assert(sizeof(UMSG_WEIGHT_ARRAY) == 16 && offsetof(UMSG_WEIGHT_ARRAY, entries) == 4 &&
-              offsetof(UMSG_WEIGHT_ARRAY, pairs) == 8 && offsetof(UMSG_WEIGHT_ARRAY, count) == 12);
-static_assert(sizeof(UMSG_WEIGHT_COMMAND) == 8 && offsetof(UMSG_WEIGHT_COMMAND, weights) == 4);
-#endif
+// Records with pointers: the 32-bit edition's figure, then the 64-bit one's.
+static_assert(sizeof(UMSG_MORPH_POSITIONS) == MQEditionSize(12, 16) &&
+              offsetof(UMSG_MORPH_POSITIONS, positions) == 8);
+static_assert(sizeof(UMSG_BASE_POSITIONS) == MQEditionSize(8, 16) &&
+              offsetof(UMSG_BASE_POSITIONS, positions) == MQEditionSize(4, 8));
+static_assert(sizeof(UMSG_WEIGHT_ARRAY) == MQEditionSize(16, 24) &&
+              offsetof(UMSG_WEIGHT_ARRAY, entries) == MQEditionSize(4, 8) &&
+              offsetof(UMSG_WEIGHT_ARRAY, pairs) == MQEditionSize(8, 16) &&
+              offsetof(UMSG_WEIGHT_ARRAY, count) == MQEditionSize(12, 20));
+static_assert(sizeof(UMSG_WEIGHT_COMMAND) == MQEditionSize(8, 16) &&
+              offsetof(UMSG_WEIGHT_COMMAND, weights) == MQEditionSize(4, 8));
 
 // Rendering models lent to other plug-ins. The message protocol passes
 // ownership to the receiver by raw pointer; this list only remembers which

@@ -2,15 +2,16 @@
 // The flattened rendering model: a deformed copy of the document as free host
 // objects, handed to another plug-in and destroyed when it comes back.
 //
-// Other plug-ins read this object in place, so its layout is an interface of
-// the 32-bit build (24 bytes): the table of virtual operations, int32 built
-// flag, int32 object count, int32 material count, the array of object handles
-// and the array of material handles.
+// Other plug-ins read this object in place, so its layout is an interface:
+// the table of virtual operations, int32 built flag, int32 object count,
+// int32 material count, the array of object handles and the array of
+// material handles, each at its natural alignment (24 bytes in the 32-bit
+// edition; 40 in the 64-bit one, with 4 bytes of padding before the arrays).
 //
 // A receiver built with the vendor's compiler may also destroy the model
 // itself through slot 0 of the table, the way that compiler lays out a
-// virtual destructor: one entry, `this` in ECX and an unsigned flag whose
-// bit 0 asks for the memory to be freed as well. GCC would put two entries
+// virtual destructor: one entry, `this` in ECX (RCX on x64) and an unsigned
+// flag (EDX on x64) whose bit 0 asks for the memory to be freed as well. GCC would put two entries
 // there, so the table is written out by hand instead of declared virtual.
 #include <cstdint>
 #include <type_traits>
@@ -69,6 +70,4 @@ class FLZMODEL {
 };
 
 static_assert(std::is_standard_layout_v<FLZMODEL>, "the table pointer is the first word");
-#if defined(_WIN32) && !defined(_WIN64)
-static_assert(sizeof(FLZMODEL) == 24, "FLZMODEL is read in place by other plug-ins");
-#endif
+static_assert(sizeof(FLZMODEL) == MQEditionSize(24, 40), "FLZMODEL is read in place by other plug-ins");

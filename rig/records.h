@@ -2,8 +2,11 @@
 // The rig's records as they are stored in host user data, byte for byte.
 //
 // Every record here is copied by value between the host and the plug-in, and
-// the same bytes are read back by older and newer builds of the plug-in and
-// by other plug-ins, so sizes and offsets are pinned by static_asserts below.
+// the same bytes are read back by older and newer builds of the plug-in, by
+// both editions of it (32-bit and 64-bit: a document saved by one opens in
+// the other) and by other plug-ins, so sizes and offsets are pinned by
+// static_asserts below. No record holds a pointer, a `long` or a `size_t`:
+// the layouts are the same in both editions, and the asserts hold in each.
 // Default member values are the values a fresh record gets.
 #include <cstddef>
 #include <cstdint>
@@ -197,7 +200,7 @@ inline float BaseWeight(const OPoseMorph& morph) {
 }
 
 // ---------------------------------------------------------------------------
-// Stored layout
+// Stored layout: the same figures in both editions
 
 static_assert(sizeof(VWeightEntry) == 8);
 static_assert(sizeof(VWeight) == 36, "VWeight is a stored format");

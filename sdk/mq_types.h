@@ -1,13 +1,17 @@
 #pragma once
 // Types that cross the boundary between the host and the plug-in module.
-// Every record here is part of the binary interface of the 32-bit build: its
-// sizes and offsets are asserted below for that build.
+// Every record here is part of the binary interface of both editions of the
+// modeller, 32-bit and 64-bit: its sizes and offsets are asserted below with
+// the figure of each edition. The 64-bit edition lays records out with
+// natural alignment and 8-byte pointers; a record without pointers keeps one
+// layout in both.
 #include <cstddef>
 #include <cstdint>
 
 // Calling convention of the host API functions and of the callbacks the host
 // calls. On 32-bit Windows the host's functions are stdcall; a cdecl/stdcall
 // mix-up there corrupts the stack, so every pointer type uses this macro.
+// x64 has one convention, which the attribute leaves alone.
 #if defined(_WIN32)
 #define MQAPICALL __stdcall
 #else
@@ -16,7 +20,8 @@
 
 // Member functions that a plug-in built with the vendor's compiler calls on
 // objects of ours (the rendering model's table of virtual operations): `this`
-// in ECX, the other arguments on the stack, popped by the callee.
+// in ECX, the other arguments on the stack, popped by the callee. On x64 an
+// ordinary function taking `this` first already matches (RCX, then RDX).
 #if defined(_WIN32) && !defined(_WIN64)
 #define MQTHISCALL __attribute__((thiscall))
 #else
@@ -56,7 +61,15 @@ struct MQColor {
   float r, g, b;
 };
 
-// Registration of one user-data kind (MQDoc_CreateUserData).
+// The size of a record that holds pointers, which differs between the
+// editions: the 32-bit edition's figure, or the 64-bit edition's (natural
+// alignment, 8-byte pointers).
+constexpr std::size_t MQEditionSize(std::size_t bytes32, std::size_t bytes64) {
+  return sizeof(void*) == 4 ? bytes32 : bytes64;
+}
+
+// Registration of one user-data kind (MQDoc_CreateUserData); no pointers,
+// so one layout in both editions.
 struct MQUserDataInfo {
   uint32_t size;            // sizeof(MQUserDataInfo): 40
   uint32_t product_id;
@@ -67,7 +80,7 @@ struct MQUserDataInfo {
   bool create;              // one byte, then padding to the record's size
   uint8_t reserved[3];
 };
-static_assert(sizeof(MQUserDataInfo) == 40, "user-data registration record is 40 bytes");
+static_assert(sizeof(MQUserDataInfo) == 40, "user-data registration record is 40 bytes in both editions");
 
 // One pair of a named-argument list; the list ends with a null name.
 struct NAMED_ARG {
@@ -86,18 +99,18 @@ struct HOST_REQUEST_INFO {
 // The host calls this back (MQ_StationCallback) with the record it was given.
 typedef BOOL(MQAPICALL* MQStationCallbackProc)(MQDocument doc, void* option);
 
-// MQXmlElem_Value takes an array of pointer slots; which slot a code reads
-// and which it writes is listed with the codes in host_codes.h. Names and
-// text are UTF-8. Text the host returns stays valid until the element is
-// changed or destroyed.
+// MQXmlElem_Value takes an array of pointer slots (4 bytes each, 8 in the
+// 64-bit edition); which slot a code reads and which it writes is listed
+// with the codes in host_codes.h. Names and text are UTF-8. Text the host
+// returns stays valid until the element is changed or destroyed.
 constexpr int kMQXmlSlotCount = 3;
 
-#if defined(_WIN32) && !defined(_WIN64)
-static_assert(sizeof(NAMED_ARG) == 8, "named argument pair");
-static_assert(sizeof(HOST_REQUEST_INFO) == 16, "host request record");
+static_assert(sizeof(BOOL) == 4 && sizeof(int) == 4, "4-byte BOOL and int in both editions");
+static_assert(sizeof(NAMED_ARG) == MQEditionSize(8, 16), "named argument pair: two pointers");
+static_assert(sizeof(HOST_REQUEST_INFO) == MQEditionSize(16, 24), "host request record");
 static_assert(offsetof(HOST_REQUEST_INFO, index) == 8, "host request record");
-static_assert(offsetof(HOST_REQUEST_INFO, option) == 12, "host request record");
-#endif
+static_assert(offsetof(HOST_REQUEST_INFO, option) == MQEditionSize(12, 16),
+              "host request record: the 64-bit edition pads before the pointer");
 static_assert(sizeof(MQPoint) == 12 && sizeof(MQCoordinate) == 8 && sizeof(MQColor) == 12,
               "geometry records");
 static_assert(offsetof(MQUserDataInfo, identifier) == 12 &&

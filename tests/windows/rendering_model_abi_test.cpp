@@ -1,9 +1,11 @@
 // The rendering model as a plug-in built with the vendor's compiler destroys
 // it: slot 0 of its table called the way that compiler calls a virtual
-// destructor (the flag pushed, `this` in ECX, the callee popping the flag),
-// with flag 1 and flag 0. The host objects must go exactly once, the memory
-// exactly once with flag 1 and not at all with flag 0, and the stack must
-// come back balanced.
+// destructor, with flag 1 and flag 0. In the 32-bit edition the flag is
+// pushed, `this` is in ECX and the callee pops the flag; in the 64-bit
+// edition `this` is in RCX, the flag in EDX, and the caller gives the callee
+// its 32 bytes of home space and owns the stack. The host objects must go
+// exactly once, the memory exactly once with flag 1 and not at all with
+// flag 0, and the stack must come back where it was.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -40,6 +42,34 @@ void operator delete(void* p, std::size_t) noexcept {
 
 namespace {
 
+#if defined(_WIN64)
+// A call as the vendor's compiler emits `delete p` on a polymorphic object
+// (flag 1) or an explicit destructor call (flag 0) on x64: `this` in RCX,
+// the flag in EDX, 32 bytes of home space below a 16-byte aligned stack.
+// Answers how far the stack pointer moved across the call: 0 when the callee
+// left the caller's stack alone.
+int CallLikeVendorCompiler(const void* slot, void* self, unsigned int flag) {
+  long long moved = 0;
+  // RBX keeps the caller's stack pointer across the call (the callee must
+  // preserve it); the stack is aligned by hand, since the compiler does not
+  // know that this block calls.
+  asm volatile(
+      "movq %%rsp, %%rbx\n\t"
+      "andq $-16, %%rsp\n\t"
+      "subq $32, %%rsp\n\t"
+      "movq %%rsp, %[moved]\n\t"
+      "movq %[self], %%rcx\n\t"
+      "movl %[flag], %%edx\n\t"
+      "call *%[slot]\n\t"
+      "subq %%rsp, %[moved]\n\t"
+      "movq %%rbx, %%rsp\n\t"
+      : [moved] "=&r"(moved)
+      : [flag] "r"(flag), [self] "r"(self), [slot] "r"(slot)
+      : "rax", "rbx", "rcx", "rdx", "r8", "r9", "r10", "r11", "xmm0", "xmm1", "xmm2", "xmm3",
+        "xmm4", "xmm5", "memory", "cc");
+  return static_cast<int>(moved);
+}
+#else
 // A call as the vendor's compiler emits `delete p` on a polymorphic object
 // (flag 1) or an explicit destructor call (flag 0): the flag pushed, `this`
 // in ECX, the callee removing the flag. Answers how far the stack pointer
@@ -61,6 +91,7 @@ int CallLikeVendorCompiler(const void* slot, void* self, unsigned int flag) {
       : "eax", "ecx", "edx", "memory", "cc");
   return moved;
 }
+#endif
 
 // Slot 0 of the object's table, read from the object's bytes as a receiver
 // reads it.

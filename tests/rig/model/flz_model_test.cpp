@@ -48,7 +48,7 @@ using FlzModelTest = HostTest;
 
 TEST_F(FlzModelTest, LayoutIsTheOneOtherPluginsRead) {
   static_assert(sizeof(FLZMODEL) == kObjectsOffset + 2 * kPointer, "no field beyond the five");
-  static_assert(sizeof(void*) != 4 || sizeof(FLZMODEL) == 24, "24 bytes in the 32-bit build");
+  static_assert(kObjectsOffset == MQEditionSize(16, 24), "the arrays' place in each edition");
 
   FLZMODEL model;
   ReadInPlace fresh = Read(model);
