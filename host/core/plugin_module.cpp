@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "host/core/module_machine.h"
 #include "platform/module.h"
 
 namespace mqhost {
@@ -30,6 +31,19 @@ constexpr uint32_t kHostVersion = 0x0399;
 std::unique_ptr<PluginModule> PluginModule::Load(const std::string& path,
                                                  const std::string& host_path,
                                                  std::string* error) {
+  // A module of the other edition is refused before the loader sees it: it
+  // could not run in this process, and the loader would only say "bad format".
+  const ModuleMachine machine = ReadModuleMachine(path);
+  const ModuleMachine host = HostMachine();
+  if ((machine.format == ModuleMachine::kPE || machine.format == ModuleMachine::kELF) &&
+      machine != host) {
+    if (error != nullptr) {
+      *error = "cannot load plug-in module " + path + ": it is built for " +
+               DescribeModuleMachine(machine) + " and this host for " + DescribeModuleMachine(host) +
+               "; use the plug-in built for this edition";
+    }
+    return nullptr;
+  }
   std::unique_ptr<PluginModule> plugin(new PluginModule());
   plugin->path_ = path;
   plugin->module_ = OpenModule(path.c_str());

@@ -4,10 +4,15 @@
 // messages, as in the modeller.
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <fstream>
+#include <iterator>
 #include <string>
+#include <vector>
 
 #include "host/core/api.h"
 #include "host/core/host.h"
+#include "host/core/module_machine.h"
 #include "host/core/plugin_module.h"
 #include "host/events/events.h"
 #include "host/peer/peer_client.h"
@@ -146,6 +151,100 @@ TEST_F(HostWithPlugin, UserMessagesFromThePeerReachThePlugin) {
   EXPECT_EQ(peer.ReceivedCount(document_), 0) << "the plug-in sent nothing back";
   mqhost::SendEndDocument(host_, document_);
   mqhost::SendExit(host_);
+}
+
+// ---------------------------------------------------------------- editions
+
+std::vector<unsigned char> ReadBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+std::string WriteBytes(const std::vector<unsigned char>& bytes, const std::string& name) {
+  const std::string path = testing::TempDir() + name;
+  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
+                                              static_cast<std::streamsize>(bytes.size()));
+  return path;
+}
+
+void Put16(std::vector<unsigned char>& bytes, std::size_t at, uint16_t value) {
+  bytes.at(at) = static_cast<unsigned char>(value);
+  bytes.at(at + 1) = static_cast<unsigned char>(value >> 8);
+}
+
+// The built module's own file with its header turned into the other
+// edition's (or left alone): a PE file's machine and optional-header magic,
+// or an ELF file's class and machine.
+std::vector<unsigned char> AsEdition(std::vector<unsigned char> bytes, bool wide) {
+  if (bytes.size() > 0x40 && bytes[0] == 'M' && bytes[1] == 'Z') {
+    const std::size_t pe = bytes[0x3c] | bytes[0x3d] << 8 | bytes[0x3e] << 16;
+    Put16(bytes, pe + 4, wide ? 0x8664 : 0x14c);
+    Put16(bytes, pe + 24, wide ? 0x20b : 0x10b);
+  } else if (bytes.size() > 20) {
+    bytes.at(4) = wide ? 2 : 1;
+    Put16(bytes, 18, wide ? 62 : 3);
+  }
+  return bytes;
+}
+
+// A plug-in built for the other edition never reaches the loader: the host
+// reads the file's header, refuses it with a message naming both editions,
+// and stays as it was. The module's own header passes that check.
+TEST(HostEditions, AModuleOfTheOtherEditionIsRefusedByName) {
+  Host& host = Host::Instance();
+  const std::vector<unsigned char> real = ReadBytes(QUORVEL_PLUGIN_PATH);
+  ASSERT_GT(real.size(), 4096u);
+  const mqhost::ModuleMachine machine = mqhost::ReadModuleMachine(QUORVEL_PLUGIN_PATH);
+  ASSERT_EQ(machine, mqhost::HostMachine()) << mqhost::DescribeModuleMachine(machine);
+  const bool wide = sizeof(void*) == 8;
+#if defined(_WIN32)
+  const char* const own = wide ? "64-bit Windows (x86-64)" : "32-bit Windows (i386)";
+  const char* const other = wide ? "32-bit Windows (i386)" : "64-bit Windows (x86-64)";
+#else
+  const char* const own = "64-bit ELF (x86-64)";
+  const char* const other = "32-bit ELF (i386)";
+#endif
+  EXPECT_EQ(mqhost::DescribeModuleMachine(machine), own);
+
+  const std::string path = WriteBytes(AsEdition(real, !wide), "other-edition-plugin.module");
+  EXPECT_EQ(mqhost::DescribeModuleMachine(mqhost::ReadModuleMachine(path)), other);
+  std::string error;
+  EXPECT_EQ(host.LoadPlugin(path, &error), nullptr);
+  EXPECT_EQ(error, "cannot load plug-in module " + path + ": it is built for " + other +
+                       " and this host for " + own + "; use the plug-in built for this edition");
+  EXPECT_EQ(host.FindPlugin(kQuorvelProduct, kQuorvelId), nullptr);
+
+  // The same file with its own edition's header rewritten in place loads.
+  const std::string same = WriteBytes(AsEdition(real, wide), "same-edition-plugin.module");
+  quorvel_test::ScratchSettings settings;
+  error.clear();
+  EXPECT_NE(host.LoadPlugin(same, &error), nullptr) << error;
+  host.UnloadPlugins();
+}
+
+// Files that are no module at all, or too short to tell, go to the loader,
+// which refuses them; nothing crashes.
+TEST(HostEditions, FilesThatAreNoModuleAreRefused) {
+  struct Case {
+    const char* name;
+    std::vector<unsigned char> bytes;
+    mqhost::ModuleMachine::Format format;
+  };
+  const Case cases[] = {
+      {"empty", {}, mqhost::ModuleMachine::kUnreadable},
+      {"text", {'h', 'e', 'l', 'l', 'o', ' ', 'w', 'o', 'r', 'l', 'd'}, mqhost::ModuleMachine::kUnknown},
+      {"dos header cut short", {'M', 'Z', 0, 0, 0, 0}, mqhost::ModuleMachine::kUnknown},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string path = WriteBytes(c.bytes, std::string("not-a-module-") + c.name);
+    EXPECT_EQ(mqhost::ReadModuleMachine(path).format, c.format);
+    std::string error;
+    EXPECT_EQ(Host::Instance().LoadPlugin(path, &error), nullptr);
+    EXPECT_EQ(error, "cannot load plug-in module " + path);
+  }
+  EXPECT_EQ(mqhost::ReadModuleMachine(testing::TempDir() + "no-such-file").format,
+            mqhost::ModuleMachine::kUnreadable);
 }
 
 }  // namespace
