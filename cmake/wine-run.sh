@@ -8,7 +8,7 @@
 # in a 64-bit prefix, anything else under Wine's 32-bit side. For a command
 # that is not a file of the build (regedit, reg) and for --prepare,
 # QUORVEL_WINE_ARCH (win32 or win64) decides, else the prefix's own kind,
-# else win32.
+# else the compiler of the build tree that holds the prefix, else win32.
 if [ -z "$WINEPREFIX" ]; then
   start=$(cd "$(dirname "$1")" 2>/dev/null && pwd || pwd)
   dir=$start
@@ -35,6 +35,9 @@ arch=
 [ -n "$arch" ] || arch=$QUORVEL_WINE_ARCH
 if [ -z "$arch" ] && [ -f "$WINEPREFIX/system.reg" ]; then
   grep -q '^#arch=win64' "$WINEPREFIX/system.reg" && arch=win64 || arch=win32
+fi
+if [ -z "$arch" ] && [ -f "$(dirname "$WINEPREFIX")/CMakeCache.txt" ]; then
+  grep -q '^CMAKE_TOOLCHAIN_FILE:.*x86_64' "$(dirname "$WINEPREFIX")/CMakeCache.txt" && arch=win64
 fi
 [ -n "$arch" ] || arch=win32
 export WINEARCH=$arch

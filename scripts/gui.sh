@@ -8,7 +8,9 @@
 #                                       command, shows the pose panels and saves
 #                                       the window as docs/gui.png
 #
-# Builds what is missing first (the windows tree in build/windows). In the
+# Builds what is missing first: the 32-bit windows tree in build/windows, or
+# build/windows64 on a machine that does not run 32-bit programs (or with
+# QUORVEL_WINDOWS_BUILD=windows64). In the
 # window: Command > Quorvel takes the plug-in's command; right drag turns the
 # view, middle or Shift+right drag pans, the wheel zooms, P switches
 # perspective and orthographic, F frames everything; Ctrl+Z / Ctrl+Y undo
@@ -16,7 +18,8 @@
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
-build="$root/build/windows"
+source "$root/scripts/windows-build.sh"
+build="$root/build/$windows_build"
 jobs=$(nproc 2>/dev/null || echo 2)
 screenshot=0
 if [ "${1:-}" = "--screenshot" ]; then
@@ -32,7 +35,7 @@ if [ $screenshot -eq 0 ] && [ -z "${DISPLAY:-}" ]; then
 fi
 
 bash "$root/scripts/install-deps.sh"
-cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-mingw-i686.cmake" \
+cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/$windows_toolchain" \
   -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$build" -j "$jobs" --target mqhost_driver quorvel window_probe >/dev/null
 export WINEPREFIX="$build/wineprefix"
@@ -50,7 +53,7 @@ xvfb-run -a -s "-screen 0 1280x800x24" bash -c '
   set -e
   cd "$GUI_BIN"
   # The panels at their first places, as a new user sees them.
-  wine reg delete "HKCU\\Software\\Ostrak\\Quorvel" /f >/dev/null 2>&1 || true
+  sh "$GUI_RUN" reg delete "HKCU\\Software\\Ostrak\\Quorvel" /f >/dev/null 2>&1 || true
   sh "$GUI_RUN" ./mqhost.exe --gui --plugin quorvel.dll "$GUI_FILE" --activate Quorvel >/dev/null 2>&1 &
   # Where a window or control is, once it is there.
   probe() {

@@ -5,17 +5,30 @@ set -euo pipefail
 
 native_packages=(cmake make g++ libgtest-dev libgmock-dev libbenchmark-dev binutils
   librapidxml-dev libtinyobjloader-dev libstb-dev libosmesa6-dev)
-# Mesa's 32-bit OpenGL answers the windows build's viewport pictures under Wine;
-# IPAPGothic stands in for the panels' Japanese face; ImageMagick's import
-# takes the screenshots; xdotool and Python drive the interactive host's
-# window as a person would.
-windows_packages=(g++-mingw-w64-i686 binutils-mingw-w64-i686 wine wine32:i386 xvfb xauth locales
-  libgl1:i386 libgl1-mesa-dri:i386 libglx-mesa0:i386 fonts-ipafont-gothic imagemagick xdotool python3)
+# Both Windows builds cross-compile on every machine. Mesa's OpenGL answers
+# the viewport pictures under Wine; IPAPGothic stands in for the panels'
+# Japanese face; ImageMagick's import takes the screenshots; xdotool and
+# Python drive the interactive host's window as a person would.
+windows_packages=(g++-mingw-w64-i686 binutils-mingw-w64-i686 g++-mingw-w64-x86-64-posix
+  binutils-mingw-w64-x86-64 wine wine64 libgl1 libgl1-mesa-dri libglx-mesa0 xvfb xauth locales
+  fonts-ipafont-gothic imagemagick xdotool python3)
+# Wine's 32-bit side runs the 32-bit build's programs: of any use only where
+# the kernel runs 32-bit programs, which scripts/runs-32bit.sh tries.
+i386_packages=(wine32:i386 libgl1:i386 libgl1-mesa-dri:i386 libglx-mesa0:i386)
+if bash "$(dirname "$0")/runs-32bit.sh" >/dev/null; then
+  windows_packages+=("${i386_packages[@]}")
+fi
 
+# A package counts as there when it is installed for the architecture asked
+# ("name:i386"), or else for the machine's own or for all: with both
+# architectures of a library installed, dpkg lists it twice.
+native_arch=$(dpkg --print-architecture)
 missing=()
 for package in "${native_packages[@]}" "${windows_packages[@]}"; do
-  status=$(dpkg-query -W -f='${Status}' "$package" 2>/dev/null || true)
-  [ "$status" = "install ok installed" ] || missing+=("$package")
+  arch=$native_arch
+  [[ $package == *:* ]] && arch=${package#*:}
+  status=$(dpkg-query -W -f='${Status} ${Architecture}\n' "$package" 2>/dev/null || true)
+  grep -qE "^install ok installed ($arch|all)\$" <<<"$status" || missing+=("$package")
 done
 
 if [ ${#missing[@]} -gt 0 ]; then
@@ -24,7 +37,7 @@ if [ ${#missing[@]} -gt 0 ]; then
     exit 1
   fi
   echo "install-deps: installing ${missing[*]}"
-  if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  if [[ " ${missing[*]}" == *":i386"* ]] && ! dpkg --print-foreign-architectures | grep -qx i386; then
     dpkg --add-architecture i386
   fi
   export DEBIAN_FRONTEND=noninteractive

@@ -1,18 +1,19 @@
 #!/usr/bin/env bash
 # Pictures of the plug-in's panels as Wine shows them under Xvfb, with the
-# Japanese face the tests map: builds the windows tree (build/windows) if
-# needed, runs the picture cases of ui_panels_tests, which write
-# build/windows/pictures/panel-*.png, and copies the panels README shows to
-# docs/.
+# Japanese face the tests map: builds the windows tree if needed
+# (build/windows, or build/windows64 where 32-bit programs do not run), runs
+# the picture cases of ui_panels_tests, which write pictures/panel-*.png in
+# that tree, and copies the panels README shows to docs/.
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
-build="$root/build/windows"
+source "$root/scripts/windows-build.sh"
+build="$root/build/$windows_build"
 jobs=$(nproc 2>/dev/null || echo 2)
 
 bash scripts/install-deps.sh
-cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-mingw-i686.cmake" \
+cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/$windows_toolchain" \
   -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$build" -j "$jobs" --target ui_panels_tests >/dev/null
 
