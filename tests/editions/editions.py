@@ -7,11 +7,9 @@ EDITION is a build that can run here: native, windows64 or windows (the
 32-bit one). Each edition's mqhost runs tests/editions/session.mqs with its
 own plug-in on the sample rigged arm and saves the document. Then:
 
-  1. every edition saved the same bytes, and so did the 32-bit edition when
-     it made tests/editions/saved-by-32-bit-edition.mqd (kept in the tree,
-     so that the other editions open a 32-bit document on every machine);
-  2. every edition opens every saved document (each edition's and the kept
-     one) and saves it again unchanged: the same rig, byte for byte;
+  1. every edition saved the same bytes;
+  2. every edition opens every edition's document and saves it again
+     unchanged: the same rig, byte for byte;
   3. every edition opens every saved document stripped of the host's copy of
      the plug-in's records, so that the plug-in has only its own element of
      the document to read the rig from, and writes the same element and the
@@ -33,7 +31,6 @@ ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__)
 BUILD = os.path.abspath(sys.argv[1])
 EDITIONS = sys.argv[2:]
 SESSION = os.path.join(ROOT, "tests", "editions", "session.mqs")
-KEPT = os.path.join(ROOT, "tests", "editions", "saved-by-32-bit-edition.mqd")
 SAMPLE = os.path.join(ROOT, "examples", "arm_rig.mqd")
 WINE_RUN = os.path.join(ROOT, "cmake", "wine-run.sh")
 WINE_ARCH = {"windows": "win32", "windows64": "win64"}
@@ -125,26 +122,20 @@ def main():
         code, out = mqhost(edition, SAMPLE, "--script", SESSION, "--save", path)
         if check(code == 0 and os.path.exists(path), "%s runs the session and saves" % NAMES[edition], out[-2000:]):
             saved[edition] = path
-    documents = dict(saved)
-    if os.path.exists(KEPT):
-        documents["kept"] = KEPT
-    names = dict(NAMES, kept="the 32-bit edition (kept in tests/editions)")
-    reference = KEPT if os.path.exists(KEPT) else next(iter(saved.values()), None)
-    for name, path in documents.items():
-        if path != reference:
-            check(read(path) == read(reference),
-                  "%s saved the same bytes as %s" % (names[name], "the kept 32-bit document" if reference == KEPT
-                                                     else names[EDITIONS[0]]),
-                  first_difference(read(reference), read(path)))
+    first = next(iter(saved), None)
+    for edition, path in saved.items():
+        if edition != first:
+            check(read(path) == read(saved[first]), "%s saved the same bytes as %s" % (NAMES[edition], NAMES[first]),
+                  first_difference(read(saved[first]), read(path)))
 
     # 2 and 3. Every edition opens every document.
     for edition in saved:
-        for name, path in documents.items():
+        for name, path in saved.items():
             again = os.path.join(WORK, "%s-saved-again-by-%s.mqd" % (name, edition))
             code, out = mqhost(edition, path, "--save", again)
             ok = code == 0 and os.path.exists(again)
             check(ok and read(again) == read(path),
-                  "%s opens the document of %s and saves it again unchanged" % (NAMES[edition], names[name]),
+                  "%s opens the document of %s and saves it again unchanged" % (NAMES[edition], NAMES[name]),
                   out[-1500:] if not ok else first_difference(read(path), read(again)))
 
             stripped = os.path.join(WORK, "%s-without-records.mqd" % name)
@@ -155,7 +146,7 @@ def main():
             rebuilt = os.path.join(WORK, "%s-rebuilt-by-%s.mqd" % (name, edition))
             code, out = mqhost(edition, stripped, "--save", rebuilt)
             if not check(code == 0 and os.path.exists(rebuilt),
-                         "%s opens the document of %s without its records" % (NAMES[edition], names[name]),
+                         "%s opens the document of %s without its records" % (NAMES[edition], NAMES[name]),
                          out[-1500:]):
                 continue
             element, records = rig(path)
@@ -163,7 +154,7 @@ def main():
             missing = sorted(str(k) for k in records if records_again.get(k) != records[k])[:5]
             check(element and element_again == element and records_again.keys() == records.keys() and not missing,
                   "%s reads the rig of %s from its element alone: the same element, bones, weights, morphs "
-                  "and poses" % (NAMES[edition], names[name]),
+                  "and poses" % (NAMES[edition], NAMES[name]),
                   "element %s; records differing: %s" % ("the same" if element_again == element else "differs",
                                                         ", ".join(missing) or "none"))
 
