@@ -111,7 +111,7 @@ check() {
   else
     failed=$((failed + 1))
     echo "check $name: FAILED"
-    printf '%s\n' "$output" | head -n 20
+    printf '%s\n' "$output" | tail -n 20
     note_failure "check $name"
   fi
 }
@@ -303,7 +303,7 @@ editions=()
 [ $built64 -eq 1 ] && editions+=(windows64)
 [ $built32 -eq 1 ] && [ $runs32 -eq 1 ] && editions+=(windows)
 if [ $built32 -eq 1 ] && [ $built64 -eq 1 ]; then
-  check editions bash "$root/tests/editions/editions.sh" "$build_root" "${editions[@]}"
+  check editions python3 "$root/tests/editions/editions.py" "$build_root" "${editions[@]}"
 fi
 
 if [ ${#problems[@]} -gt 0 ]; then

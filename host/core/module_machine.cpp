@@ -9,7 +9,6 @@ namespace {
 
 constexpr uint16_t kPeI386 = 0x14c;
 constexpr uint16_t kPeX64 = 0x8664;
-constexpr uint16_t kPe32Magic = 0x10b;
 constexpr uint16_t kPe32PlusMagic = 0x20b;
 constexpr uint16_t kElfI386 = 3;
 constexpr uint16_t kElfX64 = 62;

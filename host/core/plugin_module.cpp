@@ -1,6 +1,7 @@
 #include "host/core/plugin_module.h"
 
 #include <cstring>
+#include <fstream>
 
 #include "host/core/module_machine.h"
 #include "platform/module.h"
@@ -26,6 +27,24 @@ Fn Export(void* module, const char* name) {
 // same version are accepted.
 constexpr uint32_t kHostVersion = 0x0399;
 
+// The file whose header tells what the loader will load for `path`. A bare
+// file name is looked up in the host program's folder first on Windows, as
+// LoadLibrary does; natively the loader searches the library path for one,
+// which cannot be told here: empty then.
+std::string ModuleFileFor(const std::string& path, const std::string& host_path) {
+  if (path.find_first_of("/\\:") != std::string::npos) return path;
+#if defined(_WIN32)
+  const std::string::size_type slash = host_path.find_last_of("/\\");
+  if (slash != std::string::npos) {
+    const std::string beside = host_path.substr(0, slash + 1) + path;
+    if (std::ifstream(beside, std::ios::binary)) return beside;
+  }
+  return path;
+#else
+  return {};
+#endif
+}
+
 }  // namespace
 
 std::unique_ptr<PluginModule> PluginModule::Load(const std::string& path,
@@ -33,7 +52,8 @@ std::unique_ptr<PluginModule> PluginModule::Load(const std::string& path,
                                                  std::string* error) {
   // A module of the other edition is refused before the loader sees it: it
   // could not run in this process, and the loader would only say "bad format".
-  const ModuleMachine machine = ReadModuleMachine(path);
+  const std::string file = ModuleFileFor(path, host_path);
+  const ModuleMachine machine = file.empty() ? ModuleMachine{} : ReadModuleMachine(file);
   const ModuleMachine host = HostMachine();
   if ((machine.format == ModuleMachine::kPE || machine.format == ModuleMachine::kELF) &&
       machine != host) {

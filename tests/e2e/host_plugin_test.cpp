@@ -192,9 +192,9 @@ std::vector<unsigned char> AsEdition(std::vector<unsigned char> bytes, bool wide
 // and stays as it was. The module's own header passes that check.
 TEST(HostEditions, AModuleOfTheOtherEditionIsRefusedByName) {
   Host& host = Host::Instance();
-  const std::vector<unsigned char> real = ReadBytes(QUORVEL_PLUGIN_PATH);
+  const std::vector<unsigned char> real = ReadBytes(QUORVEL_PLUGIN_FILE);
   ASSERT_GT(real.size(), 4096u);
-  const mqhost::ModuleMachine machine = mqhost::ReadModuleMachine(QUORVEL_PLUGIN_PATH);
+  const mqhost::ModuleMachine machine = mqhost::ReadModuleMachine(QUORVEL_PLUGIN_FILE);
   ASSERT_EQ(machine, mqhost::HostMachine()) << mqhost::DescribeModuleMachine(machine);
   const bool wide = sizeof(void*) == 8;
 #if defined(_WIN32)
