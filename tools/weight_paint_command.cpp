@@ -101,6 +101,7 @@ int COMPROC_VWEIT::OnLeftButtonDown(MED_COMPROC_CALLBACK_BASE& cb) {
   mouse_ = cb.GetMousePos();
   tool.service->Redraw();
   modified_ = 0;
+  stroking_ = true;
   if (cb.GetAlt()) {
     ChooseBone(tool, cb);
   } else if (Paint(tool, mouse_)) {
@@ -114,13 +115,14 @@ int COMPROC_VWEIT::OnLeftButtonMove(MED_COMPROC_CALLBACK_BASE& cb) {
   if (!tool.Open(cb)) return 0;
   mouse_ = cb.GetMousePos();
   tool.service->Redraw();
-  if (Paint(tool, mouse_)) modified_ = 1;
+  if (stroking_ && Paint(tool, mouse_)) modified_ = 1;
   return 0;
 }
 
 int COMPROC_VWEIT::OnLeftButtonUp(MED_COMPROC_CALLBACK_BASE& cb) {
   TOOL_CONTEXT tool;
   if (!tool.Open(cb)) return 0;
+  stroking_ = false;
   tool.service->Redraw();
   if (modified_ != 0) {
     modified_ = 0;

@@ -34,6 +34,9 @@ class COMPROC_VWEIT final : public MED_COMPROC_BASE {
 
   int right_click_ = 0;
   int modified_ = 0;
+  // A stroke is under way: the left button went down in the view on this
+  // tool. A button that went down elsewhere paints nothing as it moves.
+  bool stroking_ = false;
   FVECTOR2 mouse_;
   MED_USELECT picker_;
   // Kept between steps for their memory: a stroke paints at every move.

@@ -99,6 +99,25 @@ TEST_F(WeightPaintTest, AStrokePaintsTheVerticesUnderTheBrushWithOneUndoState) {
   EXPECT_EQ(UndoRequests(), 2);
 }
 
+// A press outside the view is not the tool's: the moves that follow it over
+// the skin paint nothing and record no undo state. A press inside after it
+// paints as usual.
+TEST_F(WeightPaintTest, MovesAfterAPressOutsideTheViewPaintNothing) {
+  StartPainting();
+  Choose(-50, 60);
+  mqhost::PointerInput outside = At(0, 0);
+  outside.x = 700;
+  Press(outside);
+  for (float x : {100.0f, 50.0f, 0.0f, -50.0f, -100.0f}) DragTo(At(x, 0));
+  Release(At(-100, 0));
+  EXPECT_FALSE(quorvel::HasWeights(skin_, Slots()));
+  EXPECT_EQ(UndoRequests(), 0);
+
+  Drag(At(-100, 0), At(-50, 0));
+  EXPECT_FLOAT_EQ(WeightOf(skin_, 0, shoulder_), 1.0f);
+  EXPECT_EQ(UndoRequests(), 1);
+}
+
 TEST_F(WeightPaintTest, AStrokeOverHiddenFacesPaintsNothing) {
   MQObject back = AddStrip("back", /*away=*/true, -60.0f);
   StartPainting();
