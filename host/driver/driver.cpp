@@ -135,6 +135,9 @@ class Session {
       out_ << "new document for " << Label(plugin.get()) << ": "
            << Bool(SendNewDocument(host_, document_, path, plugin.get())) << "\n";
     }
+    // The state the document was opened in, as the modeller keeps it: the
+    // first edit can be undone.
+    host_.RecordUndo(document_);
     document_announced_ = true;
     return true;
   }

@@ -347,6 +347,41 @@ TEST(SampleRig, ThePeerTakesAwayThePosedModel) {
   }
 }
 
+// The driver keeps the state a document was opened in, as the modeller
+// does: the first edit after opening (a drag that moves the rest skeleton)
+// is undone, and the saved document is the opened one.
+TEST(SampleRig, TheFirstEditAfterOpeningCanBeUndone) {
+  quorvel_test::ScratchSettings settings;
+  const std::string script = QUORVEL_TEST_OUTPUT_DIR "/first_edit.mqs";
+  std::ofstream(script, std::ios::binary)
+      << "activate\ndraw 640 480\ncamera ortho 240\ncamera position 60 0 500\ncamera target 60 0 0\ndraw\n"
+         "mouse down left 320 240\nmouse move left 330 250\nmouse move left 340 260\n"
+         "mouse up left 340 260\nsave " QUORVEL_TEST_OUTPUT_DIR "/first_edit_moved.mqd\nundo\n";
+  mqhost::DriverOptions options;
+  options.plugins.push_back(QUORVEL_PLUGIN_PATH);
+  options.input = QUORVEL_EXAMPLES_DIR "/arm_rig.mqd";
+  options.script = script;
+  options.save = QUORVEL_TEST_OUTPUT_DIR "/first_edit_undone.mqd";
+  std::ostringstream out, err;
+  ASSERT_EQ(mqhost::RunDriver(options, out, err), mqhost::kDriverOk) << err.str();
+  EXPECT_NE(out.str().find("undo: state 1 of 2"), std::string::npos) << out.str();
+  // The objects' attributes as they were saved (names, hierarchy and
+  // transforms): the drag moved them, undo put them back.
+  const auto objects = [](const std::string& text) {
+    std::string lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) {
+      if (line.find("<Object ") != std::string::npos) lines += line.substr(0, line.rfind('"') + 1) + "\n";
+    }
+    return lines;
+  };
+  const std::string opened = objects(ReadFile(QUORVEL_EXAMPLES_DIR "/arm_rig.mqd"));
+  ASSERT_FALSE(opened.empty());
+  EXPECT_NE(objects(ReadFile(QUORVEL_TEST_OUTPUT_DIR "/first_edit_moved.mqd")), opened)
+      << "the drag moved the skeleton";
+  EXPECT_EQ(objects(ReadFile(QUORVEL_TEST_OUTPUT_DIR "/first_edit_undone.mqd")), opened);
+}
+
 // The committed sample is exactly what the generator makes.
 TEST(SampleRig, TheCommittedSampleIsTheGeneratorsOutput) {
   quorvel_test::ScratchSettings settings;

@@ -124,9 +124,10 @@ TEST_F(DriverRun, ASessionGoesFromInitializeToExit) {
   options.script = WriteScript("activate\ndraw 320 200\nmouse down left 1 2\ndeactivate\n");
   options.save = PathOf("out.mqd");
   ASSERT_EQ(Run(options), mqhost::kDriverOk) << err_;
-  EXPECT_EQ(Codes(), (std::vector<int>{1, 200, 100, 110, 120, 100, 202, 201, 2}));
-  EXPECT_EQ(state_->events[2].flag, TRUE);
-  EXPECT_EQ(state_->events[5].flag, FALSE);
+  // The opening state is recorded (212) before the script runs.
+  EXPECT_EQ(Codes(), (std::vector<int>{1, 200, 212, 100, 110, 120, 100, 202, 201, 2}));
+  EXPECT_EQ(state_->events[3].flag, TRUE);
+  EXPECT_EQ(state_->events[6].flag, FALSE);
   EXPECT_NE(out_.find("loaded " + std::string(QUORVEL_RECORDER_PATH)), std::string::npos) << out_;
   EXPECT_NE(out_.find("product 0x54455354, id 0x52454331"), std::string::npos) << out_;
   EXPECT_TRUE(fs::exists(options.save));
@@ -162,11 +163,11 @@ TEST_F(DriverRun, ScriptLinesBecomeEventsWithTheirArguments) {
   options.script = WriteScript(script);
   ASSERT_EQ(Run(options), mqhost::kDriverOk) << err_;
 
-  // Initialize and new document come first.
-  ASSERT_EQ(state_->event_count, 2 + static_cast<int>(std::size(cases)) + 2);
+  // Initialize, new document and the opening undo state come first.
+  ASSERT_EQ(state_->event_count, 3 + static_cast<int>(std::size(cases)) + 2);
   for (size_t i = 0; i < std::size(cases); ++i) {
     const Case& c = cases[i];
-    const recorder::Event& event = state_->events[2 + i];
+    const recorder::Event& event = state_->events[3 + i];
     SCOPED_TRACE(c.line);
     EXPECT_EQ(event.code, c.code);
     const recorder::Arg* scene = recorder::FindArg(event, "scene");
