@@ -306,8 +306,8 @@ int COMPROC_MOVE::OnKeyDown(MED_COMPROC_CALLBACK_BASE& cb) {
   const bool ctrl = cb.GetCtrl(), shift = cb.GetShift(), alt = cb.GetAlt();
   const int key = cb.GetKey();
   if (key == kKeyDelete) {
-    // With a modifier the key is the host's.
-    if (ctrl || shift || alt) return 0;
+    // With Ctrl or Shift the key is the host's; Alt alone still deletes.
+    if (ctrl || shift) return 0;
     tool.service->DeleteSelectedBones();
     return 1;
   }
