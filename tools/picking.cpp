@@ -347,6 +347,8 @@ int MED_USELECT::SelectInRect(MQDocument doc, const RigSlotTable& slots, const R
                               const MED_SCREENCONVBASE& converter, const SCREEN_RECT& rect,
                               int kinds, bool pose_mode) {
   if (state == nullptr || doc == nullptr) return 0;
+  // Hidden bones cannot be seen to be selected, nor picked by a click.
+  if (!state->BonesShown()) return 0;
   const int x0 = static_cast<int>(rect.a.x), y0 = static_cast<int>(rect.a.y);
   const int x1 = static_cast<int>(rect.b.x), y1 = static_cast<int>(rect.b.y);
   const float left = static_cast<float>(std::min(x0, x1)), right = static_cast<float>(std::max(x0, x1));

@@ -164,6 +164,20 @@ TEST_F(MoveTest, TheRubberBandSelectsThePivotsInside) {
   EXPECT_EQ(UndoRequests(), 0);
 }
 
+// With bones hidden nothing can be seen to be selected, so the band selects
+// nothing, as a click does; a drag after it moves nothing.
+TEST_F(MoveTest, TheRubberBandSelectsNothingWhileBonesAreHidden) {
+  StartMoving(quorvel::kFollowLocal);
+  State().display &= ~quorvel::RigEditState::kShowBones;
+  Drag(At(-300, 200), At(300, -200));
+  for (MQObject obj : {upper_, lower_, tip_}) {
+    EXPECT_EQ(Flags(obj) & (OBase::OB_SEL_PIVOT | OBase::OB_SEL_BODY | OBase::OB_SEL_ROLL), 0u);
+  }
+  Drag(At(0, 0), At(40, 40));
+  EXPECT_VEC3_NEAR(Pivot(upper_), FVECTOR3(0, 0, 0), 1e-6f);
+  EXPECT_EQ(UndoRequests(), 0);
+}
+
 TEST_F(MoveTest, EventsWithoutAPressOrOnNothingChangeNothing) {
   StartMoving(quorvel::kFollowLocal);
   Release(At(0, 0));
