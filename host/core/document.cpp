@@ -511,8 +511,7 @@ Object* Document::CreateDrawingObject(int visibility, bool instant) {
 }
 
 Material* Document::CreateDrawingMaterial(bool instant, int* index) {
-  // Drawing materials are numbered after the document's own.
-  int next = MaterialCount();
+  int next = kFirstDrawingMaterialIndex;
   for (const DrawingMaterial& m : drawing_materials_) next = std::max(next, m.index + 1);
   DrawingMaterial drawing;
   drawing.material = std::make_unique<Material>();

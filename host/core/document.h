@@ -195,6 +195,10 @@ struct DrawingMaterial {
   int index = -1;
   bool instant = false;
 };
+// Drawing materials are numbered apart from the document's own, from this
+// index up, as the modeller keeps them: a material the document gains later
+// never takes a drawing material's number.
+constexpr int kFirstDrawingMaterialIndex = 0x10000;
 
 class Document {
  public:

@@ -55,13 +55,12 @@ struct Corner {
 class MeshBuilder {
  public:
   MeshBuilder(const Document& document, ViewportMesh* mesh) : mesh_(*mesh) {
-    // Drawing materials are numbered after the document's own.
-    int count = document.MaterialCount();
-    for (const DrawingMaterial& m : document.drawing_materials()) count = std::max(count, m.index + 1);
-    materials_.assign(static_cast<size_t>(count), nullptr);
+    materials_.assign(static_cast<size_t>(document.MaterialCount()), nullptr);
     for (int i = 0; i < document.MaterialCount(); ++i) materials_[static_cast<size_t>(i)] = document.MaterialAt(i);
+    // Drawing materials are numbered apart from the document's own; a frame
+    // holds a few.
     for (const DrawingMaterial& m : document.drawing_materials()) {
-      if (m.index >= 0) materials_[static_cast<size_t>(m.index)] = m.material.get();
+      drawing_materials_.emplace_back(m.index, m.material.get());
     }
     // The camera looks along the view matrix's third column; the light with it.
     const FMATRIX view = ViewMatrix(document.camera);
@@ -89,6 +88,12 @@ class MeshBuilder {
 
  private:
   const Material* MaterialOf(int index) const {
+    if (index >= kFirstDrawingMaterialIndex) {
+      for (const auto& [number, material] : drawing_materials_) {
+        if (number == index) return material;
+      }
+      return nullptr;
+    }
     return index >= 0 && index < static_cast<int>(materials_.size()) ? materials_[static_cast<size_t>(index)]
                                                                       : nullptr;
   }
@@ -308,7 +313,8 @@ class MeshBuilder {
   }
 
   ViewportMesh& mesh_;
-  std::vector<const Material*> materials_;  // by material index, drawing materials included
+  std::vector<const Material*> materials_;  // the document's, by material index
+  std::vector<std::pair<int, const Material*>> drawing_materials_;  // by their own numbers
   FVECTOR3 forward_;                        // the camera's viewing direction
   bool orthographic_ = false;
   FVECTOR3 eye_;                            // the camera's position

@@ -69,7 +69,9 @@ TEST_F(HostRequests, InstantDrawingLivesForOneFrame) {
   EXPECT_EQ(Send(MQREQUEST_DELETE_DRAW_OBJECT, remove), FALSE) << "already gone";
 }
 
-TEST_F(HostRequests, DrawingMaterialsGetIndicesAfterTheDocumentsOwn) {
+// Drawing materials are numbered apart from the document's own: a material
+// the document gains after a drawing material does not take its number.
+TEST_F(HostRequests, DrawingMaterialsAreNumberedApartFromTheDocumentsOwn) {
   document_->AddMaterial(std::make_unique<mqhost::Material>());
   int index = -1;
   BOOL instant = TRUE;
@@ -78,16 +80,23 @@ TEST_F(HostRequests, DrawingMaterialsGetIndicesAfterTheDocumentsOwn) {
   ASSERT_EQ(Send(MQREQUEST_NEW_DRAW_MATERIAL, args), TRUE);
   MQMaterial result = static_cast<MQMaterial>(args[3].value);
   ASSERT_NE(result, nullptr);
-  EXPECT_EQ(index, 1);
+  EXPECT_EQ(index, mqhost::kFirstDrawingMaterialIndex);
+  const int first = index;
   MQMat_SetEmission(result, 0.3f);
+
+  document_->AddMaterial(std::make_unique<mqhost::Material>());
+  ASSERT_EQ(MQDoc_GetMaterialCount(doc_), 2);
+  EXPECT_NE(MQDoc_GetMaterial(doc_, 1), result);
+  EXPECT_EQ(MQDoc_GetMaterial(doc_, first), nullptr) << "no document material answers a drawing number";
+
   NAMED_ARG again[] = {{"document", doc_}, {"index", &index}, {"instant", &instant},
                        {"result", nullptr}, {nullptr, nullptr}};
   Send(MQREQUEST_NEW_DRAW_MATERIAL, again);
   MQMaterial second = static_cast<MQMaterial>(again[3].value);
-  EXPECT_EQ(index, 2);
+  EXPECT_EQ(index, first + 1);
   NAMED_ARG remove[] = {{"document", doc_}, {"material", second}, {nullptr, nullptr}};
   EXPECT_EQ(Send(MQREQUEST_DELETE_DRAW_MATERIAL, remove), TRUE);
-  EXPECT_EQ(MQDoc_GetMaterialCount(doc_), 1) << "the document's own materials are untouched";
+  EXPECT_EQ(MQDoc_GetMaterialCount(doc_), 2) << "the document's own materials are untouched";
 }
 
 // The handle replaces the "result" pair's value pointer; the host never

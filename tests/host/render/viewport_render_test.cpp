@@ -164,7 +164,7 @@ TEST_P(ViewportRenderCamera, ALineRunsThroughTheConvertedPointsOfItsPath) {
 TEST_P(ViewportRenderCamera, AFaceObjectShowsItsDrawingMaterial) {
   int index = -1;
   Material* material = document_.CreateDrawingMaterial(true, &index);
-  ASSERT_EQ(index, 0) << "drawing materials follow the document's own";
+  ASSERT_EQ(index, mqhost::kFirstDrawingMaterialIndex) << "drawing materials are numbered apart";
   // As a plug-in's face object: the colour, emission 0.3, the rest default.
   material->color = MQColor{0.1f, 0.8f, 0.3f};
   material->emission = 0.3f;
@@ -345,7 +345,10 @@ TEST_F(ViewportRender, ColoursOfLinesPointsAndFacesFollowObjectAndMaterial) {
   Material* drawing_material = document_.CreateDrawingMaterial(true, &index);
   drawing_material->color = MQColor{0, 1, 0};
   drawing_material->emission = 1.0f;
-  ASSERT_EQ(index, 1);
+  // A document material added after it keeps its own number: the drawing
+  // faces still show the drawing material, the document faces theirs.
+  AddMaterial({1, 0, 1})->emission = 1.0f;
+  const int drawn = index;
   const MQColor none{-1, -1, -1};
   struct Case {
     const char* what;
@@ -357,10 +360,11 @@ TEST_F(ViewportRender, ColoursOfLinesPointsAndFacesFollowObjectAndMaterial) {
     Rgba expected;
   };
   const Case cases[] = {
-      {"drawing point in the object colour", true, 1, {1, 0, 0}, 1, 1, {255, 0, 0, 255}},
-      {"drawing point without one: the material's", true, 1, none, 1, 1, {0, 255, 0, 255}},
+      {"drawing point in the object colour", true, 1, {1, 0, 0}, 1, drawn, {255, 0, 0, 255}},
+      {"drawing point without one: the material's", true, 1, none, 1, drawn, {0, 255, 0, 255}},
       {"drawing point without either: white", true, 1, none, 1, -1, {255, 255, 255, 255}},
-      {"drawing face in its material", true, 4, {1, 0, 0}, 4, 1, {0, 255, 0, 255}},
+      {"drawing face in its material", true, 4, {1, 0, 0}, 4, drawn, {0, 255, 0, 255}},
+      {"document face in the later material", false, 0, none, 4, 1, {255, 0, 255, 255}},
       {"document line in its material", false, 0, none, 2, 0, {0, 0, 255, 255}},
       {"document point in its material", false, 0, none, 1, 0, {0, 0, 255, 255}},
       {"document face in its material", false, 0, none, 4, 0, {0, 0, 255, 255}},
@@ -368,7 +372,7 @@ TEST_F(ViewportRender, ColoursOfLinesPointsAndFacesFollowObjectAndMaterial) {
   std::vector<FVECTOR3> places;
   for (size_t i = 0; i < std::size(cases); ++i) {
     const Case& c = cases[i];
-    const FVECTOR3 at(-150.0f + 50.0f * static_cast<float>(i), 0, 0);
+    const FVECTOR3 at(-150.0f + 40.0f * static_cast<float>(i), 0, 0);
     places.push_back(at);
     Object* object = c.drawing ? document_.CreateDrawingObject(c.visibility, true) : AddObject();
     if (c.object.r >= 0) {
