@@ -32,7 +32,19 @@ bool CreateMorphTarget(MQObject obj, const RigSlotTable& slots, int index, std::
 
 bool DeleteMorphTarget(MQObject obj, const RigSlotTable& slots, int index) {
   if (!HasMorphTargetRecord(obj, slots, index)) return false;
+  // Left on a deleted target, the vertices would keep its shape with nothing
+  // to switch away from it, and leaving it later would store the shape again.
+  if (GetCurrentMorphIndex(obj, slots) == index) SetCurrentMorphTarget(obj, slots, -1);
   hr::FreeObject(obj, slots.MorphTarget(index));
+  hr::FreeVertexSlot(obj, slots.MorphShape(index));
+  // A target made later in the same slot starts with no weight in any pose.
+  for (int pose = 0; pose < kMaxPoses; ++pose) {
+    OPoseMorph morph;
+    if (GetPoseMorph(obj, slots, pose, morph) && morph.weight[index] != 0.0f) {
+      morph.weight[index] = 0.0f;
+      SetPoseMorph(obj, slots, pose, morph);
+    }
+  }
   return true;
 }
 

@@ -32,8 +32,9 @@ constexpr char kDefaultMorphTargetName[] = "morph";
 bool CreateMorphTarget(MQObject obj, const RigSlotTable& slots, int index, std::string_view name,
                        std::string_view group);
 
-// Releases the record `index` (0..19). The shape slot and the current morph
-// index stay as they are. False when there was no such record.
+// Deletes target `index` (0..19): its record, its stored shape and its
+// weight in every pose; the other targets keep theirs. A current target
+// gives way to the base shape first. False when there was no such record.
 bool DeleteMorphTarget(MQObject obj, const RigSlotTable& slots, int index);
 
 // Renames an existing target (cut to 255 bytes) and moves it to the group of

@@ -278,6 +278,40 @@ TEST_F(RigDocument, ANewCurrentMorphTargetSurvivesSavingWithTheBaseUntouched) {
   }
 }
 
+// A deleted target leaves nothing in the saved document: no record, no
+// shape, no weight in any pose; the target beside it keeps its own.
+TEST_F(RigDocument, ADeletedMorphTargetLeavesNothingInTheSavedDocument) {
+  Open();
+  MQObject arm = Object(0);
+  ASSERT_TRUE(quorvel::CreateMorphTarget(arm, slots_, 1, "lift", "arm"));
+  ASSERT_TRUE(quorvel::SetCurrentMorphTarget(arm, slots_, 1));
+  MQPoint p = document_->ObjectAt(0)->vertices[3].position;
+  p.z += 5.0f;
+  HostApi().MQObj_SetVertex(arm, 3, &p);
+  ASSERT_TRUE(quorvel::SetCurrentMorphTarget(arm, slots_, -1));
+  ASSERT_TRUE(quorvel::SetPoseMorphWeight(arm, slots_, 1, 1, 0.25f));
+  ASSERT_FLOAT_EQ(quorvel::GetPoseMorphWeight(arm, slots_, 1, 0), 1.0f) << "the bulge in \"wave\"";
+
+  ASSERT_TRUE(quorvel::DeleteMorphTarget(arm, slots_, 0));
+  SaveAndReopen();
+  arm = Object(0);
+  EXPECT_FALSE(quorvel::HasMorphTargetRecord(arm, slots_, 0));
+  EXPECT_FALSE(quorvel::HasMorphShape(arm, slots_, 0));
+  for (int pose = 0; pose < quorvel::kMaxPoses; ++pose) {
+    EXPECT_EQ(quorvel::GetPoseMorphWeight(arm, slots_, pose, 0), 0.0f) << "pose " << pose;
+  }
+  EXPECT_EQ(mqhost::WriteDocumentXml(*document_, host_.PluginElements(document_)).find("bulge"),
+            std::string::npos);
+
+  quorvel::OMorphTarget lift;
+  ASSERT_TRUE(quorvel::GetMorphTargetRecord(arm, slots_, 1, lift));
+  EXPECT_STREQ(lift.name, "lift");
+  EXPECT_FLOAT_EQ(quorvel::GetPoseMorphWeight(arm, slots_, 1, 1), 0.25f);
+  quorvel::VMorphTarget shape;
+  ASSERT_TRUE(mqhost::ToObject(arm)->ReadVertexData(slots_.MorphShape(1), 3, 1, 0, sizeof shape, &shape));
+  EXPECT_FLOAT_EQ(shape.position.z, p.z);
+}
+
 TEST_F(RigDocument, ShiftHeldNeitherLoadsNorSavesTheRig) {
   {
     mqhost::HeldKey shift(0x10);

@@ -104,11 +104,7 @@ void DLP_OBJMORPH::DeleteCurrentTarget() {
   if (object == nullptr) return;
   const quorvel::RigSlotTable& slots = service_->GetSlots();
   const int current = CurrentTarget();
-  if (!quorvel::HasMorphTargetRecord(object, slots, current)) return;
-  // Back to the base shape first: left on a deleted target, the vertices
-  // would keep its shape with no row to switch away from it.
-  quorvel::SetCurrentMorphTarget(object, slots, -1);
-  quorvel::DeleteMorphTarget(object, slots, current);
+  if (!quorvel::DeleteMorphTarget(object, slots, current)) return;
   Edited();
 }
 

@@ -196,23 +196,35 @@ TEST_F(MorphTargetTest, PropertiesRenameAndRegroupExistingTargets) {
   EXPECT_EQ(rec.group, -1);
 }
 
-TEST_F(MorphTargetTest, DeleteReleasesOnlyTheRecord) {
+// Nothing of a deleted target stays: not its record, not its shape, not its
+// weight in any pose; the other target keeps all of its own.
+TEST_F(MorphTargetTest, DeleteTakesTheRecordTheShapeAndThePoseWeights) {
   MQObject obj = RiggedMesh("face", 3);
   ASSERT_TRUE(CreateMorphTarget(obj, slots_, 2, "smile", ""));
   ASSERT_TRUE(CreateMorphTarget(obj, slots_, 4, "blink", ""));
+  ASSERT_TRUE(SetCurrentMorphTarget(obj, slots_, 4));
+  Move(obj, FVECTOR3(0, 0, 2));
   ASSERT_TRUE(SetCurrentMorphTarget(obj, slots_, 2));
   Move(obj, FVECTOR3(1, 0, 0));
-  ASSERT_TRUE(StoreCurrentShape(obj, slots_));
-  Move(obj, FVECTOR3(0, 1, 0));
-  const std::vector<FVECTOR3> shown = Shown(obj);
-  const std::vector<FVECTOR3> stored = Stored(obj, 2);
+  ASSERT_TRUE(SetCurrentMorphTarget(obj, slots_, -1));
+  const std::vector<FVECTOR3> base = Shown(obj);
+  const std::vector<FVECTOR3> blink = Stored(obj, 4);
+  for (int pose : {0, 7}) {
+    ASSERT_TRUE(SetPoseMorphWeight(obj, slots_, pose, 2, 0.5f));
+    ASSERT_TRUE(SetPoseMorphWeight(obj, slots_, pose, 4, 0.25f));
+  }
 
   EXPECT_TRUE(DeleteMorphTarget(obj, slots_, 2));
   EXPECT_FALSE(HasMorphTargetRecord(obj, slots_, 2));
+  EXPECT_FALSE(HasMorphShape(obj, slots_, 2));
+  for (int pose : {0, 7}) {
+    SCOPED_TRACE(pose);
+    EXPECT_EQ(GetPoseMorphWeight(obj, slots_, pose, 2), 0.0f);
+    EXPECT_EQ(GetPoseMorphWeight(obj, slots_, pose, 4), 0.25f);
+  }
   EXPECT_TRUE(HasMorphTargetRecord(obj, slots_, 4));
-  EXPECT_EQ(GetCurrentMorphIndex(obj, slots_), 2);
-  EXPECT_EQ(Shown(obj), shown);
-  EXPECT_EQ(Stored(obj, 2), stored);
+  EXPECT_EQ(Stored(obj, 4), blink);
+  EXPECT_EQ(Shown(obj), base);
   EXPECT_EQ(FirstFreeMorphTarget(obj, slots_), 0);
 
   for (int index : {2, 7, -1, 20}) EXPECT_FALSE(DeleteMorphTarget(obj, slots_, index)) << index;
@@ -338,21 +350,21 @@ TEST_F(MorphTargetTest, SwitchingNeedsABoneRecord) {
   EXPECT_FALSE(SetCurrentMorphTarget(nullptr, slots_, 0));
 }
 
-TEST_F(MorphTargetTest, DeletingTheCurrentTargetKeepsShapeAndIndex) {
+// The current target gives way to the base shape before it goes, so that
+// no later switch files its shape again.
+TEST_F(MorphTargetTest, DeletingTheCurrentTargetBringsTheBaseShapeBack) {
   MQObject obj = RiggedMesh("face", 2);
   const std::vector<FVECTOR3> base = Shown(obj);
   ASSERT_TRUE(CreateMorphTarget(obj, slots_, 0, "", ""));
   ASSERT_TRUE(SetCurrentMorphTarget(obj, slots_, 0));
   Move(obj, FVECTOR3(0, 0, 3));
-  const std::vector<FVECTOR3> edited = Shown(obj);
 
   ASSERT_TRUE(DeleteMorphTarget(obj, slots_, 0));
-  EXPECT_EQ(GetCurrentMorphIndex(obj, slots_), 0);
-  EXPECT_EQ(Shown(obj), edited);
-  // Leaving it still files the shown shape under its index and brings the base back.
-  ASSERT_TRUE(SetCurrentMorphTarget(obj, slots_, -1));
-  EXPECT_EQ(Stored(obj, 0), edited);
+  EXPECT_EQ(GetCurrentMorphIndex(obj, slots_), -1);
   EXPECT_EQ(Shown(obj), base);
+  EXPECT_FALSE(HasMorphShape(obj, slots_, 0));
+  EXPECT_FALSE(SetCurrentMorphTarget(obj, slots_, -1)) << "the base is current already";
+  EXPECT_FALSE(HasMorphShape(obj, slots_, 0));
 }
 
 }  // namespace
