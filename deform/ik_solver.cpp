@@ -283,6 +283,7 @@ class ModelBuilder {
     set(UBONEIK_BONE::kMayRotate, (rec.flags & OBase::userot) != 0);
     set(UBONEIK_BONE::kMayTranslate, (rec.flags & OBase::usetrs) != 0);
     set(UBONEIK_BONE::kMayTranslateCopy, (rec.flags & OBase::usetrs) != 0);
+    set(UBONEIK_BONE::kMayScale, (rec.flags & OBase::usescl) != 0);
     node->flags = flags;
     node->limit_method = (rec.flags & OBase::OB_LIMITMODE) != 0 ? UBONEIK_BONE::kComponentLimits
                                                                  : UBONEIK_BONE::kEulerLimits;
@@ -498,6 +499,39 @@ bool UBONEIK_MODEL::TranslateBone(UBONEIK_BONE* bone, const FVECTOR3& target,
   // away from the cursor under a turned parent.)
   bone->pose.trs = bone->ParentWorld().Inverse().TransformPoint(target) - bone->head;
   bone->flags |= UBONEIK_BONE::kTranslationChanged;
+  bone->UpdateSubtree();
+  ChildrenFollow(*bone, children_follow);
+  return true;
+}
+
+bool UBONEIK_MODEL::TurnBone(UBONEIK_BONE* bone, const FMATRIX& turn, bool children_follow) {
+  if (bone == nullptr || !bone->CanRotate()) return false;
+  // The pose turns in the parent's space: a world rotation R is P·R·P⁻¹
+  // there, and q·Δ turns the bone about its posed pivot.
+  FMATRIX parent = bone->ParentWorld();
+  parent.SetTranslation(FVECTOR3());
+  FMATRIX rotation = turn;
+  rotation.SetTranslation(FVECTOR3());
+  const FQUAT delta = FQUAT::FromMatrix(parent * rotation * parent.Inverse()).Normalized();
+  const FQUAT before = bone->pose.rot;
+  TurnBy(*bone, delta);
+  if (bone->pose.rot == before) return false;
+  bone->UpdateSubtree();
+  ChildrenFollow(*bone, children_follow);
+  return true;
+}
+
+bool UBONEIK_MODEL::ScaleBone(UBONEIK_BONE* bone, const FVECTOR3& factors, bool children_follow) {
+  if (bone == nullptr || !bone->Has(UBONEIK_BONE::kIkActive) || !bone->Has(UBONEIK_BONE::kMayScale)) {
+    return false;
+  }
+  const FVECTOR3 scaled(bone->pose.scl.x * factors.x, bone->pose.scl.y * factors.y,
+                        bone->pose.scl.z * factors.z);
+  // A scale through zero would fold the bone inside out and cannot be undone
+  // by dragging back.
+  if (!(scaled.x > 0.0f && scaled.y > 0.0f && scaled.z > 0.0f) || scaled == bone->pose.scl) return false;
+  bone->pose.scl = scaled;
+  bone->flags |= UBONEIK_BONE::kScaleChanged;
   bone->UpdateSubtree();
   ChildrenFollow(*bone, children_follow);
   return true;

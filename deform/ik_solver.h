@@ -57,9 +57,10 @@ struct UBONEIK_BONE {
     kRotationChanged = 1u << 6,
     kTranslationChanged = 1u << 7,
     kScaleChanged = 1u << 8,
+    kMayScale = 1u << 9,
   };
   static constexpr uint32_t kNewFlags =
-      kConnected | kIkActive | kMayRotate | kMayTranslate | kMayTranslateCopy;
+      kConnected | kIkActive | kMayRotate | kMayTranslate | kMayTranslateCopy | kMayScale;
   static constexpr uint32_t kChangeBits = kRotationChanged | kTranslationChanged | kScaleChanged;
 
   // Values of `limit_method`.
@@ -165,6 +166,11 @@ class UBONEIK_MODEL {
   bool RollBone(UBONEIK_BONE* bone, const FVECTOR3& target, bool children_follow);
   // Moves the bone so that its head lands on the target.
   bool TranslateBone(UBONEIK_BONE* bone, const FVECTOR3& target, bool children_follow);
+  // Turns the bone about its posed pivot by the rotation part of `turn`, a
+  // transform of the document's frame (a handle step), within its limits.
+  bool TurnBone(UBONEIK_BONE* bone, const FMATRIX& turn, bool children_follow);
+  // Multiplies the bone's pose scale by `factors`, about its pivot.
+  bool ScaleBone(UBONEIK_BONE* bone, const FVECTOR3& factors, bool children_follow);
 
   void SetAimObserver(AimObserver observer) { aim_observer_ = std::move(observer); }
 

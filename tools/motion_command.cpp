@@ -1,5 +1,7 @@
 #include "tools/motion_command.h"
 
+#include <cmath>
+
 #include "rig/document_model.h"
 #include "rig/hierarchy.h"
 #include "rig/host_records.h"
@@ -44,14 +46,47 @@ bool DispatchIkDrag(quorvel::UBONEIK_MODEL& model, MQDocument doc, const quorvel
 }
 
 FVECTOR3 DragTarget(DRAG_RECORD& record, const MED_USELECT_PARA_BASE& para, const FVECTOR2& mouse,
-                    HANDLE_STATE& handle, int handle_type, int32_t kind) {
+                    HANDLE_STATE& handle, int32_t kind) {
   const FVECTOR3 at_mouse = UnprojectAtPickDepth(para, mouse.x, mouse.y);
   FMATRIX step;
-  if (!DragStepMatrix(record, para, mouse, handle, handle_type, step)) return at_mouse;
+  if (!DragStepMatrix(record, para, mouse, handle, HANDLE_MOVE, step)) return at_mouse;
   if (kind != SELKIND_PIVOT && kind != SELKIND_BODY) return at_mouse;
   const FVECTOR3 moved = step.TransformPoint(handle.matrix.GetTranslation());
   handle.matrix = FMATRIX::Translation(moved);
   return moved;
+}
+
+bool HandleDragStep(quorvel::UBONEIK_MODEL& model, int32_t bone, DRAG_RECORD& record,
+                    const MED_USELECT_PARA_BASE& para, const FVECTOR2& mouse, const HANDLE_STATE& handle,
+                    int handle_type, bool children_follow) {
+  UBONEIK_BONE* node = model.FindBone(bone);
+  if (node == nullptr || (handle_type != HANDLE_ROTATE && handle_type != HANDLE_SCALE)) return false;
+  // Steps go by screen pixels, so that a drag does the same in any view and
+  // at any size of model.
+  const float dx = mouse.x - record.drag.screen.x, dy = mouse.y - record.drag.screen.y;
+  record.drag.screen = FVECTOR3(mouse.x, mouse.y, record.drag.screen.z);
+  record.drag.world = UnprojectAtPickDepth(para, mouse.x, mouse.y);
+  if (handle_type == HANDLE_ROTATE) {
+    FVECTOR3 axis;
+    if (handle.axis >= 1 && handle.axis <= 3) {
+      axis = handle.matrix.GetRow(handle.axis - 1).Xyz().Normalized();
+    } else {
+      // The centre turns about the line of sight through it, towards the
+      // viewer: as the ring about Z turns when it faces the viewer.
+      const FVECTOR3 s = para.WorldToScreen(handle.matrix.GetTranslation());
+      axis = (para.ScreenToWorld(FVECTOR3(s.x, s.y, 0.0f)) - para.ScreenToWorld(FVECTOR3(s.x, s.y, 1.0f)))
+                 .Normalized();
+    }
+    const FQUAT turn = FQUAT::FromAxisAngle(axis, dx * kHandleTurnPerPixel);
+    return model.TurnBone(node, FMATRIX::FromQuat(turn), children_follow);
+  }
+  const float f = std::exp((dx - dy) * kHandleScalePerPixel);
+  FVECTOR3 factors(f, f, f);
+  if (handle.axis >= 1 && handle.axis <= 3) {
+    factors = FVECTOR3(1.0f, 1.0f, 1.0f);
+    (handle.axis == 1 ? factors.x : handle.axis == 2 ? factors.y : factors.z) = f;
+  }
+  return model.ScaleBone(node, factors, children_follow);
 }
 
 int COMPROC_MOTION::OnRightButtonDown(MED_COMPROC_CALLBACK_BASE& cb) {
@@ -79,8 +114,9 @@ int COMPROC_MOTION::OnLeftButtonDown(MED_COMPROC_CALLBACK_BASE& cb) {
   MED_SELECTITEM picked;
   MQObject obj = PressPick(tool, cb, picker_, HoverKinds(*tool.state), /*pose_mode=*/true, drag_,
                            rectangle_, picked);
-  if (obj != nullptr) {
-    MakeCurrentPart(tool, obj, picked, /*posed=*/true);
+  handle_drag_ = obj == nullptr && picked.IsHandle() && tool.state->current_bone >= 0;
+  if (obj != nullptr) MakeCurrentPart(tool, obj, picked, /*posed=*/true);
+  if (obj != nullptr || handle_drag_) {
     model_ = std::make_unique<quorvel::UBONEIK_MODEL>();
     model_->Build(tool.doc, *tool.slots, *tool.state);
   }
@@ -91,16 +127,22 @@ int COMPROC_MOTION::OnLeftButtonDown(MED_COMPROC_CALLBACK_BASE& cb) {
 
 int COMPROC_MOTION::OnLeftButtonMove(MED_COMPROC_CALLBACK_BASE& cb) {
   TOOL_CONTEXT tool;
-  if (!tool.Open(cb) || tool.state->current_bone < 0) return 0;
+  if (!tool.Open(cb) || tool.state->current_bone < 0 || !model_) return 0;
   MED_USELECT_PARA_BASE& para = cb.GetSelectPara();
-  const FVECTOR3 target = DragTarget(drag_, para, cb.GetMousePos(), tool.service->GetHandleState(),
-                                     tool.service->GetHandleType(), tool.state->current_part_kind);
-  if (!model_) return 0;
+  HANDLE_STATE& handle = tool.service->GetHandleState();
+  const int handle_type = tool.service->GetHandleType();
   const bool children_follow = cb.GetShift() != (tool.service->GetIkType() != 0);
-  if (!DispatchIkDrag(*model_, tool.doc, *tool.slots, tool.state->current_bone,
-                      tool.state->current_part_kind, target, children_follow)) {
-    return 0;
+  bool changed = false;
+  if (handle_drag_ && handle_type != HANDLE_MOVE) {
+    changed = HandleDragStep(*model_, tool.state->current_bone, drag_, para, cb.GetMousePos(), handle,
+                             handle_type, children_follow);
+  } else {
+    const FVECTOR3 target =
+        DragTarget(drag_, para, cb.GetMousePos(), handle, tool.state->current_part_kind);
+    changed = DispatchIkDrag(*model_, tool.doc, *tool.slots, tool.state->current_bone,
+                             tool.state->current_part_kind, target, children_follow);
   }
+  if (!changed) return 0;
   MQEXPDOC* model = tool.service->GetModel();
   quorvel::WriteBack(tool.doc, *tool.slots, *tool.state, *model_,
                      model != nullptr ? model->Evaluator() : nullptr);

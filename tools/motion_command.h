@@ -16,11 +16,28 @@
 bool DispatchIkDrag(quorvel::UBONEIK_MODEL& model, MQDocument doc, const quorvel::RigSlotTable& slots,
                     int32_t bone, int32_t kind, const FVECTOR3& target, bool children_follow);
 
-// The target of a drag step on the current part: the mouse at the pick
-// depth, or, when the handle gives a step transform, for a pivot or body the
-// handle's position carried by it (the handle goes along).
+// The target of a drag step on the current part: for a pivot or body the
+// handle's position carried as a translate handle carries it (on the picked
+// arm's axis, or with the mouse at the pick depth), and the handle goes
+// along; for a roll point the mouse at the pick depth. Whatever handle is
+// shown: turning or scaling about the handle would leave its position, and
+// with it the target, where it is.
 FVECTOR3 DragTarget(DRAG_RECORD& record, const MED_USELECT_PARA_BASE& para, const FVECTOR2& mouse,
-                    HANDLE_STATE& handle, int handle_type, int32_t kind);
+                    HANDLE_STATE& handle, int32_t kind);
+
+// Radians a turning handle turns per pixel of horizontal drag (half a degree),
+// and the scale handle's rate: a drag right or up of 100 pixels multiplies
+// the scale by e, the same distance back divides it again.
+constexpr float kHandleTurnPerPixel = 0.0087266463f;
+constexpr float kHandleScalePerPixel = 0.01f;
+
+// One drag step on a turning or scaling handle, done to `bone`: a ring turns
+// it about the ring's axis through its pivot, the centre about the line of
+// sight; the scale handle scales its pose about its pivot, on the picked
+// arm's axis or (the centre) on all three. True when the model changed.
+bool HandleDragStep(quorvel::UBONEIK_MODEL& model, int32_t bone, DRAG_RECORD& record,
+                    const MED_USELECT_PARA_BASE& para, const FVECTOR2& mouse, const HANDLE_STATE& handle,
+                    int handle_type, bool children_follow);
 
 class COMPROC_MOTION final : public MED_COMPROC_BASE {
  public:
@@ -36,6 +53,8 @@ class COMPROC_MOTION final : public MED_COMPROC_BASE {
 
  private:
   int modified_ = 0;
+  // The press was on the handle, which works on the current bone.
+  bool handle_drag_ = false;
   std::unique_ptr<quorvel::UBONEIK_MODEL> model_;
   MED_SELECTITEM hover_;
   MED_USELECT picker_;

@@ -223,10 +223,11 @@ int COMPROC_MOVE::OnLeftButtonMove(MED_COMPROC_CALLBACK_BASE& cb) {
   if (!RecordValid(tool.doc)) return 0;
   MQEXPDOC* model = tool.service->GetModel();
 
-  if (tool.service->GetToolOption(2) != 0) {
-    if (tool.state->current_bone < 0 || !model_) return 0;
-    const FVECTOR3 target =
-        DragTarget(drag_, para, mouse, handle, handle_type, tool.state->current_part_kind);
+  // With IK on, a joint or body pressed bends the skeleton; the handle moves
+  // the selection as it does without IK.
+  if (model_) {
+    if (tool.state->current_bone < 0) return 0;
+    const FVECTOR3 target = DragTarget(drag_, para, mouse, handle, tool.state->current_part_kind);
     const bool children_follow = cb.GetShift() != (tool.service->GetIkType() != 0);
     if (DispatchIkDrag(*model_, tool.doc, *tool.slots, tool.state->current_bone,
                        tool.state->current_part_kind, target, children_follow)) {
@@ -271,8 +272,8 @@ int COMPROC_MOVE::OnLeftButtonUp(MED_COMPROC_CALLBACK_BASE& cb) {
     return 1;
   }
   if (!pressed) return 0;
-  if (tool.service->GetToolOption(2) != 0) {
-    if (modified_ != 0 && model_) {
+  if (model_) {
+    if (modified_ != 0) {
       model_.reset();
       if (MQObject obj = quorvel::FindObjectByUniqueId(tool.doc, tool.state->current_bone)) {
         HandleAtPart(handle, tool.doc, obj, *tool.slots, tool.state->current_part_kind,

@@ -258,7 +258,7 @@ TEST_F(IkSolverTest, BuildMakesOneNodePerBoneObject) {
   MQObject b = Bone("b", 1, {1, 0, 0}, OBase::OB_POSEMARK, OBase::userot);
   MQObject c = Bone("c", 2, {0, 2, 0});
   MQObject d = Bone("d", 0, {5, 0, 0});
-  MQObject e = Bone("e", 1, {0, 0, 3}, 0, OBase::OB_POSEACTIVE | OBase::usetrs);
+  MQObject e = Bone("e", 1, {0, 0, 3}, 0, OBase::OB_POSEACTIVE | OBase::usetrs | OBase::usescl);
   MQObject f = Bone("f", 2, {0, 0, 1});
   MQObject g = Plain("g", 1, {1, 0, 0});
   MQObject h = Bone("h", 2, {1, 1, 0});
@@ -284,10 +284,10 @@ TEST_F(IkSolverTest, BuildMakesOneNodePerBoneObject) {
   const uint32_t rotate = B::kIkActive | B::kMayRotate;
   const uint32_t translate = B::kMayTranslate | B::kMayTranslateCopy;
   const Expect expected[] = {
-      {b, nullptr, B::kChainStop | B::kConnected | B::kIkActive | translate},
-      {d, nullptr, rotate | translate},
+      {b, nullptr, B::kChainStop | B::kConnected | B::kIkActive | translate | B::kMayScale},
+      {d, nullptr, rotate | translate | B::kMayScale},
       {e, Node(d), B::kConnected | B::kMayRotate},
-      {h, Node(d), B::kConnected | rotate | translate},
+      {h, Node(d), B::kConnected | rotate | translate | B::kMayScale},
   };
   for (const Expect& x : expected) {
     SCOPED_TRACE(names_[Uid(x.obj)]);
@@ -631,6 +631,47 @@ TEST_F(IkSolverTest, TranslateBonePutsTheHeadOnTheTarget) {
     EXPECT_VEC3_NEAR(WorldHead(*moved), c.target, 1e-5f);
     EXPECT_VEC3_NEAR(WorldTail(*Node(child)), c.want_child_tail, 1e-5f);
   }
+}
+
+// A handle turn is a rotation of the document's frame about the bone's posed
+// pivot, under a turned parent too; limits and use flags hold.
+TEST_F(IkSolverTest, TurnBoneTurnsAboutThePosedPivotInTheDocumentsFrame) {
+  // root (0,0,0), turned 90° about Z → child (2,0,0), shown at (0,2,0) → tip.
+  MQObject root = Bone("root", 0, {0, 0, 0});
+  MQObject child = Bone("child", 1, {2, 0, 0});
+  Bone("tip", 2, {0, 1, 0});
+  Posed({{root, Turn(kZ, 90)}});
+  Build();
+  UBONEIK_BONE* moved = Node(child);
+  ASSERT_VEC3_NEAR(WorldHead(*moved), FVECTOR3(0, 2, 0), 1e-5f);
+  ASSERT_VEC3_NEAR(WorldTail(*moved), FVECTOR3(-1, 2, 0), 1e-5f);
+  // A quarter turn about the world's Y axis takes the tail from -X to +Z.
+  ASSERT_TRUE(model_.TurnBone(moved, FMATRIX::FromQuat(Turn(kY, 90)), false));
+  EXPECT_TRUE(moved->Has(UBONEIK_BONE::kRotationChanged));
+  EXPECT_VEC3_NEAR(WorldHead(*moved), FVECTOR3(0, 2, 0), 1e-5f);
+  EXPECT_VEC3_NEAR(WorldTail(*moved), FVECTOR3(0, 2, 1), 1e-5f);
+
+  // Locked about every axis, or not allowed to turn: nothing turns.
+  ASSERT_TRUE(SetRotationLimits(child, slots_, Degrees(0, 0, 0), Degrees(0, 0, 0)));
+  Build();
+  EXPECT_FALSE(model_.TurnBone(Node(child), FMATRIX::FromQuat(Turn(kY, 90)), false));
+  Node(child)->flags &= ~UBONEIK_BONE::kMayRotate;
+  EXPECT_FALSE(model_.TurnBone(Node(child), FMATRIX::FromQuat(Turn(kY, 90)), false));
+}
+
+TEST_F(IkSolverTest, ScaleBoneScalesAboutThePivotWhereScaleMayBePosed) {
+  MQObject root = Bone("root", 0, {1, 0, 0});
+  Bone("tip", 1, {2, 0, 0});
+  Build();
+  UBONEIK_BONE* bone = Node(root);
+  ASSERT_TRUE(model_.ScaleBone(bone, FVECTOR3(2, 2, 2), false));
+  EXPECT_TRUE(bone->Has(UBONEIK_BONE::kScaleChanged));
+  EXPECT_VEC3_NEAR(WorldHead(*bone), FVECTOR3(1, 0, 0), 1e-5f);
+  EXPECT_VEC3_NEAR(WorldTail(*bone), FVECTOR3(5, 0, 0), 1e-5f);
+  EXPECT_FALSE(model_.ScaleBone(bone, FVECTOR3(0, 1, 1), false)) << "no scale through zero";
+  bone->flags &= ~UBONEIK_BONE::kMayScale;
+  EXPECT_FALSE(model_.ScaleBone(bone, FVECTOR3(2, 2, 2), false));
+  EXPECT_VEC3_NEAR(WorldTail(*bone), FVECTOR3(5, 0, 0), 1e-5f);
 }
 
 // An object that is no bone of the model (OB_BONE clear) but is posed moves

@@ -3,11 +3,14 @@
 // chain-stop toggle, children following, the swallowed keys and undo.
 #include "tools/motion_command.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "rig/pose_list.h"
 #include "rig/records.h"
 #include "tests/tools/commands/command_fixture.h"
+#include "tools/handle.h"
+#include "tools/selection.h"
 
 namespace {
 
@@ -40,9 +43,18 @@ class MotionTest : public CommandTest {
     const int pose = State().current_pose_id;
     return pose >= 0 && quorvel::GetPoseTSQ(obj, Slots(), pose, out);
   }
+  static float TurnDegrees(const OPoseTSQ& rec) {
+    return 2.0f * std::asin(std::min(1.0f, std::sqrt(rec.rot.x * rec.rot.x + rec.rot.y * rec.rot.y +
+                                                     rec.rot.z * rec.rot.z))) * 57.29578f;
+  }
   bool Turned(MQObject obj) const {
     OPoseTSQ rec;
     return PoseRecord(obj, rec) && std::fabs(rec.rot.w) < 0.9999f;
+  }
+  // World units per handle unit, as the handle is drawn in this view.
+  float HandleUnit() {
+    USELECT_PARA para(main_->Service(), HostApi().MQDoc_GetScene(doc_, 0));
+    return ScaleHandleMatrix(FMATRIX(), 640, 480, para.GetViewMatrix(), para.GetProjMatrix())(0, 0);
   }
   // A joint where another bone's body ends is grabbed beside its centre,
   // where the ending body does not reach.
@@ -154,6 +166,83 @@ TEST_F(MotionTest, BodiesAimAndRollPointsRoll) {
   Drag(At(0, 30), At(0, -30), 6);
   EXPECT_VEC3_NEAR(Posed(upper_, {100, 0, 0}), FVECTOR3(100, 0, 0), 1e-2f) << "the axis stays";
   EXPECT_VEC3_NEAR(Posed(upper_, {0, 30, 0}), FVECTOR3(0, -30, 0), 0.1f);
+}
+
+// Off the handle, a drag moves the IK target with the mouse whatever the
+// handle type: a turning or scaling handle must not leave the target where
+// it was.
+TEST_F(MotionTest, AJointDragBendsTheChainWhateverTheHandleType) {
+  for (int type : {HANDLE_MOVE, HANDLE_ROTATE, HANDLE_SCALE}) {
+    SCOPED_TRACE(type);
+    TearDown();
+    SetUp();
+    StartPosing();
+    main_->Service()->SetToolOption(4, type);
+    Drag(AtJoint(200, 0), AtJoint(200, 60), 6);
+    EXPECT_TRUE(Turned(lower_));
+    EXPECT_GT(Posed(hand_, {200, 0, 0}).y, 30.0f) << "the tip followed the mouse up";
+    EXPECT_EQ(UndoRequests(), 1);
+  }
+}
+
+// The rotate handle of a free joint: a ring turns the bone about the ring's
+// axis through its pivot, the centre about the line of sight (here Z too,
+// where a turntable would turn about Y); the pivot stays.
+TEST_F(MotionTest, TheRotateHandleTurnsTheBoneAboutItsPivot) {
+  StartPosing();
+  main_->SetShowHandle(1);
+  main_->Service()->SetToolOption(4, HANDLE_ROTATE);
+  Click(At(150, -60));  // the side bone's free joint: the handle stands on it
+  ASSERT_TRUE(main_->Service()->GetHandleState().active);
+  const float unit = HandleUnit();
+  const FVECTOR3 pivot(150, -60, 0);
+
+  // The ring about Z, seen face on, pressed on its left and dragged to the
+  // right.
+  const FVECTOR3 ring = pivot - FVECTOR3(50.0f * unit, 0, 0);
+  Drag(At(ring), At(ring + FVECTOR3(40, 0, 0)), 8);
+  OPoseTSQ side;
+  ASSERT_TRUE(PoseRecord(side_, side));
+  // Half a degree a pixel: 40 pixels turn it 20 degrees.
+  EXPECT_NEAR(TurnDegrees(side), 20.0f, 0.05f);
+  EXPECT_NEAR(side.rot.x, 0.0f, 1e-4f);
+  EXPECT_NEAR(side.rot.y, 0.0f, 1e-4f);
+  EXPECT_VEC3_NEAR(Posed(side_, {150, -60, 0}), pivot, 1e-3f);
+  EXPECT_FALSE(Turned(lower_)) << "only the picked bone";
+  EXPECT_EQ(UndoRequests(), 1);
+
+  // The centre: 40 pixels more.
+  Drag(At(pivot), At(pivot + FVECTOR3(40, 0, 0)), 8);
+  ASSERT_TRUE(PoseRecord(side_, side));
+  EXPECT_NEAR(TurnDegrees(side), 40.0f, 0.05f);
+  EXPECT_NEAR(side.rot.x, 0.0f, 1e-4f);
+  EXPECT_NEAR(side.rot.y, 0.0f, 1e-4f) << "about the line of sight, not the view's vertical";
+  EXPECT_VEC3_NEAR(Posed(side_, {150, -60, 0}), pivot, 1e-3f);
+  EXPECT_EQ(UndoRequests(), 2);
+}
+
+// The scale handle scales the bone's pose about its pivot where scale may be
+// posed, and does nothing (no undo state either) where it may not.
+TEST_F(MotionTest, TheScaleHandleScalesThePoseWhereScaleMayBePosed) {
+  StartPosing();
+  main_->SetShowHandle(1);
+  main_->Service()->SetToolOption(4, HANDLE_SCALE);
+  Click(At(150, -60));
+  const FVECTOR3 pivot(150, -60, 0);
+  Drag(At(pivot), At(pivot + FVECTOR3(30, 0, 0)), 6);
+  OPoseTSQ side;
+  ASSERT_TRUE(PoseRecord(side_, side));
+  // 30 pixels to the right: e^0.3 on every axis.
+  EXPECT_VEC3_NEAR(side.scl, FVECTOR3(1.3498588f, 1.3498588f, 1.3498588f), 1e-4f);
+  EXPECT_VEC3_NEAR(Posed(side_, {150, -60, 0}), pivot, 1e-3f);
+  EXPECT_EQ(UndoRequests(), 1);
+
+  SetFlag(side_, OBase::usescl, false);
+  const FVECTOR3 before = side.scl;
+  Drag(At(pivot), At(pivot + FVECTOR3(30, 0, 0)), 6);
+  ASSERT_TRUE(PoseRecord(side_, side));
+  EXPECT_VEC3_NEAR(side.scl, before, 0.0f);
+  EXPECT_EQ(UndoRequests(), 1);
 }
 
 TEST_F(MotionTest, OnlyADragThatChangedThePoseAsksForUndo) {

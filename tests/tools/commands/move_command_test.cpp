@@ -7,6 +7,7 @@
 
 #include "rig/records.h"
 #include "tests/tools/commands/command_fixture.h"
+#include "tools/tool_service.h"
 
 namespace {
 
@@ -208,6 +209,33 @@ TEST_F(MoveTest, IkModeBendsTheRestSkeleton) {
   EXPECT_NEAR(Dot(v, along), 50.0f, 1e-2f);
   EXPECT_EQ(UndoRequests(), 1);
   EXPECT_EQ(main_->GetEditState()->poses.size(), 0u) << "the rest skeleton changed, not a pose";
+}
+
+// With a turning or scaling handle shown, the IK drag of a joint still
+// carries the tip with the mouse.
+TEST_F(MoveTest, IkModeBendsWhateverTheHandleType) {
+  for (int type : {HANDLE_ROTATE, HANDLE_SCALE}) {
+    SCOPED_TRACE(type);
+    TearDown();
+    SetUp();
+    StartMoving(quorvel::kFollowNone, /*ik=*/true);
+    main_->Service()->SetToolOption(4, type);
+    Drag(AtJoint(200, 0), AtJoint(120, 120), 10);
+    EXPECT_LT((Pivot(tip_) - FVECTOR3(120, 120, 0)).Length(), 5.0f);
+    EXPECT_EQ(UndoRequests(), 1);
+  }
+}
+
+// With IK on, the handle of a free joint moves the selection as it does
+// without IK, and the drag is one undo step.
+TEST_F(MoveTest, IkModeLeavesTheHandleItsOwnMove) {
+  StartMoving(quorvel::kFollowNone, /*ik=*/true);
+  main_->SetShowHandle(1);
+  Click(At(0, 0));  // the upper pivot: a root, free to move, the handle on it
+  ASSERT_TRUE(main_->Service()->GetHandleState().active);
+  Drag(At(0, 0), At(0, 40), 6);
+  EXPECT_VEC3_NEAR(Pivot(upper_), FVECTOR3(0, 40, 0), 1e-3f);
+  EXPECT_EQ(UndoRequests(), 1);
 }
 
 // Delete takes the selection whenever neither Ctrl nor Shift is held: Alt
