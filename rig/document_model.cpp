@@ -59,6 +59,10 @@ void MQEXPDOC::WriteSnapshot(quorvel::ChunkWriter& stream) const {
 
 bool MQEXPDOC::ReadSnapshot(quorvel::ChunkReader stream) {
   if (!quorvel::ReadSnapshot(stream, document_, slots_, state_)) return false;
+  // The masks picking uses came back; the switches the panels show follow.
+  SetBit(options_, kLockPivot, (state_.pick_masks & RigEditState::kPickMaskPivot) != 0);
+  SetBit(options_, kLockRoll, (state_.pick_masks & RigEditState::kPickMaskRoll) != 0);
+  SetBit(options_, kLockBody, (state_.pick_masks & RigEditState::kPickMaskBody) != 0);
   // A snapshot comes back with host undo and redo, which may have restored
   // objects and their records as well.
   ForgetPoseCache();

@@ -254,6 +254,24 @@ TEST_F(DocumentModelTest, SnapshotRoundTripRefreshesAndEvaluates) {
   EXPECT_EQ(Evaluations().calls, 1);
 }
 
+// Undo and redo bring the pick masks back; the switches the panels show
+// come back with them, so that the panels show what picking uses.
+TEST_F(DocumentModelTest, ASnapshotBringsTheMaskSwitchesBackWithTheMasks) {
+  model_.SetLockPivot(true);
+  model_.SetLockBody(true);
+  ChunkWriter writer;
+  model_.WriteSnapshot(writer);
+  model_.SetLockPivot(false);
+  model_.SetLockBody(false);
+  model_.SetLockRoll(true);
+
+  ASSERT_TRUE(model_.ReadSnapshot(ChunkReader(writer.data())));
+  EXPECT_EQ(model_.EditState().pick_masks, RigEditState::kPickMaskPivot | RigEditState::kPickMaskBody);
+  EXPECT_TRUE(model_.IsLockPivot());
+  EXPECT_FALSE(model_.IsLockRoll());
+  EXPECT_TRUE(model_.IsLockBody());
+}
+
 TEST_F(DocumentModelTest, UpdatePoseMatricesRunsTheEvaluatorOnThisModel) {
   model_.EditState().current_pose_id = 4;
   model_.UpdatePoseMatrices();
