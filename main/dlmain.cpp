@@ -278,6 +278,8 @@ void DLMAIN::OnNewDocument(MQDocument document, const char* /*filename*/, NEW_DO
     ReplaceProcessor();
   }
   ApplyActivation();
+  // Panels that stayed open show this document, not the one before.
+  RefreshPanels();
 }
 
 void DLMAIN::OnEndDocument(MQDocument document) {
@@ -807,13 +809,14 @@ quorvel::RigEditState* DLMAIN::GetEditState() const {
 }
 
 MQObject DLMAIN::GetCurrentObject() const {
-  if (doc == nullptr) return nullptr;
+  // An ended document is asked nothing.
+  if (doc == nullptr || doc_closed != 0) return nullptr;
   const int index = HostApi().MQDoc_GetCurrentObjectIndex(doc);
   return index >= 0 ? HostApi().MQDoc_GetObject(doc, index) : nullptr;
 }
 
 MQMaterial DLMAIN::GetCurrentMaterial() const {
-  if (doc == nullptr) return nullptr;
+  if (doc == nullptr || doc_closed != 0) return nullptr;
   const int index = HostApi().MQDoc_GetCurrentMaterialIndex(doc);
   return index >= 0 ? HostApi().MQDoc_GetMaterial(doc, index) : nullptr;
 }

@@ -399,6 +399,52 @@ TEST_F(PanelTest, TheMovePanelWritesTheToolOptionsAndIkBringsTheFollowDownToLoca
   EXPECT_TRUE(Checked(move, IDC_MOVE_MASK_PIVOT));
 }
 
+// Counts the main object's questions about one document while it is ended.
+namespace ended_document {
+MQDocument g_watched = nullptr;
+int g_questions = 0;
+int(MQAPICALL* g_current_index)(MQDocument) = nullptr;
+int MQAPICALL CurrentIndex(MQDocument doc) {
+  if (doc == g_watched) ++g_questions;
+  return g_current_index(doc);
+}
+}  // namespace ended_document
+
+// A document opened while the move panel stays up: the panel shows the new
+// document's masks, and a click on it writes nothing of the old one's. While
+// no document is open the panels show their empty state and ask nothing
+// about the ended document.
+TEST_F(PanelTest, PanelsShowTheDocumentThatIsOpenAndNothingOfAnEndedOne) {
+  Start(MODE_MOVE);
+  HWND move = Panel(PANEL_CMDMOVE);
+  ClickItem(move, IDC_MOVE_MASK_PIVOT);
+  ASSERT_TRUE(Checked(move, IDC_MOVE_MASK_PIVOT));
+
+  namespace ed = ended_document;
+  ed::g_watched = doc_;
+  ed::g_questions = 0;
+  ed::g_current_index = HostApi().MQDoc_GetCurrentObjectIndex;
+  HostApi().MQDoc_GetCurrentObjectIndex = &ed::CurrentIndex;
+  ASSERT_EQ(mqhost::SendEndDocument(host_, document_, plugin_), TRUE);
+  for (PANEL_ID id : {PANEL_CMDMOVE, PANEL_POSELIST, PANEL_POSEOBJ, PANEL_OBJMORPH, PANEL_WEITPEN}) {
+    win32_->RefreshPanel(id);
+  }
+  HostApi().MQDoc_GetCurrentObjectIndex = ed::g_current_index;
+  EXPECT_EQ(ed::g_questions, 0) << "the ended document was asked for its current object";
+  EXPECT_FALSE(Checked(move, IDC_MOVE_MASK_PIVOT)) << "no document, no masks";
+
+  // The next document opens while the command and the move panel stay.
+  mqhost::Document* next = host_.NewDocument();
+  ASSERT_EQ(mqhost::SendNewDocument(host_, next, "next.mqd", plugin_), TRUE);
+  EXPECT_FALSE(Checked(move, IDC_MOVE_MASK_PIVOT));
+  ClickItem(move, IDC_MOVE_IK);
+  EXPECT_EQ(State().pick_masks, 0u) << "the old document's masks were not written into this one";
+  EXPECT_FALSE(Service().GetModelOption(MQEXPDOC::kLockPivot));
+  ClickItem(move, IDC_MOVE_IK);
+  ASSERT_EQ(mqhost::SendEndDocument(host_, next, plugin_), TRUE);
+  host_.CloseDocument(next);
+}
+
 TEST_F(PanelTest, TheMakeAndPoseToolPanelsWriteTheirOptions) {
   Start(MODE_MAKE);
   ClickItem(Panel(PANEL_CMDMAKE), IDC_MAKE_SIBLING);

@@ -24,7 +24,9 @@ DLGWINPOS* DLP_PANEL::Winpos() const {
 }
 
 void DLP_PANEL::Refresh() {
-  if (hwnd_ != nullptr && Ready()) OnRefresh();
+  // With the document ended the panels show their empty state: the service
+  // answers with no model, no edit state and no current object.
+  if (hwnd_ != nullptr && service_ != nullptr) OnRefresh();
 }
 
 LRESULT DLP_PANEL::PanelProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {

@@ -48,7 +48,13 @@ void DLP_WEITPEN::OnRefresh() {
   // Nothing is shown before the panel first appears.
   if (shown_once_ == 0) return;
   const quorvel::RigEditState* state = service_->GetEditState();
-  if (state == nullptr) return;
+  if (state == nullptr) {
+    // No document: no palette to show or edit.
+    list_.Rebuild();
+    palettes_.Enable(false);
+    list_.Enable(false);
+    return;
+  }
   pens_.Set(quorvel::PenIndex(*state));
   if (const quorvel::WeightPen* pen = quorvel::CurrentPen(*state)) {
     size_.Set(PenValueShown(pen->size));
