@@ -360,6 +360,26 @@ TEST_F(WeightPanelTest, PenSizeAndDepthAreKeptInRangeAndStoredAsFloats) {
   EXPECT_EQ(TextOf(PenEdit(IDC_WEIGHTPEN_SIZE)), L"1");
 }
 
+// A value typed, a click inside the same edit, then Tab: what the edit shows
+// is what the pen holds, also after switching pens and back.
+TEST_F(WeightPanelTest, AValueTypedThenClickedIntoIsStoredWhenTheEditIsLeft) {
+  StartArm();
+  HWND size = PenEdit(IDC_WEIGHTPEN_SIZE);
+  ASSERT_EQ(TextOf(size), L"10");
+  SetFocus(size);
+  SendMessageW(size, EM_SETSEL, 0, -1);
+  TypeText(size, L"150");
+  MouseDown(size, 10, 5);
+  MouseUp(size, 12, 6);
+  PressKey(size, VK_TAB);
+  SetFocus(GetDlgItem(pen_, IDC_WEIGHTPEN_PEN1));  // the focus leaves, as Tab takes it on
+  EXPECT_EQ(TextOf(size), L"100");
+  EXPECT_EQ(Pen(0).size, 100.0f) << "the value shown is the value held";
+  ClickItem(pen_, IDC_WEIGHTPEN_PEN1);
+  ClickItem(pen_, IDC_WEIGHTPEN_PEN0);
+  EXPECT_EQ(TextOf(size), L"100");
+}
+
 TEST_F(WeightPanelTest, AnotherPaletteChangesListAndSwatchWithoutRedrawingAnotherPenRedraws) {
   StartArm();
   ShowPalette({{shoulder_, 0.5f}, {elbow_, 0.3f}, {wrist_, 0.2f}});

@@ -100,9 +100,12 @@ NUMERIC_EDIT_LOGIC::Reaction NUMERIC_EDIT_LOGIC::MouseMove(int x, int y) {
 NUMERIC_EDIT_LOGIC::Reaction NUMERIC_EDIT_LOGIC::LeftButtonUp() {
   Reaction r;
   if (!tracking_) return r;
+  const bool dragged = dragging_;
   tracking_ = dragging_ = false;
   model_.EndDrag();
-  Notify(r);
+  // Only a drag commits here. A click leaves a typed value waiting for Enter,
+  // Tab or the focus to leave, which parse the text first.
+  if (dragged) Notify(r);
   return r;
 }
 

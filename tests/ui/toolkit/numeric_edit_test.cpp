@@ -143,6 +143,22 @@ TEST_F(NumericEditTest, TypingLettersEnterAndUnchangedValues) {
   EXPECT_EQ(model_.Get(), 251);
 }
 
+// A click inside the edit while a typed value waits (no drag) leaves it
+// waiting: leaving the edit then stores what it shows.
+TEST_F(NumericEditTest, AClickInsideTheEditKeepsATypedValuePending) {
+  edit_.FocusGained();
+  edit_.Character('7', "7");
+  edit_.Character('5', "75");
+  edit_.LeftButtonDown(20, 10);
+  edit_.MouseMove(22, 11);
+  EXPECT_FALSE(edit_.LeftButtonUp().notify) << "a click is no commit";
+  EXPECT_TRUE(edit_.pending());
+  const NUMERIC_EDIT_LOGIC::Reaction r = edit_.FocusLost("75");
+  EXPECT_TRUE(r.notify);
+  EXPECT_EQ(model_.Get(), 75);
+  EXPECT_EQ(edit_.ValueText(), "75");
+}
+
 TEST_F(NumericEditTest, TheSpinControlStepsAndNotifies) {
   model_.SetStep(10);
   NUMERIC_EDIT_LOGIC::Reaction r = edit_.Spin(2);
