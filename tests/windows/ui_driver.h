@@ -24,6 +24,18 @@ inline void PressKey(HWND window, int vk) {
   SendMessageW(window, WM_KEYUP, static_cast<WPARAM>(vk), 0xC0000001);
 }
 
+// Enter as a message loop that hands keys to the dialog manager delivers it
+// (the interactive host's loop does): IsDialogMessage with the key down.
+inline bool EnterThroughDialogManager(HWND dialog, HWND focus) {
+  SetFocus(focus);
+  MSG msg{};
+  msg.hwnd = focus;
+  msg.message = WM_KEYDOWN;
+  msg.wParam = VK_RETURN;
+  msg.lParam = 1;
+  return IsDialogMessageW(dialog, &msg) != FALSE;
+}
+
 inline LPARAM At(int x, int y) { return MAKELPARAM(x, y); }
 inline void MouseDown(HWND window, int x, int y) { SendMessageW(window, WM_LBUTTONDOWN, MK_LBUTTON, At(x, y)); }
 inline void MouseMove(HWND window, int x, int y) { SendMessageW(window, WM_MOUSEMOVE, MK_LBUTTON, At(x, y)); }

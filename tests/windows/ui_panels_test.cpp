@@ -517,6 +517,66 @@ TEST_F(PanelTest, TheAlignmentDialogSwitchesItsSourceAndAlignsOnOk) {
   EXPECT_EQ(UndoRequests(), 1);
 }
 
+// A value typed into the dialog and Enter, as the dialog manager passes it:
+// the pivots are aligned at the typed value, not at what the dialog opened
+// with.
+TEST_F(PanelTest, EnterInTheAlignmentDialogAlignsAtTheTypedValue) {
+  MQObject upper = AddObject("upper", 0, {0, 0, 0});
+  MQObject lower = AddObject("lower", 1, {100, 20, 0});
+  AddObject("tip", 2, {100, 0, 0});
+  Start(MODE_MOVE);
+  SetFlag(upper, OBase::OB_SEL_PIVOT, true);
+  SetFlag(lower, OBase::OB_SEL_PIVOT, true);
+  bool entered = false;
+  WhileModal act([&] {
+    HWND dialog = FindThreadDialog(Wide("整列"));
+    if (dialog == nullptr) return;
+    ClickItem(dialog, IDC_ALIGN_Y);
+    HWND y = FindWindowExW(GetDlgItem(dialog, IDC_ALIGN_POSY), nullptr, L"Edit", nullptr);
+    if (y == nullptr) y = GetDlgItem(dialog, IDC_ALIGN_POSY);
+    SetFocus(y);
+    SendMessageW(y, EM_SETSEL, 0, -1);
+    TypeText(y, L"42");
+    entered = EnterThroughDialogManager(dialog, y);
+  });
+  Command(PANEL_CMDMOVE, ID_MOVE_ALIGN);
+  ASSERT_TRUE(entered);
+  EXPECT_FLOAT_EQ(main_->GetAlignParam().position.y, 42.0f);
+  EXPECT_NEAR(Pivot(upper).y, 42.0f, 1e-4f);
+  EXPECT_NEAR(Pivot(lower).y, 42.0f, 1e-4f);
+  EXPECT_EQ(UndoRequests(), 1);
+}
+
+// The pivots are all the dialog aligns: with their box unticked OK is grey
+// and does nothing; ticked again it aligns.
+TEST_F(PanelTest, TheAlignmentDialogOffersOkOnlyWhilePivotsAreToBeAligned) {
+  MQObject upper = AddObject("upper", 0, {0, 0, 0});
+  AddObject("lower", 1, {100, 20, 0});
+  Start(MODE_MOVE);
+  SetFlag(upper, OBase::OB_SEL_PIVOT, true);
+  struct Seen {
+    bool enabled_at_first = false, enabled_unticked = true, open_after_ok = false, enabled_ticked = false;
+  } seen;
+  WhileModal act([&] {
+    HWND dialog = FindThreadDialog(Wide("整列"));
+    if (dialog == nullptr) return;
+    seen.enabled_at_first = Enabled(dialog, IDOK);
+    ClickItem(dialog, IDC_ALIGN_PIVOT);
+    seen.enabled_unticked = Enabled(dialog, IDOK);
+    SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    seen.open_after_ok = IsWindow(dialog) && IsWindowVisible(dialog);
+    ClickItem(dialog, IDC_ALIGN_PIVOT);
+    seen.enabled_ticked = Enabled(dialog, IDOK);
+    ClickItem(dialog, IDCANCEL);
+  });
+  Command(PANEL_CMDMOVE, ID_MOVE_ALIGN);
+  EXPECT_TRUE(seen.enabled_at_first);
+  EXPECT_FALSE(seen.enabled_unticked);
+  EXPECT_TRUE(seen.open_after_ok) << "OK with nothing to align does not close the dialog";
+  EXPECT_TRUE(seen.enabled_ticked);
+  EXPECT_EQ(UndoRequests(), 0);
+}
+
 TEST_F(PanelTest, APanelStoredOffTheScreenComesBackInsideTheDesktop) {
   // Stored after the preferences were read, before the panel was first shown.
   ASSERT_EQ(mqhost::SendInitialize(host_, plugin_), TRUE);

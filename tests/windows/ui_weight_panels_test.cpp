@@ -380,6 +380,20 @@ TEST_F(WeightPanelTest, AValueTypedThenClickedIntoIsStoredWhenTheEditIsLeft) {
   EXPECT_EQ(TextOf(size), L"100");
 }
 
+// Enter through the dialog manager, as the interactive host's loop passes
+// keys on, commits the edit it is typed in.
+TEST_F(WeightPanelTest, EnterThroughTheDialogManagerCommitsTheEdit) {
+  StartArm();
+  HWND size = PenEdit(IDC_WEIGHTPEN_SIZE);
+  SetFocus(size);
+  SendMessageW(size, EM_SETSEL, 0, -1);
+  TypeText(size, L"150");
+  ASSERT_TRUE(EnterThroughDialogManager(pen_, size));
+  EXPECT_EQ(Pen(0).size, 100.0f);
+  EXPECT_EQ(TextOf(size), L"100");
+  EXPECT_EQ(GetFocus(), size) << "Enter leaves the focus where it is";
+}
+
 TEST_F(WeightPanelTest, AnotherPaletteChangesListAndSwatchWithoutRedrawingAnotherPenRedraws) {
   StartArm();
   ShowPalette({{shoulder_, 0.5f}, {elbow_, 0.3f}, {wrist_, 0.2f}});

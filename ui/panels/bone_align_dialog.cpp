@@ -28,6 +28,12 @@ void DLP_BONEALIGN::OnInit(HWND hwnd) {
     bone_.Select(state != nullptr ? state->current_bone : -1);
   }
   EnableSources();
+  EnableOk();
+}
+
+void DLP_BONEALIGN::EnableOk() {
+  // The pivots are all the dialog aligns: without them OK would do nothing.
+  EnableWindow(GetDlgItem(hwnd_, IDOK), pivots_.Get() ? TRUE : FALSE);
 }
 
 void DLP_BONEALIGN::EnableSources() {
@@ -46,7 +52,11 @@ void DLP_BONEALIGN::OnCommand(int id, int code) {
       param_.flags = from_bone_.Get() ? (param_.flags | kAlignFromBone) : (param_.flags & ~kAlignFromBone);
       EnableSources();
       return;
+    case IDC_ALIGN_PIVOT:
+      if (code == BN_CLICKED) EnableOk();
+      return;
     case IDOK:
+      if (!pivots_.Get()) return;
       param_.bone = bone_.SelectedId();
       param_.position = position_.GetVector();
       param_.axis = axis_.Get();

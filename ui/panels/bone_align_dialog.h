@@ -19,6 +19,8 @@ class DLP_BONEALIGN : public DLP_MODAL {
  private:
   // "ボーンを参照": the bone list or the position edits, never both.
   void EnableSources();
+  // OK only while the pivots are to be aligned.
+  void EnableOk();
   BONEALIGN_PARAM& param_;
   UDLGRADIO axis_;
   UDLGCHECK pivots_, from_bone_;

@@ -196,9 +196,6 @@ void DLP_OBJPROP::OnCommand(int id, int code) {
       return;
     case IDOK:
       if (!has_record_) return;
-      // Enter closes the dialog before a number being typed is committed;
-      // taking the focus away commits it.
-      SetFocus(GetDlgItem(hwnd_, IDOK));
       WriteRecord();
       EndDialog(hwnd_, 1);
       return;

@@ -3,6 +3,22 @@
 #include "main/idlmain.h"
 #include "ui/toolkit/window_position.h"
 
+namespace {
+
+// Enter typed into an edit of `dialog`: a host message loop that hands keys to
+// the dialog manager turns Enter into the dialog's IDOK command, and the edit
+// never sees it. The edit that has the focus gets its Enter all the same, and
+// commits what it shows.
+void CommitFocusedEdit(HWND dialog) {
+  HWND focus = GetFocus();
+  if (focus == nullptr || !IsChild(dialog, focus)) return;
+  wchar_t kind[16] = {};
+  GetClassNameW(focus, kind, 16);
+  if (lstrcmpiW(kind, L"Edit") == 0) SendMessageW(focus, WM_CHAR, VK_RETURN, 0);
+}
+
+}  // namespace
+
 bool DLP_PANEL::Create(IDLMAIN* service, HINSTANCE instance, HWND owner) {
   service_ = service;
   shown_once_ = 0;
@@ -59,6 +75,11 @@ LRESULT DLP_PANEL::PanelProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lpar
       if (HostWindow() != nullptr) SetFocus(HostWindow());
       return 0;
     case WM_COMMAND:
+      // A panel has no OK: IDOK is Enter as the dialog manager passes it on.
+      if (LOWORD(wparam) == IDOK) {
+        CommitFocusedEdit(hwnd);
+        return TRUE;
+      }
       if (Ready()) OnCommand(LOWORD(wparam), HIWORD(wparam));
       return TRUE;
     default:
@@ -97,6 +118,8 @@ LRESULT DLP_MODAL::PanelProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lpar
       if (LOWORD(wparam) == IDCANCEL) {
         EndDialog(hwnd, 0);
       } else {
+        // OK by Enter reads what the edit being typed in shows.
+        if (LOWORD(wparam) == IDOK) CommitFocusedEdit(hwnd);
         OnCommand(LOWORD(wparam), HIWORD(wparam));
       }
       return TRUE;
