@@ -578,6 +578,25 @@ TEST_F(WeightPanelTest, TheWeightPropertyDialogWritesFlagAndColourOnlyOnOk) {
   }
 }
 
+// A colour set in the dialog shows at once: in the row's swatch, in the
+// panel's swatch of the palette and, redrawn, in the view.
+TEST_F(WeightPanelTest, ANewBoneColourShowsAtOnceInTheRowThePanelAndTheView) {
+  StartArm();
+  MQObject shoulder = Object(IndexNamed("shoulder"));
+  ASSERT_TRUE(quorvel::SetWeightColour(shoulder, Slots(), UCOLOR(200, 100, 50)));
+  ShowPalette({{shoulder_, 1.0f}});
+  HWND row = Rows()[0];
+  ASSERT_EQ(Centre(GetDlgItem(row, IDC_PALROW_COLOR)), RGB(200, 100, 50));
+  const int redraws = host_.redraw_requests();
+  ASSERT_TRUE(OnPropertyDialog(row, [&](HWND dialog) {
+    ChooseColour(GetDlgItem(dialog, IDC_WEIGHTPROP_COLOR), 10, 20, 30);
+    ClickItem(dialog, IDOK);
+  }));
+  EXPECT_EQ(Centre(GetDlgItem(row, IDC_PALROW_COLOR)), RGB(10, 20, 30));
+  EXPECT_EQ(Centre(GetDlgItem(pen_, IDC_WEIGHTPEN_PALCOLOR)), RGB(10, 20, 30));
+  EXPECT_GT(host_.redraw_requests(), redraws) << "the view is drawn anew";
+}
+
 // ------------------------------------------------------------------ pictures
 
 TEST_F(WeightPanelTest, PicturesOfTheWeightPanels) {

@@ -107,7 +107,17 @@ void DLP_WEITPALONE::OpenProperties() {
   const quorvel::VWeight palette = quorvel::CurrentPalette(*service_->GetEditState());
   if (entry_ < 0 || entry_ >= quorvel::Count(palette)) return;
   DLP_OBJWEIGHTPROP dialog;
-  if (dialog.Run(service_, instance_, GetAncestor(hwnd_, GA_ROOT), palette.entries[entry_].bone)) Repaint();
+  if (!dialog.Run(service_, instance_, GetAncestor(hwnd_, GA_ROOT), palette.entries[entry_].bone) || !Ready()) {
+    return;
+  }
+  // The bone's colour may have changed: the palette's colour follows, and
+  // the rows, the panel's swatch and the view show it at once.
+  quorvel::RigEditState& state = *service_->GetEditState();
+  quorvel::VWeight current = quorvel::CurrentPalette(state);
+  quorvel::UpdateColour(current, service_->GetDocument(), service_->GetSlots());
+  quorvel::StorePalette(state, current);
+  list_.panel().Refresh();
+  service_->Redraw();
 }
 
 LRESULT DLP_WEITPALONE::PanelProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
