@@ -7,8 +7,10 @@ and pressing buttons and keys as a person would:
   takes the Quorvel command from the Command menu, clicks "作成" and makes a
   three-bone chain by four clicks along the arm, switches to "ウェイト",
   Alt-clicks the elbow bone and paints a stroke over the forearm, switches to
-  "ポーズ" and drags the chain's tip to bend the arm, undoes once and redoes,
-  and saves with the File menu.
+  "ポーズ" and drags the chain's tip to bend the arm, undoes once and redoes;
+  in a second pose turns the arm with the rotate handle and types the
+  elbow's Z rotation into the pose panel, committed with Enter; and saves
+  with the File menu.
 Screenshots are taken along the way (ImageMagick's import) and pixels checked
 where the model must have moved; then a fresh headless host opens the saved
 file and checks the bones, weights and pose (saved_session_check.exe).
@@ -26,8 +28,10 @@ import tempfile
 import time
 
 BIN, EXAMPLES, WINE_RUN, OUT = (os.path.abspath(a) for a in sys.argv[1:5])
-# The command panel's mode buttons.
-MAKE, POSE, WEIGHT = 1047, 1011, 1012
+# The command panel's mode buttons and its display menu; the move panel's
+# rotate handle; the pose list's new pose; the pose panel's Z rotation.
+MAKE, POSE, WEIGHT, MOVE, DISPLAY = 1047, 1011, 1012, 1003, 1041
+MOVE_ROTATE, POSELIST_NEW, POSEOBJ_ROTZ = 1011, 1121, 1109
 ENV = dict(os.environ, LANG="ja_JP.UTF-8", LC_ALL="ja_JP.UTF-8")
 FAILURES = []
 
@@ -194,6 +198,40 @@ def main():
         keys("ctrl+y")
         redone = screenshot("gui-7-redone")
         check(not background(pixel(redone, *above_hand)), "redo turns it again")
+
+        # A second pose, turned with the rotate handle: the move panel's
+        # handle type 回転, the handle shown from the 表示 menu (its fourth
+        # item), a new pose, the root's pivot clicked (the handle stands on
+        # it) and its centre dragged 60 pixels right: half a degree a pixel
+        # about the line of sight turns the root 30 degrees. The saved
+        # document is checked for it below.
+        click_at(*centre(probe("Quorvelコマンド", MOVE)))
+        click_at(*centre(probe("移動", MOVE_ROTATE)))
+        click_at(*centre(probe("Quorvelコマンド", DISPLAY)))
+        keys("Down", "Down", "Down", "Down", "Return")
+        click_at(*centre(probe("Quorvelコマンド", POSE)))
+        click_at(*centre(probe("ポーズリスト", POSELIST_NEW)))
+        click_at(*view.at(0, 0))
+        root = view.at(0, 0)
+        drag(root, (root[0] + 60, root[1]), steps=12)
+        screenshot("gui-8-handle-turned")
+
+        # The elbow's body clicked (it turned with the root) and its Z
+        # rotation typed into the pose panel, committed with Enter.
+        elbow = (90 * math.cos(math.radians(30)), 90 * math.sin(math.radians(30)))
+        click_at(*view.at(*elbow))
+        rot_z = probe("ポーズ", POSEOBJ_ROTZ)
+        check(rot_z is not None, "the pose panel shows the current bone's rotation")
+        if rot_z is not None:
+            click_at(*centre(rot_z))
+            keys("End", "shift+Home")
+            xdotool("type", "--delay", "50", "--", "-15")
+            keys("Return")
+            time.sleep(0.5)
+        screenshot("gui-9-typed")
+        # The keyboard back to the main window: a click on empty space in
+        # the view, inside the handle's rings and clear of its axes.
+        click_at(*view.at(-40, -40))
 
         # Saved with the File menu: File, Save.
         keys("alt+f", "s")

@@ -1,7 +1,8 @@
 // The second half of the interactive session test (gui_e2e.py): a fresh
 // headless host with a freshly loaded module opens the file the person saved
 // in the window and finds the chain of bones made by clicks, the weights
-// painted with the wrist bone and the pose dragged into the arm. Run only by
+// painted with the wrist bone, the pose dragged into the arm and the second
+// pose turned with the rotate handle and the pose panel. Run only by
 // that script, which names the file in QUORVEL_SAVED_GUI_DOCUMENT.
 #include <gtest/gtest.h>
 
@@ -97,6 +98,24 @@ TEST(SavedGuiSession, DISABLED_TheArmIsRiggedWeightedAndPosed) {
     }
   }
   EXPECT_GT(turned, 0.2f) << "the drag bent the arm by more than about 11 degrees";
+
+  // The second pose: the rotate handle's centre dragged 60 pixels turned the
+  // root 30 degrees about the line of sight (Z), and the elbow's Z rotation
+  // was typed as -15 and committed with Enter.
+  const struct {
+    int object;
+    float degrees;
+    const char* how;
+  } second[] = {{0, 30.0f, "the rotate handle"}, {1, -15.0f, "the value typed into the pose panel"}};
+  for (const auto& c : second) {
+    SCOPED_TRACE(c.how);
+    quorvel::OPoseTSQ tsq;
+    ASSERT_TRUE(quorvel::GetPoseTSQ(ToHandle(document->ObjectAt(c.object)), slots, 1, tsq));
+    EXPECT_NEAR(tsq.rot.x, 0.0f, 1e-3f);
+    EXPECT_NEAR(tsq.rot.y, 0.0f, 1e-3f);
+    const float degrees = 2.0f * std::atan2(tsq.rot.z, tsq.rot.w) * 57.29578f;
+    EXPECT_NEAR(degrees, c.degrees, 0.5f);
+  }
 
   mqhost::SendEndDocument(host, document, plugin);
   mqhost::SendExit(host, plugin);
