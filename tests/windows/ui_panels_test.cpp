@@ -471,13 +471,24 @@ TEST_F(PanelTest, TheAlignmentWithoutASelectionSaysSoAndChangesNothing) {
   EXPECT_EQ(host_.undo_state_count(), undo);
 }
 
-TEST_F(PanelTest, TheAlignmentDialogSwitchesItsSourceAndAlignsOnOk) {
-  MQObject upper = AddObject("upper", 0, {0, 0, 0});
-  MQObject lower = AddObject("lower", 1, {100, 20, 0});
-  AddObject("tip", 2, {100, 0, 0});
-  Start(MODE_MOVE);
-  SetFlag(upper, OBase::OB_SEL_PIVOT, true);
-  SetFlag(lower, OBase::OB_SEL_PIVOT, true);
+// Two bones, upper (0, 0) and lower (100, 20), with both pivots selected, in
+// move mode: what the alignment dialog works on.
+class AlignTest : public PanelTest {
+ protected:
+  void StartWithTwoPivotsSelected() {
+    upper_ = AddObject("upper", 0, {0, 0, 0});
+    lower_ = AddObject("lower", 1, {100, 20, 0});
+    AddObject("tip", 2, {100, 0, 0});
+    Start(MODE_MOVE);
+    SetFlag(upper_, OBase::OB_SEL_PIVOT, true);
+    SetFlag(lower_, OBase::OB_SEL_PIVOT, true);
+  }
+  MQObject upper_ = nullptr, lower_ = nullptr;
+};
+
+TEST_F(AlignTest, TheAlignmentDialogSwitchesItsSourceAndAlignsOnOk) {
+  StartWithTwoPivotsSelected();
+  MQObject upper = upper_, lower = lower_;
   SetFlag(lower, OBase::OB_SEL_BODY, true);
   struct Seen {
     bool shown = false;
@@ -520,13 +531,9 @@ TEST_F(PanelTest, TheAlignmentDialogSwitchesItsSourceAndAlignsOnOk) {
 // A value typed into the dialog and Enter, as the dialog manager passes it:
 // the pivots are aligned at the typed value, not at what the dialog opened
 // with.
-TEST_F(PanelTest, EnterInTheAlignmentDialogAlignsAtTheTypedValue) {
-  MQObject upper = AddObject("upper", 0, {0, 0, 0});
-  MQObject lower = AddObject("lower", 1, {100, 20, 0});
-  AddObject("tip", 2, {100, 0, 0});
-  Start(MODE_MOVE);
-  SetFlag(upper, OBase::OB_SEL_PIVOT, true);
-  SetFlag(lower, OBase::OB_SEL_PIVOT, true);
+TEST_F(AlignTest, EnterInTheAlignmentDialogAlignsAtTheTypedValue) {
+  StartWithTwoPivotsSelected();
+  MQObject upper = upper_, lower = lower_;
   bool entered = false;
   WhileModal act([&] {
     HWND dialog = FindThreadDialog(Wide("整列"));
@@ -549,11 +556,8 @@ TEST_F(PanelTest, EnterInTheAlignmentDialogAlignsAtTheTypedValue) {
 
 // The pivots are all the dialog aligns: with their box unticked OK is grey
 // and does nothing; ticked again it aligns.
-TEST_F(PanelTest, TheAlignmentDialogOffersOkOnlyWhilePivotsAreToBeAligned) {
-  MQObject upper = AddObject("upper", 0, {0, 0, 0});
-  AddObject("lower", 1, {100, 20, 0});
-  Start(MODE_MOVE);
-  SetFlag(upper, OBase::OB_SEL_PIVOT, true);
+TEST_F(AlignTest, TheAlignmentDialogOffersOkOnlyWhilePivotsAreToBeAligned) {
+  StartWithTwoPivotsSelected();
   struct Seen {
     bool enabled_at_first = false, enabled_unticked = true, open_after_ok = false, enabled_ticked = false;
   } seen;
