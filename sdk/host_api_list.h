@@ -10,7 +10,9 @@
 //
 // Ownership: nothing returned here is owned by the plug-in, except objects
 // made by MQ_CreateObject until MQDoc_AddObject / MQDoc_InsertObject takes
-// them (or MQObj_Delete destroys them). Buffers are always the caller's.
+// them (or MQObj_Delete destroys them), and materials made by
+// MQ_CreateMaterial until MQDoc_AddMaterial takes them (or MQMat_Delete
+// destroys them). Buffers are always the caller's.
 #include "sdk/mq_types.h"
 
 #define MQ_HOST_API_LIST(X)                                                                   \
@@ -20,6 +22,7 @@
   X(BOOL, MQ_SendMessage, (int message_type, HOST_REQUEST_INFO* info))                        \
   X(void, MQ_StationCallback, (MQStationCallbackProc proc, void* option))                     \
   X(MQObject, MQ_CreateObject, (void))                                                        \
+  X(MQMaterial, MQ_CreateMaterial, (void))                                                    \
   /* document */                                                                              \
   X(int, MQDoc_GetObjectCount, (MQDocument doc))                                              \
   X(MQObject, MQDoc_GetObject, (MQDocument doc, int index))                                   \
@@ -35,6 +38,7 @@
   X(void, MQDoc_SetCurrentMaterialIndex, (MQDocument doc, int index))                         \
   X(int, MQDoc_GetMaterialCount, (MQDocument doc))                                            \
   X(MQMaterial, MQDoc_GetMaterial, (MQDocument doc, int index))                               \
+  X(int, MQDoc_AddMaterial, (MQDocument doc, MQMaterial mat))                                 \
   X(int, MQDoc_AddObject, (MQDocument doc, MQObject obj))                                     \
   X(int, MQDoc_InsertObject, (MQDocument doc, MQObject obj, MQObject after))                  \
   X(void, MQDoc_DeleteObject, (MQDocument doc, int index))                                    \
@@ -43,9 +47,11 @@
   X(int, MQDoc_CreateUserData, (MQDocument doc, MQUserDataInfo* info))                        \
   /* object */                                                                                \
   X(void, MQObj_GetName, (MQObject obj, char* buffer, int size))                              \
+  X(void, MQObj_SetName, (MQObject obj, const char* name))                                    \
   X(uint32_t, MQObj_GetVisible, (MQObject obj))                                               \
   X(void, MQObj_SetVisible, (MQObject obj, uint32_t visible))                                 \
   X(int, MQObj_GetVertexCount, (MQObject obj))                                                \
+  X(void, MQObj_GetVertexArray, (MQObject obj, MQPoint* points))                              \
   X(void, MQObj_GetVertex, (MQObject obj, int vertex, MQPoint* point))                        \
   X(void, MQObj_SetVertex, (MQObject obj, int vertex, const MQPoint* point))                  \
   X(int, MQObj_AddVertex, (MQObject obj, const MQPoint* point))                               \
@@ -87,7 +93,10 @@
   X(void, MQObj_Delete, (MQObject obj))                                                       \
   /* material */                                                                              \
   X(void, MQMat_SetName, (MQMaterial mat, const char* name))                                  \
+  X(void, MQMat_GetName, (MQMaterial mat, char* buffer, int size))                            \
+  X(void, MQMat_GetColor, (MQMaterial mat, MQColor* color))                                   \
   X(void, MQMat_SetColor, (MQMaterial mat, const MQColor* color))                             \
+  X(float, MQMat_GetDiffuse, (MQMaterial mat))                                                \
   X(void, MQMat_SetDiffuse, (MQMaterial mat, float value))                                    \
   X(void, MQMat_SetAmbient, (MQMaterial mat, float value))                                    \
   X(void, MQMat_SetEmission, (MQMaterial mat, float value))                                   \
@@ -97,6 +106,8 @@
   X(void, MQMat_SetAlpha, (MQMaterial mat, float value))                                      \
   X(int, MQMat_GetIntValue, (MQMaterial mat, int type_id))                                    \
   X(void, MQMat_SetIntValue, (MQMaterial mat, int type_id, int value))                        \
+  X(void, MQMat_GetTextureName, (MQMaterial mat, char* buffer, int size))                     \
+  X(void, MQMat_SetTextureName, (MQMaterial mat, const char* name))                           \
   X(void, MQMat_Delete, (MQMaterial mat))                                                     \
   /* scene */                                                                                 \
   X(void, MQScene_GetViewMatrix, (MQScene scene, float* matrix))                              \

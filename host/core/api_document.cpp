@@ -34,6 +34,10 @@ void MQAPICALL MQ_StationCallback(MQStationCallbackProc proc, void* option) {
 
 MQObject MQAPICALL MQ_CreateObject(void) { return ToHandle(Host::Instance().CreateFreeObject()); }
 
+MQMaterial MQAPICALL MQ_CreateMaterial(void) {
+  return ToHandle(Host::Instance().CreateFreeMaterial());
+}
+
 int MQAPICALL MQDoc_GetObjectCount(MQDocument doc) {
   Document* d = Doc(doc);
   return d != nullptr ? d->ObjectCount() : 0;
@@ -102,6 +106,16 @@ int MQAPICALL MQDoc_GetMaterialCount(MQDocument doc) {
 MQMaterial MQAPICALL MQDoc_GetMaterial(MQDocument doc, int index) {
   Document* d = Doc(doc);
   return d != nullptr ? ToHandle(d->MaterialAt(index)) : nullptr;
+}
+
+// Only a material made by MQ_CreateMaterial and not yet taken joins; it gets
+// the document's next material unique id and the last index.
+int MQAPICALL MQDoc_AddMaterial(MQDocument doc, MQMaterial mat) {
+  Document* d = Doc(doc);
+  if (d == nullptr) return -1;
+  std::unique_ptr<mqhost::Material> material =
+      Host::Instance().TakeFreeMaterial(mqhost::ToMaterial(mat));
+  return material ? d->AddMaterial(std::move(material)) : -1;
 }
 
 int MQAPICALL MQDoc_AddObject(MQDocument doc, MQObject obj) {

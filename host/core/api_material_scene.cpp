@@ -1,6 +1,7 @@
 // Material, scene, matrix and XML element functions of the host API.
 #include <algorithm>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "host/core/api.h"
@@ -16,13 +17,40 @@ using mqhost::ToCamera;
 using mqhost::ToMaterial;
 using mqhost::ToObject;
 
+namespace {
+
+// A text into the caller's buffer, cut to size - 1 bytes and terminated.
+void CopyText(const std::string& text, char* buffer, int size) {
+  if (buffer == nullptr || size <= 0) return;
+  const size_t n = std::min(text.size(), static_cast<size_t>(size) - 1);
+  std::memcpy(buffer, text.data(), n);
+  buffer[n] = '\0';
+}
+
+}  // namespace
+
 void MQAPICALL MQMat_SetName(MQMaterial mat, const char* name) {
   if (Material* m = ToMaterial(mat)) m->name = name != nullptr ? name : "";
+}
+
+void MQAPICALL MQMat_GetName(MQMaterial mat, char* buffer, int size) {
+  const Material* m = ToMaterial(mat);
+  CopyText(m != nullptr ? m->name : std::string(), buffer, size);
+}
+
+void MQAPICALL MQMat_GetColor(MQMaterial mat, MQColor* color) {
+  const Material* m = ToMaterial(mat);
+  if (color != nullptr) *color = m != nullptr ? m->color : MQColor{0.0f, 0.0f, 0.0f};
 }
 
 void MQAPICALL MQMat_SetColor(MQMaterial mat, const MQColor* color) {
   Material* m = ToMaterial(mat);
   if (m != nullptr && color != nullptr) m->color = *color;
+}
+
+float MQAPICALL MQMat_GetDiffuse(MQMaterial mat) {
+  const Material* m = ToMaterial(mat);
+  return m != nullptr ? m->diffuse : 0.0f;
 }
 
 void MQAPICALL MQMat_SetDiffuse(MQMaterial mat, float value) {
@@ -75,10 +103,21 @@ void MQAPICALL MQMat_SetIntValue(MQMaterial mat, int type_id, int value) {
   }
 }
 
-// Deletes a drawing material, or a document material by handle.
-void MQAPICALL MQMat_Delete(MQMaterial mat) {
+void MQAPICALL MQMat_GetTextureName(MQMaterial mat, char* buffer, int size) {
   const Material* m = ToMaterial(mat);
+  CopyText(m != nullptr ? m->texture : std::string(), buffer, size);
+}
+
+void MQAPICALL MQMat_SetTextureName(MQMaterial mat, const char* name) {
+  if (Material* m = ToMaterial(mat)) m->texture = name != nullptr ? name : "";
+}
+
+// Deletes a material made by MQ_CreateMaterial that no document took, a
+// drawing material, or a document material by handle.
+void MQAPICALL MQMat_Delete(MQMaterial mat) {
+  Material* m = ToMaterial(mat);
   if (m == nullptr) return;
+  if (Host::Instance().DeleteFreeMaterial(m)) return;
   for (const auto& document : Host::Instance().documents()) {
     if (document->DeleteDrawingMaterial(m)) return;
     for (int i = 0; i < document->MaterialCount(); ++i) {

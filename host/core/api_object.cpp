@@ -38,6 +38,10 @@ void MQAPICALL MQObj_GetName(MQObject obj, char* buffer, int size) {
   buffer[n] = '\0';
 }
 
+void MQAPICALL MQObj_SetName(MQObject obj, const char* name) {
+  if (Object* o = ToObject(obj)) o->name = name != nullptr ? name : "";
+}
+
 uint32_t MQAPICALL MQObj_GetVisible(MQObject obj) {
   const Object* o = ToObject(obj);
   return o != nullptr ? o->visible : 0;
@@ -50,6 +54,12 @@ void MQAPICALL MQObj_SetVisible(MQObject obj, uint32_t visible) {
 int MQAPICALL MQObj_GetVertexCount(MQObject obj) {
   const Object* o = ToObject(obj);
   return o != nullptr ? static_cast<int>(o->vertices.size()) : 0;
+}
+
+void MQAPICALL MQObj_GetVertexArray(MQObject obj, MQPoint* points) {
+  const Object* o = ToObject(obj);
+  if (o == nullptr || points == nullptr) return;
+  for (const mqhost::Vertex& v : o->vertices) *points++ = v.position;
 }
 
 void MQAPICALL MQObj_GetVertex(MQObject obj, int vertex, MQPoint* point) {

@@ -181,6 +181,9 @@ struct Material {
   float alpha = 1.0f;
   int shader = 0;        // integer value 0x101; kept, not drawn differently
   int vertex_color = 0;  // integer value 0x102: use vertex colours
+  // The texture file's name as the document holds it (often relative to the
+  // document's folder); empty for none.
+  std::string texture;
   uint32_t uid = 0;
 };
 

@@ -107,6 +107,27 @@ bool Host::DeleteFreeObject(Object* object) { return free_objects_.erase(object)
 
 bool Host::IsFreeObject(const Object* object) const { return free_objects_.count(object) > 0; }
 
+Material* Host::CreateFreeMaterial() {
+  auto material = std::make_unique<Material>();
+  Material* raw = material.get();
+  free_materials_[raw] = std::move(material);
+  return raw;
+}
+
+std::unique_ptr<Material> Host::TakeFreeMaterial(Material* material) {
+  auto it = free_materials_.find(material);
+  if (it == free_materials_.end()) return nullptr;
+  std::unique_ptr<Material> taken = std::move(it->second);
+  free_materials_.erase(it);
+  return taken;
+}
+
+bool Host::DeleteFreeMaterial(Material* material) { return free_materials_.erase(material) > 0; }
+
+bool Host::IsFreeMaterial(const Material* material) const {
+  return free_materials_.count(material) > 0;
+}
+
 Document* Host::DocumentOf(const Object* object) const {
   if (object == nullptr) return nullptr;
   for (const auto& document : documents_) {

@@ -65,6 +65,12 @@ class Host {
   // never handed out, is left alone and answers false.
   bool DeleteFreeObject(Object* object);
   bool IsFreeObject(const Object* object) const;
+  // MQ_CreateMaterial: the same for materials, until MQDoc_AddMaterial takes
+  // one or MQMat_Delete destroys it.
+  Material* CreateFreeMaterial();
+  std::unique_ptr<Material> TakeFreeMaterial(Material* material);
+  bool DeleteFreeMaterial(Material* material);
+  bool IsFreeMaterial(const Material* material) const;
 
   // Finds the document that holds an object handle (listed or drawing object).
   Document* DocumentOf(const Object* object) const;
@@ -130,6 +136,7 @@ class Host {
   std::map<Document*, std::map<std::pair<uint32_t, uint32_t>, std::unique_ptr<XmlElement>>>
       plugin_elements_;
   std::map<const Object*, std::unique_ptr<Object>> free_objects_;
+  std::map<const Material*, std::unique_ptr<Material>> free_materials_;
   std::vector<std::unique_ptr<PluginModule>> plugins_;
   std::deque<StationCallback> callbacks_;
   Document* event_document_ = nullptr;

@@ -191,6 +191,9 @@ void WriteMaterial(const Material& material, XmlElement* element) {
   element->SetAttribute("power", Floats(&material.power, 1));
   element->SetAttribute("alpha", Floats(&material.alpha, 1));
   element->SetIntAttribute("vertex_color", material.vertex_color);
+  // Written only when set: files of materials without a texture stay as
+  // they were before materials had one.
+  if (!material.texture.empty()) element->SetAttribute("texture", material.texture);
 }
 
 // Copies attributes and children of `from` into `to`.
@@ -382,6 +385,7 @@ std::unique_ptr<Material> ReadMaterial(Reader& r, const XmlElement& e, const std
   r.FloatsOf(e, where, "power", 1, &material->power);
   r.FloatsOf(e, where, "alpha", 1, &material->alpha);
   material->vertex_color = r.IntOf(e, where, "vertex_color");
+  if (const std::string* texture = e.GetAttribute("texture")) material->texture = *texture;
   return material;
 }
 

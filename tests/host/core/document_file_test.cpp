@@ -37,6 +37,10 @@ void Fill(Document* document, PluginElementMap* elements) {
   material->alpha = 0.7f;
   material->vertex_color = 1;
   document->AddMaterial(std::move(material));
+  auto textured = std::make_unique<Material>();
+  textured->name = "textured";
+  textured->texture = "tex\\\xE8\x82\x8C.png";  // a relative path with a Japanese character
+  document->AddMaterial(std::move(textured));
   document->current_material = 0;
 
   auto root = document->NewObject();
@@ -125,6 +129,9 @@ TEST(DocumentFile, RoundTripIsLossless) {
   EXPECT_FALSE(mesh->faces[0].visible);
   EXPECT_EQ(mesh->faces[0].colors[1], 0xFF0000FFu);
   EXPECT_EQ(loaded.camera.ortho_height, 250.5f);
+  ASSERT_EQ(loaded.MaterialCount(), 2);
+  EXPECT_EQ(loaded.MaterialAt(0)->texture, "");
+  EXPECT_EQ(loaded.MaterialAt(1)->texture, "tex\\\xE8\x82\x8C.png");
   EXPECT_EQ(loaded.current_object, 1);
   ASSERT_EQ(loaded_elements.size(), 1u);
   EXPECT_TRUE(*loaded_elements.begin()->second == *elements.begin()->second);
@@ -149,6 +156,30 @@ TEST(DocumentFile, FileRoundTripThroughDisk) {
   std::remove(path.c_str());
   EXPECT_FALSE(LoadDocumentFile(path, &loaded, &loaded_elements, &error));
   EXPECT_NE(error.find(path), std::string::npos) << "the message names the file: " << error;
+}
+
+// Files written before materials had a texture name carry no attribute for
+// it; they open with no texture, and a material without one is still written
+// without the attribute.
+TEST(DocumentFile, AFileWithoutTextureNamesOpens) {
+  Document original;
+  PluginElementMap elements;
+  Fill(&original, &elements);
+  std::string text = WriteDocumentXml(original, elements);
+  const std::string attribute = " texture=\"tex\\\xE8\x82\x8C.png\"";
+  const size_t at = text.find(attribute);
+  ASSERT_NE(at, std::string::npos);
+  text.erase(at, attribute.size());
+  ASSERT_EQ(text.find("texture="), std::string::npos);
+
+  Document loaded;
+  PluginElementMap loaded_elements;
+  std::string error;
+  ASSERT_TRUE(ReadDocumentXml(text, &loaded, &loaded_elements, &error)) << error;
+  ASSERT_EQ(loaded.MaterialCount(), 2);
+  EXPECT_EQ(loaded.MaterialAt(1)->name, "textured");
+  EXPECT_EQ(loaded.MaterialAt(1)->texture, "");
+  EXPECT_EQ(WriteDocumentXml(loaded, loaded_elements), text);
 }
 
 struct MalformedCase {

@@ -368,6 +368,70 @@ TEST_F(HostDocument, MaterialsAndDeletionKeepFacesPointingRight) {
   EXPECT_EQ(MQDoc_GetMaterial(doc_, 1), blue);
 }
 
+TEST_F(HostDocument, MaterialsMadeByPlugInsJoinTheDocumentWhenAdded) {
+  MQMaterial made = MQ_CreateMaterial();
+  ASSERT_NE(made, nullptr);
+  EXPECT_TRUE(Host::Instance().IsFreeMaterial(mqhost::ToMaterial(made)));
+  EXPECT_EQ(MQDoc_GetMaterialCount(doc_), 0) << "not in the document before it is added";
+  MQMat_SetName(made, "skin");
+  const MQColor color{0.1f, 0.2f, 0.3f};
+  MQMat_SetColor(made, &color);
+  MQMat_SetDiffuse(made, 0.6f);
+  MQMat_SetTextureName(made, "tex\\skin.png");
+
+  EXPECT_EQ(MQDoc_AddMaterial(doc_, made), 0);
+  EXPECT_EQ(MQDoc_AddMaterial(doc_, made), -1) << "taken once";
+  EXPECT_EQ(MQDoc_AddMaterial(nullptr, MQ_CreateMaterial()), -1);
+  EXPECT_EQ(MQDoc_AddMaterial(doc_, nullptr), -1);
+  ASSERT_EQ(MQDoc_GetMaterialCount(doc_), 1);
+  ASSERT_EQ(MQDoc_GetMaterial(doc_, 0), made);
+  EXPECT_FALSE(Host::Instance().IsFreeMaterial(mqhost::ToMaterial(made)));
+  EXPECT_NE(MQMat_GetIntValue(made, MQMAT_ID_UNIQUE_ID), 0) << "an id on joining";
+
+  char name[16];
+  MQMat_GetName(made, name, sizeof(name));
+  EXPECT_STREQ(name, "skin");
+  char cut[4];
+  MQMat_GetTextureName(made, cut, sizeof(cut));
+  EXPECT_STREQ(cut, "tex") << "cut to the buffer and terminated";
+  char texture[32];
+  MQMat_GetTextureName(made, texture, sizeof(texture));
+  EXPECT_STREQ(texture, "tex\\skin.png");
+  MQColor read{};
+  MQMat_GetColor(made, &read);
+  EXPECT_EQ(read.g, 0.2f);
+  EXPECT_EQ(MQMat_GetDiffuse(made), 0.6f);
+  MQMat_SetTextureName(made, nullptr);
+  MQMat_GetTextureName(made, texture, sizeof(texture));
+  EXPECT_STREQ(texture, "");
+
+  // A material no document took is destroyed by MQMat_Delete.
+  MQMaterial lonely = MQ_CreateMaterial();
+  MQMat_Delete(lonely);
+  EXPECT_FALSE(Host::Instance().IsFreeMaterial(mqhost::ToMaterial(lonely)));
+  EXPECT_EQ(MQDoc_GetMaterialCount(doc_), 1);
+}
+
+TEST_F(HostDocument, ObjectNamesAndVertexArrays) {
+  MQObject obj = Add("old");
+  MQObj_SetName(obj, "\xE8\x85\x95");  // a Japanese name passes through unchanged
+  EXPECT_EQ(mqhost::ToObject(obj)->name, "\xE8\x85\x95");
+  MQObj_SetName(obj, nullptr);
+  EXPECT_EQ(mqhost::ToObject(obj)->name, "");
+
+  for (int i = 0; i < 3; ++i) AddVertex(obj, static_cast<float>(i), 2.0f * i, -1.0f);
+  MQPoint points[4] = {};
+  points[3] = MQPoint{9, 9, 9};
+  MQObj_GetVertexArray(obj, points);
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_EQ(points[i].x, static_cast<float>(i));
+    EXPECT_EQ(points[i].y, 2.0f * i);
+  }
+  EXPECT_EQ(points[3].x, 9.0f) << "nothing written past the vertices";
+  MQObj_GetVertexArray(obj, nullptr);
+  MQObj_GetVertexArray(nullptr, points);
+}
+
 TEST_F(HostDocument, UserDataRegistrationAnswersSlotIds) {
   const int weight = Register("VWeight", 36, MQUSERDATA_VERTEX);
   const int pose = Register("OPoseTSQ0", 40, MQUSERDATA_OBJECT);
