@@ -4,7 +4,13 @@
 set -euo pipefail
 
 native_packages=(cmake make g++ libgtest-dev libgmock-dev libbenchmark-dev binutils
-  librapidxml-dev libtinyobjloader-dev libstb-dev libosmesa6-dev)
+  librapidxml-dev libtinyobjloader-dev libstb-dev libosmesa6-dev libtinygltf-dev nlohmann-json3-dev)
+# glTF files are checked by other programs: Khronos' validator and three.js
+# under Node (npm packages, see tests/gltf/package.json), gltfpack beside the
+# export benchmark, and assimp's sample models as files others wrote.
+gltf_packages=(nodejs gltfpack time assimp-testmodels)
+# Debian's own nodejs comes without npm; NodeSource's brings it.
+command -v npm >/dev/null 2>&1 || gltf_packages+=(npm)
 # Both Windows builds cross-compile on every machine. Mesa's OpenGL answers
 # the viewport pictures under Wine; IPAPGothic stands in for the panels'
 # Japanese face; ImageMagick's import takes the screenshots; xdotool and
@@ -24,7 +30,7 @@ fi
 # architectures of a library installed, dpkg lists it twice.
 native_arch=$(dpkg --print-architecture)
 missing=()
-for package in "${native_packages[@]}" "${windows_packages[@]}"; do
+for package in "${native_packages[@]}" "${gltf_packages[@]}" "${windows_packages[@]}"; do
   arch=$native_arch
   [[ $package == *:* ]] && arch=${package#*:}
   status=$(dpkg-query -W -f='${Status} ${Architecture}\n' "$package" 2>/dev/null || true)
