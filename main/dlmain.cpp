@@ -1,10 +1,12 @@
 #include "main/dlmain.h"
 
 #include <algorithm>
+#include <cmath>
 #include <string>
 
 #include "deform/pose_evaluation.h"
 #include "io/document_format.h"
+#include "main/gltf_exchange.h"
 #include "main/headless_ui.h"
 #include "math/log.h"
 #include "platform/codepage.h"
@@ -61,6 +63,23 @@ int PanelBit(PANEL_ID id) { return 1 << id; }
 // Log and message texts are written in UTF-8 here and shown in the system
 // code page, as every text of the plug-in is.
 std::string Ansi(const char* utf8) { return quorvel::platform::Utf8ToAnsi(utf8); }
+
+bool Refuse(std::string* error, const char* message) {
+  if (error != nullptr) *error = message;
+  return false;
+}
+
+// What a glTF command means by its unit scale.
+float UnitScaleOrDefault(float unit_scale) {
+  return std::isfinite(unit_scale) && unit_scale > 0.0f ? unit_scale
+                                                        : quorvel::gltf::kDefaultUnitScale;
+}
+
+// The folder part of a file name ("" when it has none).
+std::string FolderOf(const std::string& file) {
+  const std::size_t slash = file.find_last_of("/\\");
+  return slash == std::string::npos ? std::string() : file.substr(0, slash);
+}
 
 }  // namespace
 
@@ -224,10 +243,11 @@ void DLMAIN::ShowPanels(bool shown) {
 
 // ---------------------------------------------------------------- documents
 
-void DLMAIN::OnNewDocument(MQDocument document, const char* /*filename*/, NEW_DOC_PARAM& param) {
+void DLMAIN::OnNewDocument(MQDocument document, const char* filename, NEW_DOC_PARAM& param) {
   LogPrintf("DLMAIN::OnNewDocument(%08x)", LogAddress(document));
   if (enable == 0) return;
   SetDocument(document);
+  document_file = filename != nullptr ? filename : "";
   LogPrintf("%s(%d)", Ansi("頂点ウェイトサイズ").c_str(), static_cast<int>(sizeof(quorvel::VWeight)));
   LogPrintf("%s(%d)", Ansi("モーフターゲットサイズ").c_str(),
             static_cast<int>(sizeof(quorvel::VMorphTarget)));
@@ -285,16 +305,18 @@ void DLMAIN::OnNewDocument(MQDocument document, const char* /*filename*/, NEW_DO
 void DLMAIN::OnEndDocument(MQDocument document) {
   LogPrintf("DLMAIN::OnEndDocument(%08x)", LogAddress(document));
   doc_closed = 1;
+  document_file.clear();
   if (model) model->Reset();
   processor.reset();
   ReleaseModel();
   RefreshPanels();
 }
 
-void DLMAIN::OnSaveDocument(MQDocument document, const char* /*filename*/, SAVE_DOC_PARAM& param) {
+void DLMAIN::OnSaveDocument(MQDocument document, const char* filename, SAVE_DOC_PARAM& param) {
   LogPrintf("DLMAIN::OnSaveDocument(%08x)", LogAddress(document));
   if (enable == 0 || !model) return;
   SetDocument(document);
+  if (filename != nullptr) document_file = filename;
   if (quorvel::platform::IsKeyHeld(quorvel::platform::kVirtualKeyShift)) {
     LogPrintf("%s", Ansi("セーブしません").c_str());
     return;
@@ -724,6 +746,74 @@ bool DLMAIN::ResetAllMorphPose() {
 }
 
 bool DLMAIN::UpdatePose() { return PoseChanged(true); }
+
+// ---------------------------------------------------------------- glTF files
+
+// The glTF code speaks UTF-8 (file names and the names inside files); what
+// the plug-in shows or hands other plug-ins is in the system code page.
+static bool AnsiError(std::string* error) {
+  if (error != nullptr) *error = quorvel::platform::Utf8ToAnsi(*error);
+  return false;
+}
+
+bool DLMAIN::CanExchangeFiles(std::string* error) const {
+  if (enable == 0) return Refuse(error, "Quorvel is disabled");
+  if (!model || model->Document() == nullptr || doc_closed != 0) {
+    return Refuse(error, "no document is open");
+  }
+  return true;
+}
+
+bool DLMAIN::ExportGltf(const std::string& path, float unit_scale,
+                        quorvel::gltf::ExportReport* report, std::string* error) {
+  LogPrintf("DLMAIN::ExportGltf");
+  if (!CanExchangeFiles(error)) return false;
+  quorvel::gltf::Scene scene;
+  if (!quorvel::GatherGltfScene(model->Document(), slots, model->EditState(), &scene, error,
+                                IsPoseMode())) {
+    return AnsiError(error);
+  }
+  scene.texture_folder = quorvel::platform::AnsiToUtf8(FolderOf(document_file));
+  quorvel::gltf::ExportOptions options;
+  options.unit_scale = UnitScaleOrDefault(unit_scale);
+  quorvel::gltf::ExportReport written;
+  if (!quorvel::gltf::ExportGltf(scene, path, options, &written, error)) return AnsiError(error);
+  if (report != nullptr) *report = written;
+  return true;
+}
+
+bool DLMAIN::ImportGltf(const std::string& path, float unit_scale,
+                        quorvel::gltf::ImportReport* report, std::string* error) {
+  LogPrintf("DLMAIN::ImportGltf");
+  if (!CanExchangeFiles(error)) return false;
+  quorvel::gltf::ImportOptions options;
+  options.unit_scale = UnitScaleOrDefault(unit_scale);
+  quorvel::gltf::Scene scene;
+  quorvel::gltf::ImportReport read;
+  // The whole file is read and checked before the document is touched.
+  if (!quorvel::gltf::ImportGltf(path, options, &scene, &read, error)) return AnsiError(error);
+  MQDocument document = model->Document();
+  const int first = HostApi().MQDoc_GetObjectCount(document);
+  if (!quorvel::ApplyGltfScene(scene, document, slots, model->EditState(), error, &read.notes)) {
+    return AnsiError(error);
+  }
+  if (IsPoseMode()) {
+    // The new objects show through their rendering copies, as the others do;
+    // their bone records keep their own visibility.
+    const int count = HostApi().MQDoc_GetObjectCount(document);
+    for (int i = first; i < count; ++i) {
+      if (MQObject obj = HostApi().MQDoc_GetObject(document, i)) HostApi().MQObj_SetVisible(obj, 0);
+    }
+  }
+  model->ForgetPoseCache();
+  model->UpdatePoseMatrices();
+  MarkRenderingRebuild();
+  RequestUndoState();
+  RefreshPanels();
+  Redraw();
+  if (report != nullptr) *report = std::move(read);
+  return true;
+}
 
 // ---------------------------------------------------------------- bone keys
 

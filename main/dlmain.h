@@ -9,6 +9,8 @@
 #include <string>
 
 #include "deform/rendering_copies.h"
+#include "io/gltf_export.h"
+#include "io/gltf_import.h"
 #include "io/registry_settings.h"
 #include "main/idlmain.h"
 #include "main/undo.h"
@@ -127,6 +129,11 @@ class DLMAIN : public MQCommandPlugin, private MED_UNDO_HOOKS, private quorvel::
   void SetMode(int new_mode);
   void BoneAlign(void* owner);
   void EnableSwitch(void* owner);
+  // The command panel's glTF items: the file and the unit scale asked for,
+  // then the export (or the import, which needs the plug-in editing a
+  // document) and a box with what it wrote or read, or why it failed.
+  void ExportGltfDialog(void* owner);
+  void ImportGltfDialog(void* owner);
   // The move panel's reset of the local rotation and scale of the selected
   // objects (or of all); when a matrix changed the pose is evaluated afresh,
   // and it redraws, refreshes the panels and asks for an undo state. False
@@ -151,6 +158,21 @@ class DLMAIN : public MQCommandPlugin, private MED_UNDO_HOOKS, private quorvel::
   bool ResetAllMorphPose();
   // After pose records were written by someone else (a panel).
   bool UpdatePose();
+
+  // glTF files (.glb or .gltf by the name; the path as the host's file names
+  // are, in the system code page). `unit_scale` is metres per modeller unit;
+  // zero, below zero or not a number means the default (one unit is one
+  // centimetre). Both refuse, with the reason in `error` (in the system code
+  // page), when no document is open or the file cannot be written or read.
+  // The export only reads: the document as it is shown (in pose mode the
+  // objects' own visibility) with its rig and pose list. The import adds
+  // the file's model to the document as one undo step, then evaluates the
+  // pose, re-skins the copies, refreshes the panels and redraws; the report's
+  // notes (UTF-8) say what was read with a loss.
+  bool ExportGltf(const std::string& path, float unit_scale, quorvel::gltf::ExportReport* report,
+                  std::string* error);
+  bool ImportGltf(const std::string& path, float unit_scale, quorvel::gltf::ImportReport* report,
+                  std::string* error);
   // The move command's key commands; each redraws, refreshes the panels and
   // asks for an undo state.
   void DeleteSelectedBones();
@@ -267,8 +289,16 @@ class DLMAIN : public MQCommandPlugin, private MED_UNDO_HOOKS, private quorvel::
   bool PoseReset(bool changed);
   // Enabled, active, a model and an open document: a menu command may edit.
   bool CanEditDocument() const { return IsWorking() && doc_closed == 0; }
+  // Enabled with a model of an open document: files may be exchanged with
+  // it, whether or not the command is taken. False with the reason otherwise.
+  bool CanExchangeFiles(std::string* error) const;
   // The end of a key command on bones.
   void BonesEdited();
+  // The glTF items' file and unit scale dialogs; false when either was
+  // cancelled (or the scale is no length).
+  bool AskGltfFile(void* owner, bool save, std::string& path, float& unit_scale);
+  // The box after a glTF export or import: the report, or the error.
+  void ShowGltfResult(void* owner, bool ok, const char* caption_utf8, const std::string& text);
   // Calls `op` of the processor with a record for this event; 0 without one.
   int CallProcessor(int (MED_COMPROC_BASE::*op)(MED_COMPROC_CALLBACK_BASE&), MQDocument document,
                     MQScene view, const BUTTON_STATE& state, int key = 0);
@@ -280,6 +310,9 @@ class DLMAIN : public MQCommandPlugin, private MED_UNDO_HOOKS, private quorvel::
   // ---------------------------------------------------------------- fields
   void* instance = nullptr;
   MQDocument doc = nullptr;
+  // The open document's file as the host named it last (opened or saved as);
+  // empty for a new document. Exported textures are looked for beside it.
+  std::string document_file;
   MQScene scene = nullptr;
   int view_width = 640;
   int view_height = 480;
@@ -311,6 +344,8 @@ class DLMAIN : public MQCommandPlugin, private MED_UNDO_HOOKS, private quorvel::
   MED_USELECT selection;
   DRAG_STATE drag_state;
   BONEALIGN_PARAM align_param;
+  // Metres per modeller unit, as last confirmed in the glTF scale dialog.
+  float gltf_unit_scale = quorvel::gltf::kDefaultUnitScale;
   WINPOS_TABLE winpos;
   std::unique_ptr<MED_PLUGIN_UI> ui;
   UMESSAGE_HANDLER messages;

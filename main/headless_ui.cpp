@@ -45,3 +45,33 @@ bool HEADLESS_UI::RunBoneAlignDialog(void* /*owner*/, IDLMAIN* /*service*/,
   if (dialog_ok_) param = dialog_values_;
   return dialog_ok_;
 }
+
+bool HEADLESS_UI::AskPath(bool save, const FILE_DIALOG_PARAM& param, std::string& path) {
+  std::string answer;
+  if (!paths_.empty()) {
+    answer = std::move(paths_.front());
+    paths_.pop_front();
+  }
+  file_dialogs_.push_back(FileDialogCall{save, param, answer});
+  RunModalAction();
+  if (answer.empty()) return false;
+  path = answer;
+  return true;
+}
+
+bool HEADLESS_UI::AskSavePath(void* /*owner*/, const FILE_DIALOG_PARAM& param, std::string& path) {
+  return AskPath(true, param, path);
+}
+
+bool HEADLESS_UI::AskOpenPath(void* /*owner*/, const FILE_DIALOG_PARAM& param, std::string& path) {
+  return AskPath(false, param, path);
+}
+
+bool HEADLESS_UI::RunUnitScaleDialog(void* /*owner*/, IDLMAIN* /*service*/, const char* caption,
+                                     float& unit_scale) {
+  scale_dialogs_.push_back(ScaleDialogCall{caption != nullptr ? caption : "", unit_scale, scale_ok_});
+  RunModalAction();
+  if (!scale_ok_) return false;
+  if (scale_answer_set_) unit_scale = scale_value_;
+  return true;
+}

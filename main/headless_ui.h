@@ -1,7 +1,8 @@
 #pragma once
 // The user interface without windows: it remembers what the main object asked
 // (panels created, shown and refreshed, message boxes, forwarded keys, dialog
-// runs) and answers message boxes and the dialog as it is told.
+// runs, file dialogs) and answers message boxes, dialogs and file dialogs as
+// it is told.
 #include <array>
 #include <deque>
 #include <functional>
@@ -27,6 +28,20 @@ class HEADLESS_UI : public MED_PLUGIN_UI {
   int ShowMessageBox(void* owner, const char* text, const char* caption, unsigned buttons) override;
   void ForwardKeyToFocus(int key) override;
   bool RunBoneAlignDialog(void* owner, IDLMAIN* service, BONEALIGN_PARAM& param) override;
+  bool AskSavePath(void* owner, const FILE_DIALOG_PARAM& param, std::string& path) override;
+  bool AskOpenPath(void* owner, const FILE_DIALOG_PARAM& param, std::string& path) override;
+  bool RunUnitScaleDialog(void* owner, IDLMAIN* service, const char* caption, float& unit_scale) override;
+
+  struct FileDialogCall {
+    bool save;
+    FILE_DIALOG_PARAM param;
+    std::string answer;  // empty: cancelled
+  };
+  struct ScaleDialogCall {
+    std::string caption;
+    float opened_with;
+    bool ok;
+  };
 
   // ---------------------------------------------------------------- answers
   // Message boxes take the queued answers in order; with none queued an
@@ -36,6 +51,17 @@ class HEADLESS_UI : public MED_PLUGIN_UI {
   void SetDialogAnswer(bool ok, const BONEALIGN_PARAM& on_ok = {}) {
     dialog_ok_ = ok;
     dialog_values_ = on_ok;
+  }
+  // File dialogs take the queued paths in order; an empty path, or none
+  // queued, is Cancel.
+  void QueuePath(std::string path) { paths_.push_back(std::move(path)); }
+  // The unit scale dialog closes with OK and `value` (whatever it is: the
+  // main object is not to trust it), or with Cancel; OK with the value it
+  // opened with until told.
+  void SetUnitScaleAnswer(bool ok, float value) {
+    scale_ok_ = ok;
+    scale_value_ = value;
+    scale_answer_set_ = true;
   }
 
   // ---------------------------------------------------------------- record
@@ -52,6 +78,8 @@ class HEADLESS_UI : public MED_PLUGIN_UI {
   int dialog_runs() const { return dialog_runs_; }
   // The values the dialog was opened with, last run.
   const BONEALIGN_PARAM& dialog_opened_with() const { return dialog_opened_with_; }
+  const std::vector<FileDialogCall>& file_dialogs() const { return file_dialogs_; }
+  const std::vector<ScaleDialogCall>& scale_dialogs() const { return scale_dialogs_; }
 
   void ResetRefreshCounts() { refreshed_.fill(0); }
 
@@ -75,9 +103,16 @@ class HEADLESS_UI : public MED_PLUGIN_UI {
   BONEALIGN_PARAM dialog_values_;
   BONEALIGN_PARAM dialog_opened_with_;
   int dialog_runs_ = 0;
+  std::deque<std::string> paths_;
+  std::vector<FileDialogCall> file_dialogs_;
+  bool scale_ok_ = true;
+  bool scale_answer_set_ = false;
+  float scale_value_ = 0.0f;
+  std::vector<ScaleDialogCall> scale_dialogs_;
   std::function<void()> modal_action_;
 
   void RunModalAction() {
     if (modal_action_) modal_action_();
   }
+  bool AskPath(bool save, const FILE_DIALOG_PARAM& param, std::string& path);
 };

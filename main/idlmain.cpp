@@ -64,6 +64,10 @@ void IDLMAIN::BoneAlign(void* owner) { main_->BoneAlign(owner); }
 
 void IDLMAIN::EnableSwitch(void* owner) { main_->EnableSwitch(owner); }
 
+void IDLMAIN::ExportGltfDialog(void* owner) { main_->ExportGltfDialog(owner); }
+
+void IDLMAIN::ImportGltfDialog(void* owner) { main_->ImportGltfDialog(owner); }
+
 bool IDLMAIN::ResetLocalRotScale(bool selected_only) {
   return main_->ResetLocalRotScale(selected_only);
 }
@@ -145,6 +149,16 @@ bool IDLMAIN::ResetCurrentObjectMorphPose() { return main_->ResetCurrentObjectMo
 bool IDLMAIN::ResetAllMorphPose() { return main_->ResetAllMorphPose(); }
 
 bool IDLMAIN::UpdatePose() { return main_->UpdatePose(); }
+
+bool IDLMAIN::ExportGltf(const std::string& path, float unit_scale,
+                         quorvel::gltf::ExportReport* report, std::string* error) {
+  return main_->ExportGltf(path, unit_scale, report, error);
+}
+
+bool IDLMAIN::ImportGltf(const std::string& path, float unit_scale,
+                         quorvel::gltf::ImportReport* report, std::string* error) {
+  return main_->ImportGltf(path, unit_scale, report, error);
+}
 
 void IDLMAIN::DeleteSelectedBones() { main_->DeleteSelectedBones(); }
 

@@ -3,7 +3,10 @@
 // document model may ask of the plug-in. It holds only a pointer to the main
 // object and forwards every operation to the operation of the same name.
 #include <cstdint>
+#include <string>
 
+#include "io/gltf_export.h"
+#include "io/gltf_import.h"
 #include "io/registry_settings.h"
 #include "main/user_interface.h"
 #include "rig/document_model.h"
@@ -59,6 +62,8 @@ class IDLMAIN : public MED_DOCMODEL_SERVICE, public MED_TOOL_SERVICE {
   void SetMode(int mode);
   void BoneAlign(void* owner);
   void EnableSwitch(void* owner);
+  void ExportGltfDialog(void* owner);
+  void ImportGltfDialog(void* owner);
   // Local rotation and scale of the selected objects (or all) reset; redraws,
   // refreshes and asks for undo when something changed.
   bool ResetLocalRotScale(bool selected_only);
@@ -74,6 +79,12 @@ class IDLMAIN : public MED_DOCMODEL_SERVICE, public MED_TOOL_SERVICE {
   bool ResetCurrentObjectMorphPose();
   bool ResetAllMorphPose();
   bool UpdatePose();
+  // glTF files: the export reads the document, the import adds to it as one
+  // undo step (see DLMAIN).
+  bool ExportGltf(const std::string& path, float unit_scale, quorvel::gltf::ExportReport* report,
+                  std::string* error);
+  bool ImportGltf(const std::string& path, float unit_scale, quorvel::gltf::ImportReport* report,
+                  std::string* error);
   // The move command's keys (each redraws, refreshes and asks for undo).
   void DeleteSelectedBones() override;
   void SelectAllBones() override;

@@ -1,12 +1,15 @@
 #pragma once
 // What the main object asks of the user interface: the tool panels, message
-// boxes, the bone-align dialog and the keyboard focus. The Windows build
-// realises it with the Win32 panels; tests and the native build use
-// HEADLESS_UI, which records what was asked. The main object keeps all the
-// logic (which panel is shown when, what a box says); the interface only
-// carries it out.
+// boxes, the bone-align dialog, the file dialogs, the glTF scale dialog and
+// the keyboard focus. The Windows build realises it with the Win32 panels;
+// tests and the native build use HEADLESS_UI, which records what was asked.
+// The main object keeps all the logic (which panel is shown when, what a box
+// says); the interface only carries it out.
 #include <array>
 #include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "math/fmath.h"
 
@@ -56,6 +59,15 @@ struct BONEALIGN_PARAM {
   int32_t bone = -1;  // unique id of the reference bone, -1 none
 };
 
+// What a save or open dialog shows. Texts in the system code page.
+struct FILE_DIALOG_PARAM {
+  std::string title;
+  // The type list in order: what it shows and its patterns ("*.glb;*.gltf").
+  std::vector<std::pair<std::string, std::string>> filters;
+  // Added to a name typed without one; no dot.
+  std::string default_extension;
+};
+
 class MED_PLUGIN_UI {
  public:
   virtual ~MED_PLUGIN_UI() = default;
@@ -75,4 +87,13 @@ class MED_PLUGIN_UI {
   virtual void ForwardKeyToFocus(int key) = 0;
   // The modal bone-align dialog; true when closed with OK (`param` updated).
   virtual bool RunBoneAlignDialog(void* owner, IDLMAIN* service, BONEALIGN_PARAM& param) = 0;
+  // The modal save and open dialogs; true with the chosen path (system code
+  // page) when closed with OK. Saving asks before a file is replaced;
+  // opening takes only a file that exists.
+  virtual bool AskSavePath(void* owner, const FILE_DIALOG_PARAM& param, std::string& path) = 0;
+  virtual bool AskOpenPath(void* owner, const FILE_DIALOG_PARAM& param, std::string& path) = 0;
+  // The modal dialog of glTF's unit scale (metres per modeller unit), titled
+  // `caption`; true when closed with OK, and `unit_scale` is then finite and
+  // above 0.
+  virtual bool RunUnitScaleDialog(void* owner, IDLMAIN* service, const char* caption, float& unit_scale) = 0;
 };

@@ -1,6 +1,7 @@
 #include "main/user_messages.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <cstring>
 #include <memory>
@@ -13,10 +14,12 @@
 #include "deform/rendering_model.h"
 #include "main/dlmain.h"
 #include "math/log.h"
+#include "platform/codepage.h"
 #include "rig/document_model.h"
 #include "rig/flz_model.h"
 #include "rig/id_table.h"
 #include "rig/morph_targets.h"
+#include "rig/pose_list.h"
 #include "rig/records.h"
 #include "rig/rig_access.h"
 #include "rig/weight_record.h"
@@ -356,7 +359,123 @@ int GetVertexWeightArray(const RIG_CONTEXT& rig, void* message) {
   return 1;
 }
 
+// ---------------------------------------------------------------- glTF files and poses
+//
+// These act through the main object: a file command refreshes and records
+// undo as the menu's does, a pose command moves the view to the pose.
+
+// The path field, up to its terminator; false when its 260 bytes hold none
+// (the sender's text may run on into the next field, or past the record).
+bool ReadPath(const void* record, std::string* path) {
+  char field[UMSG_PATH_BYTES];
+  std::memcpy(field, static_cast<const unsigned char*>(record) + offsetof(UMSG_GLTF_FILE, path),
+              sizeof field);
+  const void* nul = std::memchr(field, '\0', sizeof field);
+  if (nul == nullptr) return false;
+  path->assign(field, static_cast<std::size_t>(static_cast<const char*>(nul) - field));
+  return true;
+}
+
+// The counts (what was written or read, in the record's order) and the message.
+void WriteFileResult(void* record, const std::array<int32_t, 5>& counts, std::string_view message) {
+  constexpr std::size_t kCounts[] = {
+      offsetof(UMSG_GLTF_FILE, objects), offsetof(UMSG_GLTF_FILE, joints),
+      offsetof(UMSG_GLTF_FILE, vertices), offsetof(UMSG_GLTF_FILE, targets),
+      offsetof(UMSG_GLTF_FILE, animations)};
+  for (std::size_t i = 0; i < counts.size(); ++i) {
+    WriteField<int32_t>(record, kCounts[i], counts[i]);
+  }
+  WriteName(record, offsetof(UMSG_GLTF_FILE, message), message);
+}
+
+// The notes of a read (UTF-8) as one line in the system code page.
+std::string NotesText(const std::vector<std::string>& notes) {
+  std::string text;
+  for (const std::string& note : notes) {
+    if (!text.empty()) text += "; ";
+    text += note;
+  }
+  return quorvel::platform::Utf8ToAnsi(text);
+}
+
+int GltfFile(DLMAIN& main, void* message, bool exporting) {
+  std::array<int32_t, 5> counts{};
+  std::string text;
+  std::string path;
+  bool done = false;
+  if (!ReadPath(message, &path)) {
+    text = "the path has no terminator within its 260 bytes";
+  } else if (path.empty()) {
+    text = "no file is named";
+  } else {
+    const float unit_scale = ReadField<float>(message, offsetof(UMSG_GLTF_FILE, unit_scale));
+    if (exporting) {
+      quorvel::gltf::ExportReport report;
+      done = main.ExportGltf(path, unit_scale, &report, &text);
+      if (done) {
+        counts = {report.objects, report.joints, report.vertices, report.targets,
+                  report.animations};
+      }
+    } else {
+      quorvel::gltf::ImportReport report;
+      done = main.ImportGltf(path, unit_scale, &report, &text);
+      if (done) {
+        counts = {report.objects, report.joints, report.vertices, report.targets, report.poses};
+        text = NotesText(report.notes);
+      }
+    }
+  }
+  if (done && exporting) text.clear();
+  WriteFileResult(message, counts, text);
+  return done ? 1 : 0;
+}
+
+int ExportGltfFile(DLMAIN& main, void* message) { return GltfFile(main, message, true); }
+int ImportGltfFile(DLMAIN& main, void* message) { return GltfFile(main, message, false); }
+
+// The pose list's size and the current pose's position and name.
+void WritePoseState(void* record, const quorvel::RigEditState& state) {
+  const quorvel::QuorvelPose* current = quorvel::CurrentPose(state);
+  WriteField<int32_t>(record, offsetof(UMSG_POSE, position),
+                      current != nullptr ? quorvel::PositionOf(state, current) : -1);
+  WriteField<int32_t>(record, offsetof(UMSG_POSE, count), quorvel::PoseCount(state));
+  WriteName(record, offsetof(UMSG_POSE, name),
+            current != nullptr ? quorvel::NameOf(current->name) : std::string_view());
+}
+
+int GetPoseCount(DLMAIN& main, void* message) {
+  WritePoseState(message, main.GetModel()->EditState());
+  return 1;
+}
+
+int SetCurrentPose(DLMAIN& main, void* message) {
+  const quorvel::RigEditState& state = main.GetModel()->EditState();
+  const int32_t position = ReadField<int32_t>(message, offsetof(UMSG_POSE, position));
+  if (quorvel::PoseAt(state, position) == nullptr) return 0;
+  // Already current is no change, and still the answer asked for.
+  main.SelectPose(position);
+  main.RefreshPanels();
+  WritePoseState(message, state);
+  return 1;
+}
+
 // ---------------------------------------------------------------- the table
+
+struct MAIN_COMMAND {
+  const char* name;
+  int (*run)(DLMAIN& main, void* message);
+  // Needs the model of an open document; the others say themselves why they
+  // cannot act without one.
+  bool needs_model = false;
+};
+
+// Every command here reads or writes a record; a null message answers 0.
+constexpr MAIN_COMMAND kMainCommands[] = {
+    {"ExportGltf", &ExportGltfFile},
+    {"ImportGltf", &ImportGltfFile},
+    {"GetPoseCount", &GetPoseCount, true},
+    {"SetCurrentPose", &SetCurrentPose, true},
+};
 
 struct RIG_COMMAND {
   const char* name;
@@ -438,7 +557,13 @@ int UMESSAGE_HANDLER::Receive(DLMAIN& main, MQDocument doc, uint32_t src_product
   // refusing it would leave it to nobody.
   if (SameCommand(description, "DeleteRenderingModel")) return loans.Return(message) ? 1 : 0;
   MQEXPDOC* model = main.GetModel();
-  if (model == nullptr || model->Document() == nullptr) return 0;
+  const bool has_document = model != nullptr && model->Document() != nullptr;
+  for (const MAIN_COMMAND& command : kMainCommands) {
+    if (!SameCommand(description, command.name)) continue;
+    if (message == nullptr || (command.needs_model && !has_document)) return 0;
+    return command.run(main, message);
+  }
+  if (!has_document) return 0;
 
   if (SameCommand(description, "GetRenderingModel")) {
     return GetRenderingModel(main, doc, src_product, src_id);

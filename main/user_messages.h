@@ -82,11 +82,44 @@ constexpr uint64_t UmsgWeightEntryBytes(int32_t pairs) {
   return 4u + 8u * static_cast<uint64_t>(pairs);
 }
 
+// Paths of the glTF commands: a Windows path in the system code page, with
+// its terminator.
+constexpr int UMSG_PATH_BYTES = 260;
+
+// "ExportGltf" writes the document and its rig to `path` (.glb or .gltf);
+// "ImportGltf" adds the file's model to the document as one undo step. The
+// counts are what was written (objects, joints, vertices, morph targets,
+// animations) or read (objects, joints, vertices, morph targets, poses); the
+// answer is FALSE and `message` says why when nothing was done, and after an
+// import `message` lists what was read with a loss.
+struct UMSG_GLTF_FILE {
+  char path[UMSG_PATH_BYTES];
+  float unit_scale;  // metres per modeller unit; 0 for the default (0.01)
+  int32_t objects;
+  int32_t joints;
+  int32_t vertices;
+  int32_t targets;
+  int32_t animations;
+  char message[UMSG_NAME_BYTES];
+};
+
+// "GetPoseCount" fills `count` and the current pose's list position and
+// name (-1 and empty without one); "SetCurrentPose" makes the pose at list
+// position `position` current, then fills the record the same way.
+struct UMSG_POSE {
+  int32_t position;
+  int32_t count;
+  char name[UMSG_NAME_BYTES];
+};
+
 // Records without pointers: one layout in both editions.
 static_assert(sizeof(UMSG_OBJECT_INT) == 8);
 static_assert(sizeof(UMSG_SET_MORPH_TARGET) == 520 && offsetof(UMSG_SET_MORPH_TARGET, name) == 4 &&
               offsetof(UMSG_SET_MORPH_TARGET, group) == 260 &&
               offsetof(UMSG_SET_MORPH_TARGET, index) == 516);
+static_assert(sizeof(UMSG_GLTF_FILE) == 540 && offsetof(UMSG_GLTF_FILE, unit_scale) == 260 &&
+              offsetof(UMSG_GLTF_FILE, animations) == 280 && offsetof(UMSG_GLTF_FILE, message) == 284);
+static_assert(sizeof(UMSG_POSE) == 264 && offsetof(UMSG_POSE, name) == 8);
 static_assert(sizeof(UMSG_GET_MORPH_TARGET) == 520 && offsetof(UMSG_GET_MORPH_TARGET, index) == 4 &&
               offsetof(UMSG_GET_MORPH_TARGET, group) == 264);
 // Records with pointers: the 32-bit edition's figure, then the 64-bit one's.

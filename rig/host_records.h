@@ -111,6 +111,17 @@ bool WriteVertex(MQObject obj, int32_t slot, int vertex, const T& rec) {
                                            &rec) != FALSE;
 }
 
+// The records of vertices 0..count-1 in one call, allocating the slot; false
+// when it cannot be allocated or the object has fewer vertices.
+template <typename T>
+bool WriteVertices(MQObject obj, int32_t slot, int count, const T* in) {
+  static_assert(kIsStoredRecord<T>);
+  if (obj == nullptr || slot <= 0 || count <= 0 || in == nullptr) return false;
+  if (!HostApi().MQObj_AllocVertexUserData(obj, slot)) return false;
+  return HostApi().MQObj_SetVertexUserData(obj, slot, 0, count, 0, static_cast<int>(sizeof(T)),
+                                           in) != FALSE;
+}
+
 inline void FreeVertexSlot(MQObject obj, int32_t slot) {
   if (obj != nullptr && slot > 0) HostApi().MQObj_FreeVertexUserData(obj, slot);
 }

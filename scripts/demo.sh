@@ -16,6 +16,8 @@
 #    (build/demo-posed.obj) and saves the rig again (build/demo-out.mqd).
 # 3. Pictures of the sample rig in pose and move mode (build/demo-pose.png,
 #    build/demo-move.png).
+# 4. The session's rig leaves the modeller: mqhost exports the document of
+#    part 1 as glTF (build/demo.glb), bones, weights and the pose included.
 #
 # A step that does not have its effect stops the demo with a non-zero
 # status. QUORVEL_BUILD_ROOT moves build/ elsewhere.
@@ -115,10 +117,25 @@ echo "== 3. pictures of the sample rig"
 QUORVEL_SETTINGS="$build_root/demo-settings" "$build/bin/demo_pictures" "$sample" "$build_root"
 
 echo
+echo "== 4. the session's rig as glTF"
+glb="$build_root/demo.glb"
+rm -f "$glb"
+echo "running mqhost --plugin $build/bin/libquorvel.so $build_root/demo-session.mqd --export-gltf $glb"
+if ! export_log=$("$build/bin/mqhost" --plugin "$build/bin/libquorvel.so" "$build_root/demo-session.mqd" \
+  --export-gltf "$glb" 2>&1) || [ ! -s "$glb" ]; then
+  printf '%s\n' "$export_log" | tail -n 5 >&2
+  echo "the session's rig was not exported to $glb" >&2
+  exit 1
+fi
+printf '%s\n' "$export_log" | grep '^export-gltf ' | sed 's/^/  /'
+echo "  $(wc -c <"$glb") bytes; glTF 2.0 (binary) for game engines, web viewers and other 3D programs"
+
+echo
 echo "== what the demo checked"
 echo "the session of use (examples/demo_session.mqs):"
 sed -n '/^== checked$/,$p' "$session_log" | tail -n +2
 echo "the sample rig: saved again by the module with nothing lost; the posed model handed to the peer"
+echo "the session's rig exported as glTF: $glb"
 echo "pictures:"
 for picture in "${session_pictures[@]}" demo-pose demo-move; do
   echo "  $build_root/$picture.png"

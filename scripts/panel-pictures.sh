@@ -3,7 +3,7 @@
 # Japanese face the tests map: builds the windows tree if needed
 # (build/windows, or build/windows64 where 32-bit programs do not run), runs
 # the picture cases of ui_panels_tests, which write pictures/panel-*.png in
-# that tree, and copies the panels README shows to docs/.
+# that tree, and copies the panels and the dialog README shows to docs/.
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -24,4 +24,5 @@ LANG=ja_JP.UTF-8 xvfb-run -a sh "$root/cmake/wine-run.sh" "$build/bin/ui_panels_
 for name in command move poselist posebone weightpen; do
   cp "$build/pictures/panel-$name.png" "$root/docs/panel-$name.png"
 done
-ls "$build"/pictures/panel-*.png
+cp "$build/pictures/dialog-gltf-scale.png" "$root/docs/dialog-gltf-scale.png"
+ls "$build"/pictures/*.png

@@ -259,13 +259,33 @@ windows_run() {
   check "$build-gui" xvfb-run -a -s "-screen 0 1280x960x24" python3 "$root/tests/gui/gui_e2e.py" \
     "$build_root/$build/bin" "$root/examples" "$root/cmake/wine-run.sh" "$build_root/$build/gui-e2e"
   wineserver -k >/dev/null 2>&1 || true
+  if [ -n "$node_dir" ]; then
+    check "$build-gltf-documents" env LANG=ja_JP.UTF-8 python3 "$root/tests/gltf/check_documents.py" \
+      --mqhost "sh $root/cmake/wine-run.sh $build_root/$build/bin/mqhost.exe" \
+      --plugin "$build_root/$build/bin/quorvel.dll" --node-deps "$node_dir"
+    wineserver -k >/dev/null 2>&1 || true
+  fi
   unset WINEPREFIX QUORVEL_WINE_ARCH
 }
 
 # Native build and tests.
+node_dir=""
 if configure_and_build native -DCMAKE_BUILD_TYPE=RelWithDebInfo; then
   run_suites native
   check native-exports native_exports
+  # glTF files as other programs read them: Khronos' validator and three.js
+  # under Node, posing each exported file as the plug-in does.
+  if node_dir=$(bash "$root/tests/gltf/node_deps.sh" "$build_root/native"); then
+    check gltf-fixtures python3 "$root/tests/gltf/check_fixtures.py" "$build_root/native"
+    check gltf-documents python3 "$root/tests/gltf/check_documents.py" \
+      --mqhost "$build_root/native/bin/mqhost" --plugin "$build_root/native/bin/libquorvel.so" \
+      --node-deps "$node_dir"
+  else
+    node_dir=""
+    echo "gltf: the Node packages did not install (npm ci in $build_root/native/gltf-node)"
+    failed=$((failed + 1))
+    note_failure "gltf node packages"
+  fi
 fi
 
 # The same tests under AddressSanitizer and UndefinedBehaviorSanitizer.

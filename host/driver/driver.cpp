@@ -11,6 +11,7 @@
 #include "host/core/host.h"
 #include "host/core/plugin_module.h"
 #include "host/driver/document_io.h"
+#include "host/driver/quorvel_messages.h"
 #include "host/driver/script.h"
 #include "host/events/events.h"
 #include "host/peer/peer_client.h"
@@ -31,6 +32,8 @@ const char* Bool(BOOL value) { return value != FALSE ? "TRUE" : "FALSE"; }
 std::string Count(size_t n, const char* noun) {
   return std::to_string(n) + " " + noun + (n == 1 ? "" : "s");
 }
+
+std::string Vertices(size_t n) { return std::to_string(n) + (n == 1 ? " vertex" : " vertices"); }
 
 const char* KindName(int kind) {
   switch (kind) {
@@ -66,6 +69,72 @@ const char* MouseEventName(int code) {
     case MQEVENT_MOUSE_WHEEL: return "mouse wheel";
     default: return "mouse";
   }
+}
+
+// A text field of a record, up to its terminator or its end.
+template <size_t N>
+std::string FieldText(const char (&field)[N]) {
+  return std::string(field, strnlen(field, N));
+}
+
+// A JSON string; bytes that are not UTF-8 become U+FFFD, so that a name in
+// another code page still gives a file every reader takes.
+void AppendJsonString(std::string* json, const std::string& text) {
+  *json += '"';
+  size_t i = 0;
+  while (i < text.size()) {
+    const unsigned char c = static_cast<unsigned char>(text[i]);
+    if (c == '"' || c == '\\') {
+      *json += '\\';
+      *json += static_cast<char>(c);
+      ++i;
+    } else if (c < 0x20) {
+      char escaped[8];
+      std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
+      *json += escaped;
+      ++i;
+    } else if (c < 0x80) {
+      *json += static_cast<char>(c);
+      ++i;
+    } else {
+      // A well-formed sequence: its lead byte, its length and the continuation bytes.
+      const size_t length = c >= 0xC2 && c <= 0xDF ? 2 : c >= 0xE0 && c <= 0xEF ? 3 : c >= 0xF0 && c <= 0xF4 ? 4 : 0;
+      bool good = length > 0 && i + length <= text.size();
+      for (size_t k = 1; good && k < length; ++k) {
+        good = (static_cast<unsigned char>(text[i + k]) & 0xC0) == 0x80;
+      }
+      if (good && length >= 3) {
+        // No overlong forms, surrogates or code points past U+10FFFF.
+        const unsigned char next = static_cast<unsigned char>(text[i + 1]);
+        good = !(c == 0xE0 && next < 0xA0) && !(c == 0xED && next >= 0xA0) && !(c == 0xF0 && next < 0x90) &&
+               !(c == 0xF4 && next >= 0x90);
+      }
+      if (good) {
+        json->append(text, i, length);
+        i += length;
+      } else {
+        *json += "\xEF\xBF\xBD";
+        ++i;
+      }
+    }
+  }
+  *json += '"';
+}
+
+void AppendJsonNumber(std::string* json, float value) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.9g", static_cast<double>(value));
+  *json += text;
+}
+
+// Whether a rendering model's object was made from a document object: the
+// same vertex count and the same faces (the model copies both in order).
+bool SameTopology(const Object& copy, const Object& source) {
+  if (copy.vertices.size() != source.vertices.size() || copy.faces.size() != source.faces.size()) return false;
+  for (size_t f = 0; f < copy.faces.size(); ++f) {
+    if (copy.faces[f].points != source.faces[f].points) return false;
+  }
+  return true;
 }
 
 // One run of plug-ins against one document. Whatever happens, the destructor
@@ -248,6 +317,19 @@ class Session {
         if (!CheckObject(command.object, error)) return false;
         PrintUserData(command.object, command.text);
         return true;
+      case ScriptCommandKind::kExportGltf:
+      case ScriptCommandKind::kImportGltf: {
+        // What Quorvel answers is the result, whether or not it wrote or read
+        // anything: a script that checks bad files goes on after each.
+        std::string failure;
+        return GltfFile(command.kind == ScriptCommandKind::kExportGltf, command.text, command.unit_scale,
+                        &failure, error);
+      }
+      case ScriptCommandKind::kPose:
+      case ScriptCommandKind::kPoses:
+        return Pose(command, error);
+      case ScriptCommandKind::kPosedModel:
+        return PosedModel(command.text, error);
     }
     return true;
   }
@@ -334,6 +416,188 @@ class Session {
     out_ << "export the rendering model from " << Hex(last.src_product) << ":" << Hex(last.src_id)
          << " (" << Count(static_cast<size_t>(std::max(model->object_count, 0)), "object") << ") to " << path << " as OBJ\n";
     outputs_.emplace_back(path, ObjFileText(copies));
+    return true;
+  }
+
+  // Quorvel among the plug-ins: loaded from beside the host module when no
+  // --plugin was it.
+  bool LoadQuorvel(std::string* error) {
+    if (host_.FindPlugin(quorvel_plugin::kProductId, quorvel_plugin::kPluginId) != nullptr) return true;
+    const std::string host_path = Host::OwnModulePath();
+    const auto slash = host_path.find_last_of("/\\");
+    const std::string folder = slash == std::string::npos ? std::string() : host_path.substr(0, slash + 1);
+    PluginModule* plugin = Load(folder + QUORVEL_PLUGIN_FILE_NAME, error);
+    if (plugin == nullptr) return false;
+    if (plugin->product() != quorvel_plugin::kProductId || plugin->id() != quorvel_plugin::kPluginId) {
+      *error = plugin->path() + " is not Quorvel (product " + Hex(plugin->product()) + ", id " +
+               Hex(plugin->id()) + ")";
+      return false;
+    }
+    main_plugins_.push_back(plugin);
+    return true;
+  }
+
+  // "export-gltf" and "import-gltf" (and --export-gltf): one line with what
+  // Quorvel wrote or read, or why it did nothing; that reason is also left
+  // in *failure (empty when it did its work). False only when Quorvel could
+  // not be asked.
+  bool GltfFile(bool exporting, const std::string& path, float unit_scale, std::string* failure,
+                std::string* error) {
+    quorvel_plugin::GltfFileRecord record{};
+    if (path.size() >= sizeof record.path) {
+      *error = path + ": the path is longer than the " + std::to_string(sizeof record.path - 1) +
+               " bytes Quorvel takes";
+      return false;
+    }
+    std::memcpy(record.path, path.c_str(), path.size() + 1);
+    record.unit_scale = unit_scale;
+    int answer = 0;
+    const char* command = exporting ? "export-gltf " : "import-gltf ";
+    if (!AskQuorvel(exporting ? quorvel_plugin::kExportGltf : quorvel_plugin::kImportGltf, &record, &answer,
+                    error)) {
+      return false;
+    }
+    const std::string message = FieldText(record.message);
+    out_ << command << path << ": ";
+    if (answer == 0) {
+      *failure = message.empty() ? std::string("Quorvel did nothing and gave no reason") : message;
+      out_ << "failed: " << *failure << "\n";
+      return true;
+    }
+    failure->clear();
+    out_ << Count(static_cast<size_t>(std::max(record.objects, 0)), "object") << ", "
+         << Count(static_cast<size_t>(std::max(record.joints, 0)), "joint") << ", "
+         << Vertices(static_cast<size_t>(std::max(record.vertices, 0))) << ", "
+         << Count(static_cast<size_t>(std::max(record.targets, 0)), "morph target") << ", "
+         << Count(static_cast<size_t>(std::max(record.animations, 0)), exporting ? "animation" : "pose")
+         << "\n";
+    // After an import, what was read with a loss, a line each.
+    size_t start = 0;
+    while (start < message.size()) {
+      size_t end = message.find('\n', start);
+      if (end == std::string::npos) end = message.size();
+      if (end > start) out_ << "  " << message.substr(start, end - start) << "\n";
+      start = end + 1;
+    }
+    return true;
+  }
+
+  // "pose N" and "poses": the pose list as Quorvel holds it. A position the
+  // list does not have is the script's mistake.
+  bool Pose(const ScriptCommand& command, std::string* error) {
+    const bool set = command.kind == ScriptCommandKind::kPose;
+    quorvel_plugin::PoseRecord record{};
+    record.position = set ? command.position : -1;
+    int answer = 0;
+    if (!AskQuorvel(set ? quorvel_plugin::kSetCurrentPose : quorvel_plugin::kGetPoseCount, &record, &answer,
+                    error)) {
+      return false;
+    }
+    if (set && (answer == 0 || record.position != command.position)) {
+      // The list's length as Quorvel tells it, apart from the refused record.
+      quorvel_plugin::PoseRecord list{};
+      list.position = -1;
+      int listed = 0;
+      const bool told = AskQuorvel(quorvel_plugin::kGetPoseCount, &list, &listed, error) && listed != 0;
+      *error = "Quorvel has no pose " + std::to_string(command.position) +
+               (told ? " (its list holds " + Count(static_cast<size_t>(std::max(list.count, 0)), "pose") + ")" : "");
+      return false;
+    }
+    if (!set && answer == 0) {
+      *error = "Quorvel did not tell its poses";
+      return false;
+    }
+    const std::string name = FieldText(record.name);
+    if (set) {
+      out_ << "pose " << record.position << ": \"" << name << "\" is current (the list holds "
+           << Count(static_cast<size_t>(std::max(record.count, 0)), "pose") << ")\n";
+    } else {
+      out_ << "poses: " << record.count << "; current: ";
+      if (record.position < 0) {
+        out_ << "none\n";
+      } else {
+        out_ << record.position << " \"" << name << "\"\n";
+      }
+    }
+    return true;
+  }
+
+  // "posed-model FILE": the model Quorvel lends another plug-in, as JSON
+  // kept until the end, then handed back. Each of its objects is named after
+  // the document object it was made from: the model holds the shown objects
+  // in document order, with their vertices and faces as they are.
+  bool PosedModel(const std::string& path, std::string* error) {
+    if (!QuorvelReachable(error)) return false;
+    PeerClient peer(host_, peer_);
+    const int before = peer.ReceivedCount(document_);
+    int answer = 0;
+    if (!AskQuorvel(quorvel_plugin::kGetRenderingModel, nullptr, &answer, error)) return false;
+    const quorvel_peer::RenderingModelView* model = nullptr;
+    const int after = peer.ReceivedCount(document_);
+    for (int i = before; i < after && model == nullptr; ++i) {
+      quorvel_peer::PeerReceivedRecord received;
+      if (peer.Received(document_, i, &received) && received.message != nullptr) {
+        model = static_cast<const quorvel_peer::RenderingModelView*>(received.message);
+      }
+    }
+    if (model == nullptr) {
+      *error = "Quorvel sent no posed model (it answered " + std::to_string(answer) + ")";
+      return false;
+    }
+    std::string json = "{\"objects\": [";
+    size_t vertices = 0;
+    int objects = 0;
+    int next_source = 0;
+    for (int i = 0; i < model->object_count; ++i) {
+      const Object* copy = model->objects != nullptr ? ToObject(model->objects[i]) : nullptr;
+      if (copy == nullptr) continue;
+      int index = -1;
+      for (int d = next_source; d < document_->ObjectCount() && index < 0; ++d) {
+        const Object* source = document_->ObjectAt(d);
+        if (source != nullptr && SameTopology(*copy, *source)) index = d;
+      }
+      const Object* source = index >= 0 ? document_->ObjectAt(index) : nullptr;
+      if (index >= 0) next_source = index + 1;
+      json += objects++ == 0 ? "\n  {\"name\": " : ",\n  {\"name\": ";
+      AppendJsonString(&json, source != nullptr ? source->name : std::string());
+      json += ", \"index\": " + std::to_string(index) + ",\n   \"rest\": [";
+      for (size_t v = 0; source != nullptr && v < source->vertices.size(); ++v) {
+        const MQPoint& p = source->vertices[v].position;
+        if (v > 0) json += ", ";
+        AppendJsonNumber(&json, p.x);
+        json += ", ";
+        AppendJsonNumber(&json, p.y);
+        json += ", ";
+        AppendJsonNumber(&json, p.z);
+      }
+      json += "],\n   \"vertices\": [";
+      for (size_t v = 0; v < copy->vertices.size(); ++v) {
+        const MQPoint& p = copy->vertices[v].position;
+        if (v > 0) json += ", ";
+        AppendJsonNumber(&json, p.x);
+        json += ", ";
+        AppendJsonNumber(&json, p.y);
+        json += ", ";
+        AppendJsonNumber(&json, p.z);
+      }
+      vertices += copy->vertices.size();
+      json += "],\n   \"faces\": [";
+      for (size_t f = 0; f < copy->faces.size(); ++f) {
+        json += f > 0 ? ", [" : "[";
+        for (size_t k = 0; k < copy->faces[f].points.size(); ++k) {
+          if (k > 0) json += ", ";
+          json += std::to_string(copy->faces[f].points[k]);
+        }
+        json += "]";
+      }
+      json += "]}";
+    }
+    json += "\n]}\n";
+    const int returned = peer.ReturnModels(document_);
+    out_ << "posed-model " << path << ": " << Count(static_cast<size_t>(objects), "object") << ", "
+         << Vertices(vertices) << "; " << Count(static_cast<size_t>(returned), "model")
+         << " handed back\n";
+    outputs_.emplace_back(path, std::move(json));
     return true;
   }
 
@@ -517,6 +781,33 @@ class Session {
     out_ << "\n";
   }
 
+  bool QuorvelReachable(std::string* error) const {
+    if (host_.FindPlugin(quorvel_plugin::kProductId, quorvel_plugin::kPluginId) == nullptr) {
+      *error = "Quorvel is not loaded (product " + Hex(quorvel_plugin::kProductId) + ", id " +
+               Hex(quorvel_plugin::kPluginId) + ")";
+      return false;
+    }
+    if (peer_ == nullptr) {
+      *error = "the peer plug-in that sends Quorvel its messages is not loaded";
+      return false;
+    }
+    return true;
+  }
+
+  // Has the peer send Quorvel a user message; false when Quorvel or the
+  // peer is not there to take it.
+  bool AskQuorvel(const char* description, void* record, int* answer, std::string* error) {
+    if (!QuorvelReachable(error)) return false;
+    int result = 0;
+    if (!PeerClient(host_, peer_).Send(document_, quorvel_plugin::kProductId, quorvel_plugin::kPluginId,
+                                       description, record, &result)) {
+      *error = "the peer plug-in did not take the message";
+      return false;
+    }
+    if (answer != nullptr) *answer = result;
+    return true;
+  }
+
   bool Message(const ScriptCommand& command, std::string* error) {
     std::vector<int32_t> record(kMessageWords, 0);
     std::copy(command.words.begin(), command.words.end(), record.begin());
@@ -629,7 +920,7 @@ bool ParseViewOptions(const std::string& size, const std::string& position, cons
 bool ParseDriverOptions(const std::vector<std::string>& args, DriverOptions* options,
                         std::string* error) {
   DriverOptions parsed;
-  std::string size, position, target, perspective, ortho;
+  std::string size, position, target, perspective, ortho, unit_scale;
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
     if (arg == "--help" || arg == "-h") {
@@ -657,6 +948,11 @@ bool ParseDriverOptions(const std::vector<std::string>& args, DriverOptions* opt
       value = &parsed.export_model;
     } else if (arg == "--render") {
       value = &parsed.render;
+    } else if (arg == "--export-gltf") {
+      value = &parsed.export_gltf;
+    } else if (arg == "--unit-scale") {
+      value = &unit_scale;
+      needs = "metres per modeller unit";
     } else if (arg == "--activate") {
       value = &parsed.activate;
       needs = "a command plug-in's name";
@@ -695,7 +991,7 @@ bool ParseDriverOptions(const std::vector<std::string>& args, DriverOptions* opt
     *value = args[++i];
   }
   if (parsed.gui && (!parsed.script.empty() || !parsed.save.empty() || !parsed.export_obj.empty() ||
-                     !parsed.export_model.empty() || !parsed.render.empty())) {
+                     !parsed.export_model.empty() || !parsed.render.empty() || !parsed.export_gltf.empty())) {
     *error = "--gui takes no script and writes no outputs: the person at the window does";
     return false;
   }
@@ -705,6 +1001,28 @@ bool ParseDriverOptions(const std::vector<std::string>& args, DriverOptions* opt
   }
   ScriptCommand render;
   if (!parsed.render.empty() && !ParseAsScript("--render", "render " + parsed.render, &render, error)) return false;
+  if (!unit_scale.empty() && parsed.export_gltf.empty()) {
+    *error = "--unit-scale goes with --export-gltf";
+    return false;
+  }
+  if (!parsed.export_gltf.empty()) {
+    // Checked as the script command takes them, the path alone first.
+    ScriptCommand gltf;
+    if (!ParseAsScript("--export-gltf", "export-gltf " + parsed.export_gltf, &gltf, error)) return false;
+    if (gltf.text != parsed.export_gltf) {
+      *error = "--export-gltf '" + parsed.export_gltf + "' is not FILE.glb or FILE.gltf";
+      return false;
+    }
+    if (!unit_scale.empty()) {
+      std::string ignored;
+      if (!ParseAsScript("--unit-scale", "export-gltf x.glb " + unit_scale, &gltf, &ignored) ||
+          gltf.unit_scale == 0.0f) {
+        *error = "--unit-scale '" + unit_scale + "' is not a positive number of metres";
+        return false;
+      }
+      parsed.unit_scale = gltf.unit_scale;
+    }
+  }
   if (!ParseViewOptions(size, position, target, perspective, ortho, &parsed.view, error)) return false;
   *options = std::move(parsed);
   return true;
@@ -716,6 +1034,7 @@ std::string DriverHelp() {
              "              [--size WxH] [--camera-position X,Y,Z] [--camera-target X,Y,Z]\n"
              "              [--perspective FOV | --ortho H] [--render FILE.png]\n"
              "              [--save FILE] [--export-obj FILE] [--export-model FILE]\n"
+             "              [--export-gltf FILE.glb|FILE.gltf [--unit-scale S]]\n"
              "       mqhost --gui [--plugin PATH]... [FILE] [--activate NAME] [--frame-log FILE]\n"
              "\n"
              "Runs modeller plug-ins against a document, as the modeller would, and tells\n"
@@ -725,7 +1044,9 @@ std::string DriverHelp() {
              "\n"
              "Options:\n"
              "  --plugin PATH      load the plug-in module at PATH (repeat for several; they\n"
-             "                     are loaded, and receive events, in this order)\n"
+             "                     are loaded, and receive events, in this order); when the\n"
+             "                     script or --export-gltf needs Quorvel and no PATH is\n"
+             "                     Quorvel, its module beside mqhost is loaded after them\n"
              "  --peer PATH        the peer plug-in module that sends the script's user\n"
              "                     messages (default: quorvel_peer beside the host module;\n"
              "                     loaded only when given or when the script sends a message)\n"
@@ -751,6 +1072,13 @@ std::string DriverHelp() {
              "                     write the rendering model the peer plug-in received last\n"
              "                     (\"GetRenderingModel\" in the script) as OBJ at the end,\n"
              "                     before the peer hands it back\n"
+             "  --export-gltf FILE.glb|FILE.gltf\n"
+             "                     Quorvel writes the document and its rig as glTF 2.0\n"
+             "                     after the script (a .gltf gets its .bin beside it);\n"
+             "                     when it cannot, the exit status is 1 and its reason\n"
+             "                     goes to the error output\n"
+             "  --unit-scale S     with --export-gltf: S metres a modeller unit (default\n"
+             "                     0.01: one unit is one centimetre)\n"
              "  --gui              the interactive modeller window (Windows build; under Wine\n"
              "                     on Linux): menus for files, undo and the command\n"
              "                     plug-ins, a viewport whose mouse and keys go to the\n"
@@ -782,14 +1110,30 @@ int RunDriver(const DriverOptions& options, std::ostream& out, std::ostream& err
     err << error << "\n";
     return kDriverFailed;
   }
-  bool needs_peer = !options.peer.empty();
+  // Quorvel's commands go through the peer like any message.
+  bool needs_quorvel = !options.export_gltf.empty();
+  bool needs_peer = !options.peer.empty() || needs_quorvel;
   for (const ScriptCommand& command : script) {
-    if (command.kind == ScriptCommandKind::kMessage) needs_peer = true;
+    switch (command.kind) {
+      case ScriptCommandKind::kMessage:
+        needs_peer = true;
+        break;
+      case ScriptCommandKind::kExportGltf:
+      case ScriptCommandKind::kImportGltf:
+      case ScriptCommandKind::kPose:
+      case ScriptCommandKind::kPoses:
+      case ScriptCommandKind::kPosedModel:
+        needs_peer = needs_quorvel = true;
+        break;
+      default:
+        break;
+    }
   }
 
   Host& host = Host::Instance();
   Session session(host, out);
   if (!session.LoadPlugins(options.plugins, &error) ||
+      (needs_quorvel && !session.LoadQuorvel(&error)) ||
       (needs_peer && !session.LoadPeer(options.peer, &error))) {
     err << "mqhost: " << error << "\n";
     return kDriverFailed;
@@ -811,6 +1155,15 @@ int RunDriver(const DriverOptions& options, std::ostream& out, std::ostream& err
     session.Close();
     err << "mqhost: --render " << options.render << ": " << error << "\n";
     return kDriverFailed;
+  }
+  if (!options.export_gltf.empty()) {
+    std::string failure;
+    if (!session.GltfFile(true, options.export_gltf, options.unit_scale, &failure, &error) || !failure.empty()) {
+      session.Close();
+      err << "mqhost: --export-gltf " << options.export_gltf << ": " << (failure.empty() ? error : failure)
+          << "\n";
+      return kDriverFailed;
+    }
   }
   if (!options.save.empty()) session.Save(options.save);
   if (!options.export_obj.empty()) session.ExportObj(options.export_obj);

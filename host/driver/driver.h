@@ -37,6 +37,8 @@ struct DriverOptions {
   std::string export_obj;            // --export-obj FILE
   std::string export_model;          // --export-model FILE
   std::string render;                // --render FILE.png
+  std::string export_gltf;           // --export-gltf FILE.glb|FILE.gltf
+  float unit_scale = 0.0f;           // --unit-scale S (metres per unit); 0: Quorvel's default
   ViewOptions view;
   bool gui = false;                  // --gui: the interactive modeller window
   std::string activate;              // --activate NAME (with --gui)

@@ -274,6 +274,41 @@ bool ExpectNoArguments(const Words& words, std::string* error) {
   return false;
 }
 
+// "export-gltf FILE [SCALE]" and "import-gltf FILE [SCALE]" (at least one
+// word after the command): the path may hold blanks, so a last word that is
+// a number is the scale.
+bool ParseGltfFile(const std::string& line, const Words& words, ScriptCommand* command,
+                   std::string* error) {
+  const bool exporting = command->kind == ScriptCommandKind::kExportGltf;
+  std::string path = RestAfterFirstWord(line);
+  float scale = 0.0f;
+  if (words.size() >= 3 && ParseFloat(words.back(), &scale)) {
+    if (!(scale > 0.0f)) {
+      *error = "the unit scale " + Quoted(words.back()) + " is not a positive number of metres";
+      return false;
+    }
+    path = path.substr(0, path.rfind(words.back()));
+    while (!path.empty() && IsBlank(path.back())) path.pop_back();
+  }
+  if (path.size() > static_cast<size_t>(kGltfPathBytes)) {
+    *error = "the path is " + std::to_string(path.size()) + " bytes long; the plug-in takes at most " +
+             std::to_string(kGltfPathBytes);
+    return false;
+  }
+  const std::string name = Lower(path);
+  const auto ends_with = [&](const char* suffix) {
+    const size_t n = std::char_traits<char>::length(suffix);
+    return name.size() > n && name.compare(name.size() - n, n, suffix) == 0;
+  };
+  if (exporting && !ends_with(".glb") && !ends_with(".gltf")) {
+    *error = "a glTF file is written as .glb or .gltf: " + Quoted(path) + " ends in neither";
+    return false;
+  }
+  command->text = path;
+  command->unit_scale = scale;
+  return true;
+}
+
 }  // namespace
 
 bool ParseScriptLine(const std::string& raw_line, ScriptCommand* command, bool* is_command,
@@ -396,6 +431,28 @@ bool ParseScriptLine(const std::string& raw_line, ScriptCommand* command, bool* 
       ok = ParseIndex(words[1], "object", &parsed.object, error);
       parsed.text = words[2];
     }
+  } else if (name == "export-gltf" || name == "import-gltf") {
+    parsed.kind = name == "export-gltf" ? ScriptCommandKind::kExportGltf : ScriptCommandKind::kImportGltf;
+    if (words.size() < 2) {
+      *error = "usage: " + name + " FILE [SCALE]";
+    } else {
+      ok = ParseGltfFile(line, words, &parsed, error);
+    }
+  } else if (name == "pose") {
+    parsed.kind = ScriptCommandKind::kPose;
+    if (words.size() != 2) {
+      *error = "usage: pose N";
+    } else {
+      ok = ParseIndex(words[1], "pose", &parsed.position, error);
+    }
+  } else if (name == "poses") {
+    parsed.kind = ScriptCommandKind::kPoses;
+    ok = ExpectNoArguments(words, error);
+  } else if (name == "posed-model") {
+    parsed.kind = ScriptCommandKind::kPosedModel;
+    parsed.text = RestAfterFirstWord(line);
+    ok = !parsed.text.empty();
+    if (!ok) *error = "usage: posed-model FILE";
   } else if (name == "echo") {
     parsed.kind = ScriptCommandKind::kEcho;
     parsed.text = RestAfterFirstWord(line);
@@ -484,6 +541,21 @@ const char* ScriptHelp() {
          "                                 the end\n"
          "  userdata OBJECT KIND           print the object's record of the user-data kind KIND\n"
          "                                 (a name a plug-in registered) as 32-bit floats\n"
+         "  export-gltf FILE [SCALE]       Quorvel writes the document and its rig as glTF\n"
+         "                                 (FILE.glb, or FILE.gltf with a .bin beside it),\n"
+         "                                 SCALE metres a modeller unit (default 0.01: one\n"
+         "                                 unit is one centimetre); prints what was written\n"
+         "                                 or why nothing was; the script goes on either way\n"
+         "  import-gltf FILE [SCALE]       Quorvel adds a .gltf or .glb file's model to the\n"
+         "                                 document as one undo step; prints what was read\n"
+         "                                 or why nothing was (the document is then as it was)\n"
+         "  poses                          print the number of poses and the current one\n"
+         "  pose N                         make the pose at list position N (from 0) current\n"
+         "                                 and print its name\n"
+         "  posed-model FILE               ask Quorvel for its posed model, as another plug-in\n"
+         "                                 receives it, and write its objects' names, rest and\n"
+         "                                 posed vertices and faces as JSON (document units;\n"
+         "                                 written at the end); the model then goes back\n"
          "  echo TEXT                      print TEXT\n";
 }
 

@@ -33,7 +33,16 @@ enum class ScriptCommandKind {
   kRender,             // render FILE.png
   kEcho,               // echo TEXT
   kUserData,           // userdata OBJECT KIND
+  kExportGltf,         // export-gltf FILE [SCALE]
+  kImportGltf,         // import-gltf FILE [SCALE]
+  kPose,               // pose N
+  kPoses,              // poses
+  kPosedModel,         // posed-model FILE
 };
+
+// Longest path the glTF commands hand the plug-in: its record holds 260
+// bytes with the terminator.
+constexpr int kGltfPathBytes = 259;
 
 // Most words a message record takes (the record is a zeroed block of this
 // many 32-bit words, the given ones first).
@@ -50,8 +59,10 @@ struct ScriptCommand {
   int width = 0, height = 0;  // draw; 0: the viewport as it is
   float values[3] = {0.0f, 0.0f, 0.0f};  // camera: a point, or values[0] alone
   int object = 0, vertex = 0;            // select, deselect, current
+  int position = 0;                      // pose: the list position
+  float unit_scale = 0.0f;               // glTF: metres per modeller unit; 0: the plug-in's default
   uint32_t product = 0, id = 0;          // message target
-  std::string text;  // message description, save or picture path, echo text, user-data kind
+  std::string text;  // message description, a file's path, echo text, user-data kind
   std::vector<int32_t> words;  // message record
 };
 

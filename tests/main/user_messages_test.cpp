@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <array>
+#include <climits>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -17,6 +18,7 @@
 #include <utility>
 #include <vector>
 
+#include "host/files/document_file.h"
 #include "host/peer/peer_client.h"
 #include "host/peer/peer_protocol.h"
 #include "io/registry_settings.h"
@@ -38,7 +40,7 @@ using quorvel_test::MainTest;
 constexpr unsigned char kPattern = 0xA5;
 constexpr int32_t kPatternInt = static_cast<int32_t>(0xA5A5A5A5u);
 
-// The fifteen commands.
+// The nineteen commands.
 constexpr const char* kCommands[] = {
     "GetMorphTargetMax",
     "HasAnyMorphTarget",
@@ -55,6 +57,10 @@ constexpr const char* kCommands[] = {
     "GetVertexWeightArray",
     "GetRenderingModel",
     "DeleteRenderingModel",
+    "ExportGltf",
+    "ImportGltf",
+    "GetPoseCount",
+    "SetCurrentPose",
 };
 
 // The commands whose record starts with an object.
@@ -164,6 +170,14 @@ class AllRecords {
     base_positions_.object = object;
     base_positions_.positions = out_positions_.data();
     for (int v = 0; v < vertices; ++v) weights_in_.Set(v, 1, {{object, 1.0f}});
+    for (UMSG_GLTF_FILE* file : {&export_, &import_}) {
+      Fill(*file);
+      std::strcpy(file->path, "user_messages_test_unused.glb");
+      file->unit_scale = 0.0f;
+    }
+    Fill(pose_count_);
+    Fill(set_pose_);
+    set_pose_.position = 0;
   }
 
   void* For(const std::string& command) {
@@ -184,17 +198,25 @@ class AllRecords {
         {"GetRenderingModel", nullptr},
         // Something that is no model of the plug-in's.
         {"DeleteRenderingModel", &object_},
+        {"ExportGltf", &export_},
+        {"ImportGltf", &import_},
+        {"GetPoseCount", &pose_count_},
+        {"SetCurrentPose", &set_pose_},
     };
     return records.at(command);
   }
 
+  // The file commands' records, which say why nothing was done; Bytes()
+  // leaves them out.
+  std::vector<UMSG_GLTF_FILE*> Files() { return {&export_, &import_}; }
+
   // Every byte a command could have written.
   std::vector<unsigned char> Bytes() const {
     std::vector<unsigned char> all;
-    for (const auto& part :
-         {BytesOf(int_out_), BytesOf(object_), BytesOf(has_), BytesOf(set_target_),
-          BytesOf(get_target_), BytesOf(set_positions_), BytesOf(get_positions_),
-          BytesOf(base_positions_), weights_in_.bytes(), weights_out_.bytes()}) {
+    for (const auto& part : {BytesOf(int_out_), BytesOf(object_), BytesOf(has_),
+                             BytesOf(set_target_), BytesOf(get_target_), BytesOf(set_positions_),
+                             BytesOf(get_positions_), BytesOf(base_positions_), weights_in_.bytes(),
+                             weights_out_.bytes(), BytesOf(pose_count_), BytesOf(set_pose_)}) {
       all.insert(all.end(), part.begin(), part.end());
     }
     const auto* p = reinterpret_cast<const unsigned char*>(out_positions_.data());
@@ -215,6 +237,10 @@ class AllRecords {
   UMSG_MORPH_POSITIONS set_positions_;
   UMSG_MORPH_POSITIONS get_positions_;
   UMSG_BASE_POSITIONS base_positions_;
+  UMSG_GLTF_FILE export_;
+  UMSG_GLTF_FILE import_;
+  UMSG_POSE pose_count_;
+  UMSG_POSE set_pose_;
 };
 
 // What the host holds for an object: its object and vertex user data.
@@ -391,6 +417,8 @@ TEST_P(NoModelTest, EveryCommandAnswersZeroAndWritesNothing) {
   }
   AllRecords records(Uid(mesh), 3);
   const std::vector<unsigned char> before = records.Bytes();
+  std::vector<UMSG_GLTF_FILE> files_before;
+  for (const UMSG_GLTF_FILE* file : records.Files()) files_before.push_back(*file);
   const HostData data = DataOf(mesh);
 
   for (const char* command : kCommands)
@@ -398,6 +426,20 @@ TEST_P(NoModelTest, EveryCommandAnswersZeroAndWritesNothing) {
   EXPECT_EQ(records.Bytes(), before);
   EXPECT_TRUE(DataOf(mesh) == data) << "the object's user data changed";
   EXPECT_EQ(Peer().ReceivedCount(document_), 0) << "no model was sent";
+  // A working plug-in says why it exchanged no file; a disabled one is silent.
+  const bool disabled =
+      GetParam() == NoModel::kDisabled || GetParam() == NoModel::kDisabledWithModel;
+  for (size_t i = 0; i < files_before.size(); ++i) {
+    const UMSG_GLTF_FILE& file = *records.Files()[i];
+    if (disabled) {
+      EXPECT_EQ(BytesOf(file), BytesOf(files_before[i])) << i;
+      continue;
+    }
+    EXPECT_STREQ(file.message, "no document is open") << i;
+    EXPECT_EQ(file.objects + file.joints + file.vertices + file.targets + file.animations, 0) << i;
+    EXPECT_STREQ(file.path, files_before[i].path) << i;
+  }
+  EXPECT_EQ(std::fopen("user_messages_test_unused.glb", "rb"), nullptr) << "no file was written";
 }
 
 INSTANTIATE_TEST_SUITE_P(States, NoModelTest,
@@ -1122,6 +1164,214 @@ TEST_F(MessageTest, ModelsStillOutBelongToTheirReceiversWhenThePluginGoes) {
   // The receiver owns it, and disposes of it as any owner would.
   delete kept;
   EXPECT_TRUE(NoneFree(objects));
+}
+
+// ---------------------------------------------------------------- poses
+
+// A pose record as the sender leaves it: the position asked for, the rest
+// the pattern, and guard bytes after it.
+struct PoseMessage {
+  explicit PoseMessage(int32_t position) {
+    Fill(*this);
+    record.position = position;
+  }
+  UMSG_POSE record;
+  unsigned char guard[8];
+};
+
+TEST_F(MessageTest, GetPoseCountTellsTheListAndTheCurrentPose) {
+  Open();
+  PoseMessage none(kPatternInt);
+  ASSERT_EQ(Send("GetPoseCount", &none.record), 1);
+  EXPECT_EQ(none.record.count, 0);
+  EXPECT_EQ(none.record.position, -1);
+  EXPECT_STREQ(none.record.name, "");
+  EXPECT_EQ(static_cast<unsigned char>(none.record.name[1]), kPattern)
+      << "the rest of the field is the sender's";
+
+  quorvel::QuorvelPose* first = quorvel::NewPose(*main_->GetModel());
+  ASSERT_NE(quorvel::NewPose(*main_->GetModel()), nullptr);
+  ASSERT_TRUE(quorvel::RenamePose(first, std::string(300, 'p')));
+  ASSERT_TRUE(quorvel::SetCurrentPose(*main_->GetEditState(), first));
+  PoseMessage two(kPatternInt);
+  ASSERT_EQ(Send("GetPoseCount", &two.record), 1);
+  EXPECT_EQ(two.record.count, 2);
+  EXPECT_EQ(two.record.position, 0);
+  EXPECT_EQ(std::string(two.record.name), std::string(255, 'p')) << "cut to the field";
+  EXPECT_EQ(std::vector<unsigned char>(two.guard, two.guard + 8),
+            std::vector<unsigned char>(8, kPattern));
+}
+
+TEST_F(MessageTest, SetCurrentPoseSelectsByListPositionOrChangesNothing) {
+  MQObject bone = AddMesh("bone");
+  Open();
+  quorvel::RigEditState& state = *main_->GetEditState();
+  for (const char* name : {"rest", "up", "down"}) {
+    quorvel::QuorvelPose* pose = quorvel::NewPose(*main_->GetModel());
+    ASSERT_NE(pose, nullptr);
+    quorvel::RenamePose(pose, name);
+  }
+  // "up" moves the bone: its skinning matrix tells which pose was evaluated.
+  quorvel::OPoseTSQ up;
+  up.trs = FVECTOR3(0, 5, 0);
+  ASSERT_TRUE(quorvel::SetPoseTSQ(bone, Slots(), quorvel::PoseAt(state, 1)->id, up));
+
+  struct Case {
+    int32_t position;
+    int answer;
+    int32_t current;  // list position afterwards
+    const char* name;
+    float bone_y;  // the bone's skinning translation
+  };
+  const Case cases[] = {
+      {1, 1, 1, "up", 5.0f},
+      {0, 1, 0, "rest", 0.0f},
+      {2, 1, 2, "down", 0.0f},
+      {2, 1, 2, "down", 0.0f},
+      {3, 0, 2, nullptr, 0.0f},
+      {-1, 0, 2, nullptr, 0.0f},
+      {INT32_MIN, 0, 2, nullptr, 0.0f},
+      {1, 1, 1, "up", 5.0f},
+      {20, 0, 1, nullptr, 5.0f},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.position);
+    PoseMessage sent(c.position);
+    const PoseMessage untouched = sent;
+    EXPECT_EQ(Send("SetCurrentPose", &sent.record), c.answer);
+    if (c.answer == 1) {
+      EXPECT_EQ(sent.record.position, c.current);
+      EXPECT_EQ(sent.record.count, 3);
+      EXPECT_STREQ(sent.record.name, c.name);
+    } else {
+      EXPECT_EQ(BytesOf(sent), BytesOf(untouched)) << "a refused position writes nothing";
+    }
+    EXPECT_EQ(BytesOf(sent.guard), BytesOf(untouched.guard));
+    EXPECT_EQ(quorvel::CurrentPosition(state), c.current);
+    EXPECT_EQ(quorvel::GetWorldMatrix(bone, Slots()).GetTranslation().y, c.bone_y);
+  }
+}
+
+// ---------------------------------------------------------------- glTF files
+
+// A file record as the sender leaves it, with guard bytes after it.
+struct FileMessage {
+  explicit FileMessage(const std::string& path, float unit_scale = 0.0f) {
+    Fill(*this);
+    std::memcpy(record.path, path.data(), std::min(path.size(), sizeof record.path));
+    if (path.size() < sizeof record.path) record.path[path.size()] = '\0';
+    record.unit_scale = unit_scale;
+  }
+  std::array<int32_t, 5> Counts() const {
+    return {record.objects, record.joints, record.vertices, record.targets, record.animations};
+  }
+  bool GuardIntact() const {
+    return std::all_of(std::begin(guard), std::end(guard),
+                       [](unsigned char b) { return b == kPattern; });
+  }
+  UMSG_GLTF_FILE record;
+  unsigned char guard[8];
+};
+
+class FileMessageTest : public MessageTest {
+ protected:
+  void TearDown() override {
+    for (const std::string& file : files_) std::remove(file.c_str());
+    MessageTest::TearDown();
+  }
+  // The sample rigged arm, opened.
+  void OpenSample() {
+    mqhost::PluginElementMap elements;
+    std::string error;
+    ASSERT_TRUE(
+        mqhost::LoadDocumentFile(QUORVEL_EXAMPLES_DIR "/arm_rig.mqd", document_, &elements, &error))
+        << error;
+    host_.SetPluginElements(document_, std::move(elements));
+    Open();
+  }
+  std::string TempFile(const std::string& name) {
+    files_.push_back("user_messages_test_" + name);
+    return files_.back();
+  }
+  std::string SavedText() {
+    EXPECT_EQ(mqhost::SendSaveDocument(host_, document_, "arm_rig.mqd", plugin_).answer, TRUE);
+    return mqhost::WriteDocumentXml(*document_, host_.PluginElements(document_));
+  }
+
+  std::vector<std::string> files_;
+};
+
+// Paths the commands cannot take, and files that are not there: nothing is
+// written or read, the counts are zero and the message says why.
+TEST_F(FileMessageTest, BadPathsAreRefusedWithAMessage) {
+  OpenSample();
+  const std::string before = SavedText();
+  const std::string missing = TempFile("missing.glb");
+  struct Case {
+    const char* label;
+    const char* command;
+    std::string path;  // 260 bytes and more: no terminator in the field
+    const char* message_part;
+  };
+  const Case cases[] = {
+      {"unterminated export", "ExportGltf", std::string(260, 'a'),
+       "no terminator within its 260 bytes"},
+      {"unterminated import", "ImportGltf", std::string(300, 'b'),
+       "no terminator within its 260 bytes"},
+      {"empty export", "ExportGltf", "", "no file is named"},
+      {"empty import", "ImportGltf", "", "no file is named"},
+      {"no such file", "ImportGltf", missing, missing.c_str()},
+      {"no such folder", "ExportGltf", "no_such_folder/out.glb", "no_such_folder"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.label);
+    FileMessage sent(c.path);
+    EXPECT_EQ(Send(c.command, &sent.record), 0);
+    EXPECT_NE(std::string(sent.record.message).find(c.message_part), std::string::npos)
+        << sent.record.message;
+    EXPECT_EQ(sent.Counts(), (std::array<int32_t, 5>{}));
+    EXPECT_TRUE(sent.GuardIntact());
+    EXPECT_EQ(SavedText(), before);
+  }
+  EXPECT_EQ(std::fopen("no_such_folder/out.glb", "rb"), nullptr);
+}
+
+// A message that does not fit is cut to 255 bytes and its terminator.
+TEST_F(FileMessageTest, ALongMessageIsCutToTheField) {
+  OpenSample();
+  const std::string path = TempFile(std::string(200, 'x') + ".glb");
+  FileMessage sent(path);
+  EXPECT_EQ(Send("ImportGltf", &sent.record), 0);
+  const void* end = std::memchr(sent.record.message, '\0', sizeof sent.record.message);
+  ASSERT_NE(end, nullptr);
+  EXPECT_GT(static_cast<const char*>(end) - sent.record.message, 200) << sent.record.message;
+  EXPECT_TRUE(sent.GuardIntact());
+}
+
+TEST_F(FileMessageTest, TheSampleGoesOutAndComesBackThroughTheMessages) {
+  OpenSample();
+  const std::string path = TempFile("sample.glb");
+  FileMessage out(path, -2.0f);  // below zero: the default scale
+  ASSERT_EQ(Send("ExportGltf", &out.record), 1) << out.record.message;
+  EXPECT_STREQ(out.record.message, "");
+  EXPECT_EQ(out.record.objects, 5);
+  EXPECT_EQ(out.record.animations, 3) << "two poses and the sequence";
+  EXPECT_GT(out.record.vertices, 0);
+  EXPECT_EQ(out.record.targets, 1);
+  EXPECT_TRUE(out.GuardIntact());
+
+  const int undo_states = host_.undo_state_count();
+  FileMessage in(path);
+  ASSERT_EQ(Send("importgltf", &in.record), 1) << in.record.message;
+  EXPECT_EQ(in.record.objects, 5);
+  EXPECT_EQ(in.record.animations, 2) << "the poses read";
+  EXPECT_EQ(in.record.targets, 1);
+  EXPECT_TRUE(in.GuardIntact());
+  EXPECT_EQ(document_->ObjectCount(), 10);
+  EXPECT_EQ(host_.undo_state_count(), undo_states + 1) << "one undo step";
+  PoseMessage poses(kPatternInt);
+  ASSERT_EQ(Send("GetPoseCount", &poses.record), 1);
+  EXPECT_EQ(poses.record.count, 4);
 }
 
 // ---------------------------------------------------------------- the built module

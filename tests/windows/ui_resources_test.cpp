@@ -243,6 +243,15 @@ const std::vector<Dialog>& Dialogs() {
         {1113, Kind::Number, L""},
         {1115, Kind::Number, L""}},
        {}},
+      {IDD_GLTFSCALE, L"glTF書き出し", Frame::Property,
+       {{IDC_STATIC, Kind::Label, L"1単位 ="},
+        {IDC_GLTF_SCALE, Kind::Number, L""},
+        {IDC_STATIC, Kind::Label, L"m"},
+        {IDC_STATIC, Kind::Label, L"glTFの長さはメートル、Y軸が上です。"},
+        {IDC_STATIC, Kind::Label, L"既定の0.01では1単位が1cmです。"},
+        kOk,
+        kCancel},
+       {}},
   };
   return dialogs;
 }
@@ -259,7 +268,11 @@ struct Menu {
 
 const std::vector<Menu>& Menus() {
   static const std::vector<Menu> menus = {
-      {124, {{40065, L"quorvel許可"}, {40110, L"オブジェクトオプション"}}},
+      {124,
+       {{40065, L"quorvel許可"},
+        {40110, L"オブジェクトオプション"},
+        {ID_OPTION_GLTF_EXPORT, L"glTF書き出し..."},
+        {ID_OPTION_GLTF_IMPORT, L"glTF読み込み..."}}},
       {129,
        {{40107, L"ローカル表示"},
         {40076, L"ボーン表示"},

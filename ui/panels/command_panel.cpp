@@ -33,6 +33,8 @@ void DLP_COMMAND::OpenOptionMenu() {
     menu.SetText(ID_OPTION_ENABLE,
                  SystemText(service_->GetEnableNext() != 0 ? "Quorvelの無効" : "Quorvelの有効").c_str());
     menu.EnableItem(ID_OPTION_OBJECT, HasDocumentRig());
+    menu.EnableItem(ID_OPTION_GLTF_EXPORT, HasDocumentRig());
+    menu.EnableItem(ID_OPTION_GLTF_IMPORT, HasDocumentRig());
   });
 }
 
@@ -85,6 +87,12 @@ void DLP_COMMAND::OnCommand(int id, int code) {
       return;
     case ID_OPTION_OBJECT:
       if (HasDocumentRig()) DLP_OBJPROP().Run(service_, instance_, HostWindow());
+      return;
+    case ID_OPTION_GLTF_EXPORT:
+      service_->ExportGltfDialog(hwnd_);
+      return;
+    case ID_OPTION_GLTF_IMPORT:
+      service_->ImportGltfDialog(hwnd_);
       return;
     case ID_DISPLAY_LOCAL:
     case ID_DISPLAY_BONE:

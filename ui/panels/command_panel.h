@@ -1,6 +1,7 @@
 #pragma once
 // The plug-in's main floating window: the edit-mode buttons, the option menu
-// (enable switch, object options) and the display menu (overlays).
+// (enable switch, object options, glTF export and import) and the display
+// menu (overlays).
 #include "ui/panels/panel.h"
 #include "ui/toolkit/controls.h"
 

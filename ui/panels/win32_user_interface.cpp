@@ -1,8 +1,11 @@
 #include "ui/panels/win32_user_interface.h"
 
+#include <commdlg.h>
+
 #include "main/idlmain.h"
 #include "ui/panels/bone_align_dialog.h"
 #include "ui/panels/command_panel.h"
+#include "ui/panels/gltf_scale_dialog.h"
 #include "ui/panels/make_panel.h"
 #include "ui/panels/morph_panel.h"
 #include "ui/panels/motion_panel.h"
@@ -12,6 +15,47 @@
 #include "ui/panels/pose_morph_panel.h"
 #include "ui/panels/weight_pen_panel.h"
 #include "ui/resources/resource.h"
+
+namespace {
+
+// The common dialog's type list: pairs of texts, each ending in a zero, and
+// one more zero at the end.
+std::string FilterList(const FILE_DIALOG_PARAM& param) {
+  std::string list;
+  for (const auto& [name, patterns] : param.filters) {
+    list += name;
+    list += '\0';
+    list += patterns;
+    list += '\0';
+  }
+  list += '\0';
+  return list;
+}
+
+bool AskPath(void* owner, const FILE_DIALOG_PARAM& param, bool save, std::string& path) {
+  const std::string filters = FilterList(param);
+  // A path the plug-in passes on must fit a Windows path.
+  char file[MAX_PATH] = {};
+  OPENFILENAMEA dialog{};
+  dialog.lStructSize = sizeof dialog;
+  dialog.hwndOwner = static_cast<HWND>(owner);
+  dialog.lpstrFilter = filters.c_str();
+  dialog.nFilterIndex = 1;
+  dialog.lpstrFile = file;
+  dialog.nMaxFile = sizeof file;
+  dialog.lpstrTitle = param.title.empty() ? nullptr : param.title.c_str();
+  dialog.lpstrDefExt = param.default_extension.empty() ? nullptr : param.default_extension.c_str();
+  // The modeller's current folder stays where it was.
+  dialog.Flags = OFN_EXPLORER | OFN_HIDEREADONLY | OFN_NOCHANGEDIR | OFN_PATHMUSTEXIST |
+                 (save ? OFN_OVERWRITEPROMPT : OFN_FILEMUSTEXIST);
+  // Cancelled, or failed (a name too long for the buffer): nothing chosen.
+  const BOOL chosen = save ? GetSaveFileNameA(&dialog) : GetOpenFileNameA(&dialog);
+  if (!chosen || file[0] == '\0') return false;
+  path = file;
+  return true;
+}
+
+}  // namespace
 
 WIN32_UI::WIN32_UI() {
   panels_[PANEL_COMMAND] = std::make_unique<DLP_COMMAND>();
@@ -96,5 +140,19 @@ void WIN32_UI::ForwardKeyToFocus(int key) {
 bool WIN32_UI::RunBoneAlignDialog(void* owner, IDLMAIN* service, BONEALIGN_PARAM& param) {
   HINSTANCE instance = service != nullptr ? static_cast<HINSTANCE>(service->GetInstance()) : nullptr;
   DLP_BONEALIGN dialog(param);
+  return dialog.Run(service, instance, static_cast<HWND>(owner));
+}
+
+bool WIN32_UI::AskSavePath(void* owner, const FILE_DIALOG_PARAM& param, std::string& path) {
+  return AskPath(owner, param, /*save=*/true, path);
+}
+
+bool WIN32_UI::AskOpenPath(void* owner, const FILE_DIALOG_PARAM& param, std::string& path) {
+  return AskPath(owner, param, /*save=*/false, path);
+}
+
+bool WIN32_UI::RunUnitScaleDialog(void* owner, IDLMAIN* service, const char* caption, float& unit_scale) {
+  HINSTANCE instance = service != nullptr ? static_cast<HINSTANCE>(service->GetInstance()) : nullptr;
+  DLP_GLTFSCALE dialog(caption != nullptr ? caption : "", unit_scale);
   return dialog.Run(service, instance, static_cast<HWND>(owner));
 }

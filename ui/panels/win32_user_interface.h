@@ -1,11 +1,12 @@
 #pragma once
 // The main object's user interface in the Windows build: the tool panels as
-// modeless dialogs owned by the host's main window, real message boxes and
-// the modal alignment dialog.
+// modeless dialogs owned by the host's main window, real message boxes, the
+// modal alignment and glTF scale dialogs, and the system's file dialogs.
 #include <windows.h>
 
 #include <array>
 #include <memory>
+#include <string>
 
 #include "main/user_interface.h"
 #include "ui/panels/panel.h"
@@ -24,6 +25,9 @@ class WIN32_UI : public MED_PLUGIN_UI {
   int ShowMessageBox(void* owner, const char* text, const char* caption, unsigned buttons) override;
   void ForwardKeyToFocus(int key) override;
   bool RunBoneAlignDialog(void* owner, IDLMAIN* service, BONEALIGN_PARAM& param) override;
+  bool AskSavePath(void* owner, const FILE_DIALOG_PARAM& param, std::string& path) override;
+  bool AskOpenPath(void* owner, const FILE_DIALOG_PARAM& param, std::string& path) override;
+  bool RunUnitScaleDialog(void* owner, IDLMAIN* service, const char* caption, float& unit_scale) override;
 
   // The panel's window; null when it has none (not made, given up, closed).
   HWND PanelWindow(PANEL_ID id) const;

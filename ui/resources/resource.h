@@ -187,10 +187,16 @@
 #define IDC_POSEOBJ_TRS_RESET 1117
 #define IDC_POSEOBJ_SCL_RESET 1118
 
+/* ---- glTF unit scale (modal) ------------------------------------------ */
+#define IDD_GLTFSCALE 250
+#define IDC_GLTF_SCALE 1300
+
 /* ---- Pop-up menus: each holds its items in submenu 0 ------------------- */
 #define IDR_MENU_OPTION 124
 #define ID_OPTION_ENABLE 40065
 #define ID_OPTION_OBJECT 40110
+#define ID_OPTION_GLTF_EXPORT 40130
+#define ID_OPTION_GLTF_IMPORT 40131
 
 #define IDR_MENU_DISPLAY 129
 #define ID_DISPLAY_CUROBJWEIGHT 40070

@@ -65,6 +65,16 @@ TEST(DriverOptions, CommandLinesAreReadOrRefused) {
       {{"--activate", "Quorvel"}, "--activate goes with --gui"},
       {{"--frame-log", "f.txt"}, "--frame-log goes with --gui"},
       {{"--gui", "--activate"}, "--activate needs a command plug-in's name"},
+      {{"doc.mqd", "--export-gltf", "out dir/rig.glb", "--unit-scale", "1"}, ""},
+      {{"--export-gltf"}, "--export-gltf needs a path"},
+      {{"--export-gltf", "rig.glb", "--unit-scale"}, "--unit-scale needs metres per modeller unit"},
+      {{"--unit-scale", "1"}, "--unit-scale goes with --export-gltf"},
+      {{"--export-gltf", "rig.obj"}, "--export-gltf: a glTF file is written as .glb or .gltf: 'rig.obj' ends in neither"},
+      {{"--export-gltf", "rig.glb 2"}, "--export-gltf 'rig.glb 2' is not FILE.glb or FILE.gltf"},
+      {{"--export-gltf", "rig.glb", "--unit-scale", "0"}, "--unit-scale '0' is not a positive number of metres"},
+      {{"--export-gltf", "rig.glb", "--unit-scale", "big"}, "--unit-scale 'big' is not a positive number of metres"},
+      {{"--export-gltf", "rig.glb", "--unit-scale", "1 2"}, "--unit-scale '1 2' is not a positive number of metres"},
+      {{"--gui", "--export-gltf", "rig.glb"}, "--gui takes no script and writes no outputs: the person at the window does"},
   };
   for (const Case& c : cases) {
     DriverOptions options;
@@ -106,6 +116,13 @@ TEST(DriverOptions, CommandLinesAreReadOrRefused) {
   EXPECT_EQ(options.activate, "Quorvel");
   EXPECT_EQ(options.frame_log, "f.txt");
   EXPECT_EQ(options.input, "doc.mqd");
+
+  ASSERT_TRUE(ParseDriverOptions({"doc.mqd", "--export-gltf", "out dir/rig.glb", "--unit-scale", "1"}, &options,
+                                 &error));
+  EXPECT_EQ(options.export_gltf, "out dir/rig.glb");
+  EXPECT_EQ(options.unit_scale, 1.0f);
+  ASSERT_TRUE(ParseDriverOptions({"--export-gltf", "rig.gltf"}, &options, &error));
+  EXPECT_EQ(options.unit_scale, 0.0f) << "without --unit-scale, the plug-in's default";
 }
 
 TEST(DriverOptions, HelpExplainsEveryOption) {
@@ -114,7 +131,8 @@ TEST(DriverOptions, HelpExplainsEveryOption) {
                              "--export-obj FILE", "--export-model FILE", "--help", "--render FILE.png",
                              "--size WxH", "--camera-position X,Y,Z", "--camera-target X,Y,Z",
                              "--perspective FOV", "--ortho H", "message PRODUCT ID DESCRIPTION",
-                             "render FILE.png", "--gui", "--activate NAME", "--frame-log FILE"}) {
+                             "render FILE.png", "--gui", "--activate NAME", "--frame-log FILE",
+                             "--export-gltf FILE.glb|FILE.gltf", "--unit-scale S"}) {
     EXPECT_NE(help.find(option), std::string::npos) << option;
   }
 }

@@ -57,6 +57,11 @@ std::string Describe(const ScriptCommand& c) {
     case ScriptCommandKind::kRender: out << "render [" << c.text << "]"; break;
     case ScriptCommandKind::kEcho: out << "echo [" << c.text << "]"; break;
     case ScriptCommandKind::kUserData: out << "userdata " << c.object << " " << c.text; break;
+    case ScriptCommandKind::kExportGltf: out << "export-gltf [" << c.text << "] " << c.unit_scale; break;
+    case ScriptCommandKind::kImportGltf: out << "import-gltf [" << c.text << "] " << c.unit_scale; break;
+    case ScriptCommandKind::kPose: out << "pose " << c.position; break;
+    case ScriptCommandKind::kPoses: out << "poses"; break;
+    case ScriptCommandKind::kPosedModel: out << "posed-model [" << c.text << "]"; break;
   }
   return out.str();
 }
@@ -118,6 +123,17 @@ TEST(DriverScript, GoodLinesMeanWhatTheySay) {
       {"echo  hello,   world  ", "echo [hello,   world]"},
       {"echo a#b is kept", "echo [a#b is kept]"},
       {"draw 640 480\r", "draw 640x480"},
+      // Without a scale the plug-in's default (0); a last word that is a
+      // number is the scale, so paths may hold blanks.
+      {"export-gltf out.glb", "export-gltf [out.glb] 0"},
+      {"export-gltf  my dir/out file.GLTF  0.5 ", "export-gltf [my dir/out file.GLTF] 0.5"},
+      {"export-gltf 2.glb", "export-gltf [2.glb] 0"},
+      {"import-gltf in.glb 1e-3", "import-gltf [in.glb] 0.001"},
+      {"import-gltf any file", "import-gltf [any file] 0"},
+      {"pose 0", "pose 0"},
+      {"pose 19", "pose 19"},
+      {"poses", "poses"},
+      {"posed-model out/model 1.json", "posed-model [out/model 1.json]"},
   };
   for (const Case& c : cases) {
     ScriptCommand command;
@@ -199,6 +215,20 @@ TEST(DriverScript, WrongLinesAreToldWhatIsWrong) {
       {"render", "usage: render FILE.png"},
       {"render shot.jpg", "a picture is written as PNG: 'shot.jpg' does not end in .png"},
       {"render .png", "a picture is written as PNG: '.png' does not end in .png"},
+      {"export-gltf", "usage: export-gltf FILE [SCALE]"},
+      {"import-gltf  # a comment", "usage: import-gltf FILE [SCALE]"},
+      {"export-gltf out.obj", "a glTF file is written as .glb or .gltf: 'out.obj' ends in neither"},
+      {"export-gltf .glb", "a glTF file is written as .glb or .gltf: '.glb' ends in neither"},
+      {"export-gltf out.glb metres", "a glTF file is written as .glb or .gltf: 'out.glb metres' ends in neither"},
+      {"export-gltf out.glb 0", "the unit scale '0' is not a positive number of metres"},
+      {"import-gltf in.glb -0.01", "the unit scale '-0.01' is not a positive number of metres"},
+      {"export-gltf out.glb 1e99", "a glTF file is written as .glb or .gltf: 'out.glb 1e99' ends in neither"},
+      {"pose", "usage: pose N"},
+      {"pose 1 2", "usage: pose N"},
+      {"pose -1", "pose '-1' is not an index (0 or more)"},
+      {"pose bend", "pose 'bend' is not an index (0 or more)"},
+      {"poses all", "'poses' takes no arguments"},
+      {"posed-model", "usage: posed-model FILE"},
   };
   for (const Case& c : cases) {
     ScriptCommand command;
@@ -219,6 +249,20 @@ TEST(DriverScript, AMessageRecordHasRoomForItsWordsOnly) {
   EXPECT_EQ(command.words.size(), static_cast<size_t>(mqhost::kMessageWords));
   EXPECT_FALSE(ParseScriptLine(line + " 1", &command, &is_command, &error));
   EXPECT_EQ(error, "a message record holds at most 256 words");
+}
+
+TEST(DriverScript, AGltfPathFitsThePluginsRecord) {
+  const std::string folder = "models/";
+  const std::string longest = folder + std::string(mqhost::kGltfPathBytes - folder.size() - 4, 'a') + ".glb";
+  for (const char* command : {"export-gltf ", "import-gltf "}) {
+    ScriptCommand parsed;
+    bool is_command = false;
+    std::string error;
+    ASSERT_TRUE(ParseScriptLine(command + longest + " 0.01", &parsed, &is_command, &error)) << error;
+    EXPECT_EQ(parsed.text, longest);
+    EXPECT_FALSE(ParseScriptLine(command + std::string("a") + longest, &parsed, &is_command, &error));
+    EXPECT_EQ(error, "the path is 260 bytes long; the plug-in takes at most 259");
+  }
 }
 
 TEST(DriverScript, AScriptIsCheckedAsAWholeAndErrorsNameFileAndLine) {
@@ -266,7 +310,8 @@ TEST(DriverScript, HelpNamesEveryCommand) {
   for (const char* name : {"activate", "deactivate", "draw", "mouse", "move", "wheel", "key",
                            "camera position", "camera target", "camera ortho", "camera perspective",
                            "select", "deselect", "current", "message", "undo", "redo", "save", "render", "echo",
-                           "userdata"}) {
+                           "userdata", "export-gltf FILE [SCALE]", "import-gltf FILE [SCALE]", "poses", "pose N",
+                           "posed-model FILE"}) {
     const bool listed = help.find(std::string("\n  ") + name) != std::string::npos ||
                         help.find(std::string("| ") + name) != std::string::npos;
     EXPECT_TRUE(listed) << name;
