@@ -1168,12 +1168,13 @@ class Importer {
       // A file this plug-in wrote keeps the colour and diffuse apart, whose
       // product is the base colour; they count only while it still is (a
       // program that changed the colour may have left them behind).
-      const tinygltf::Value& own = in.extras.Get("quorvel");
-      const tinygltf::Value& color = own.Get("color");
-      const tinygltf::Value& diffuse = own.Get("diffuse");
-      if (color.IsArray() && color.ArrayLen() == 3 && diffuse.IsNumber()) {
+      const tinygltf::Value* own = QuorvelExtras(in.extras);
+      if (own != nullptr && own->Has("color") && own->Has("diffuse")) {
+        const tinygltf::Value& color = own->Get("color");
+        const tinygltf::Value& diffuse = own->Get("diffuse");
         double rgb[3];
-        bool sound = std::isfinite(diffuse.GetNumberAsDouble()) && diffuse.GetNumberAsDouble() >= 0.0;
+        bool sound = color.IsArray() && color.ArrayLen() == 3 && diffuse.IsNumber() &&
+                     std::isfinite(diffuse.GetNumberAsDouble()) && diffuse.GetNumberAsDouble() >= 0.0;
         for (int c = 0; c < 3 && sound; ++c) {
           sound = color.Get(c).IsNumber() && std::isfinite(color.Get(c).GetNumberAsDouble());
           if (sound) rgb[c] = std::clamp(color.Get(c).GetNumberAsDouble(), 0.0, 1.0);
