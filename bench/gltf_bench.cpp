@@ -32,51 +32,7 @@
 #include "rig/rig_access.h"
 #include "rig/rig_document.h"
 
-// ---------------------------------------------------------------- counting allocator
-
-namespace {
-
-std::atomic<int64_t> g_live_bytes{0};
-std::atomic<int64_t> g_peak_bytes{0};
-
-// Each block carries its size in front, so that delete can count it.
-constexpr size_t kHeader = alignof(std::max_align_t);
-
-void* CountedAlloc(size_t size) {
-  void* block = std::malloc(size + kHeader);
-  if (block == nullptr) throw std::bad_alloc();
-  *static_cast<size_t*>(block) = size;
-  const int64_t live = g_live_bytes.fetch_add(static_cast<int64_t>(size)) + static_cast<int64_t>(size);
-  int64_t peak = g_peak_bytes.load();
-  while (live > peak && !g_peak_bytes.compare_exchange_weak(peak, live)) {
-  }
-  return static_cast<char*>(block) + kHeader;
-}
-
-void CountedFree(void* p) {
-  if (p == nullptr) return;
-  void* block = static_cast<char*>(p) - kHeader;
-  g_live_bytes.fetch_sub(static_cast<int64_t>(*static_cast<size_t*>(block)));
-  std::free(block);
-}
-
-// Starts a measurement: the peak from now on, above what is live now.
-int64_t StartPeak() {
-  const int64_t live = g_live_bytes.load();
-  g_peak_bytes.store(live);
-  return live;
-}
-
-double PeakExtraMB(int64_t base) { return static_cast<double>(g_peak_bytes.load() - base) / 1e6; }
-
-}  // namespace
-
-void* operator new(size_t size) { return CountedAlloc(size); }
-void* operator new[](size_t size) { return CountedAlloc(size); }
-void operator delete(void* p) noexcept { CountedFree(p); }
-void operator delete[](void* p) noexcept { CountedFree(p); }
-void operator delete(void* p, size_t) noexcept { CountedFree(p); }
-void operator delete[](void* p, size_t) noexcept { CountedFree(p); }
+#include "bench/counting_allocator.h"
 
 namespace {
 
