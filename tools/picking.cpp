@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <limits>
 
 #include "rig/bone_points.h"
@@ -387,6 +388,63 @@ int MED_USELECT::SelectInRect(MQDocument doc, const RigSlotTable& slots, const R
   return selected ? 1 : 0;
 }
 
+MED_USELECT::BrushView& MED_USELECT::ViewOf(MQScene scene, MQObject obj, int vertices) {
+  auto it = std::find_if(views_.begin(), views_.end(), [obj](const BrushView& v) { return v.object == obj; });
+  if (it == views_.end()) {
+    views_.emplace_back();
+    it = views_.end() - 1;
+    it->object = obj;
+  }
+  BrushView& view = *it;
+  view.used = true;
+
+  // Every position in one call, compared with the kept ones: a stroke
+  // usually finds them unchanged (the buffers swap, so neither is
+  // allocated again while the vertex count stays).
+  std::vector<MQPoint>& read = brush_.read;
+  read.resize(static_cast<size_t>(vertices));
+  HostApi().MQObj_GetVertexArray(obj, read.data());
+  const bool same_positions =
+      view.positions.size() == read.size() &&
+      std::memcmp(view.positions.data(), read.data(), read.size() * sizeof(MQPoint)) == 0;
+  if (!same_positions) {
+    view.positions.swap(read);
+    // Samples: the corners of the bounding box and a few vertices.
+    FVECTOR3 lo, hi;
+    for (size_t v = 0; v < view.positions.size(); ++v) {
+      const MQPoint& p = view.positions[v];
+      lo = v == 0 ? FVECTOR3(p.x, p.y, p.z) : FVECTOR3(std::min(lo.x, p.x), std::min(lo.y, p.y), std::min(lo.z, p.z));
+      hi = v == 0 ? FVECTOR3(p.x, p.y, p.z) : FVECTOR3(std::max(hi.x, p.x), std::max(hi.y, p.y), std::max(hi.z, p.z));
+    }
+    view.samples.clear();
+    for (int i = 0; i < 8; ++i) {
+      view.samples.emplace_back((i & 1) ? hi.x : lo.x, (i & 2) ? hi.y : lo.y, (i & 4) ? hi.z : lo.z);
+    }
+    for (int v : {0, vertices / 2, vertices - 1}) {
+      const MQPoint& p = view.positions[static_cast<size_t>(v)];
+      view.samples.emplace_back(p.x, p.y, p.z);
+    }
+  }
+  // Checked against the host on every brush: this is what notices a change
+  // of view.
+  SCREEN_PROJECTOR projector;
+  projector.Calibrate(scene, view.samples);
+  if (same_positions && view.screen.size() == view.positions.size() && projector.SameAs(view.projector)) {
+    return view;
+  }
+  view.projector = projector;
+  view.screen.resize(view.positions.size());
+  constexpr float kUnplaced = std::numeric_limits<float>::quiet_NaN();
+  for (size_t v = 0; v < view.positions.size(); ++v) {
+    const MQPoint& p = view.positions[v];
+    double x = 0.0, y = 0.0;
+    view.screen[v] = projector.Project(FVECTOR3(p.x, p.y, p.z), x, y)
+                         ? FVECTOR2(static_cast<float>(x), static_cast<float>(y))
+                         : FVECTOR2(kUnplaced, kUnplaced);
+  }
+  return view;
+}
+
 // The distance test takes the host's conversion as the truth: the projector
 // only decides the vertices that lie clearly inside or outside the circle,
 // and the host's own answer decides the rest. The faces' visibility is asked
@@ -397,52 +455,35 @@ void MED_USELECT::BrushObject(MQScene scene, MQObject obj, const FVECTOR2& centr
   const int faces = api.MQObj_GetFaceCount(obj);
   const int vertices = api.MQObj_GetVertexCount(obj);
   if (faces <= 0 || vertices <= 0) return;
-
-  std::vector<FVECTOR3>& points = brush_.points;
-  points.resize(static_cast<size_t>(vertices));
-  FVECTOR3 lo, hi;
-  for (int v = 0; v < vertices; ++v) {
-    MQPoint p{0.0f, 0.0f, 0.0f};
-    api.MQObj_GetVertex(obj, v, &p);
-    const FVECTOR3 q(p.x, p.y, p.z);
-    points[static_cast<size_t>(v)] = q;
-    lo = v == 0 ? q : FVECTOR3(std::min(lo.x, q.x), std::min(lo.y, q.y), std::min(lo.z, q.z));
-    hi = v == 0 ? q : FVECTOR3(std::max(hi.x, q.x), std::max(hi.y, q.y), std::max(hi.z, q.z));
-  }
-  // Samples: the corners of the bounding box and a few vertices.
-  std::vector<FVECTOR3> samples;
-  for (int i = 0; i < 8; ++i) {
-    samples.emplace_back((i & 1) ? hi.x : lo.x, (i & 2) ? hi.y : lo.y, (i & 4) ? hi.z : lo.z);
-  }
-  for (int v : {0, vertices / 2, vertices - 1}) samples.push_back(points[static_cast<size_t>(v)]);
-  SCREEN_PROJECTOR projector;
-  projector.Calibrate(scene, samples);
+  const BrushView& view = ViewOf(scene, obj, vertices);
   const SCREENCONVMQ host(scene);
 
-  // Within this many pixels of the circle the host decides.
-  constexpr double kMargin = 0.05;
+  // Within this many pixels of the circle the host decides; the kept screen
+  // points are floats, so the margin also covers their rounding near the
+  // circle.
+  const double reach = std::fabs(centre.x) + std::fabs(centre.y) + radius + 1.0;
+  const double margin = 0.05 + reach * 1e-6;
   const double r = radius;
-  const double inner2 = r > kMargin ? (r - kMargin) * (r - kMargin) : -1.0;
-  const double outer2 = (r + kMargin) * (r + kMargin);
+  const double inner2 = r > margin ? (r - margin) * (r - margin) : -1.0;
+  const double outer2 = (r + margin) * (r + margin);
   const float r2 = radius * radius;
   std::vector<std::pair<int, float>>& candidates = brush_.candidates;
   candidates.clear();
   for (int v = 0; v < vertices; ++v) {
-    const FVECTOR3& p = points[static_cast<size_t>(v)];
-    double x = 0.0, y = 0.0;
-    if (projector.Project(p, x, y)) {
-      const double dx = x - centre.x, dy = y - centre.y;
-      const double d2 = dx * dx + dy * dy;
-      if (d2 > outer2) continue;
-      if (d2 < inner2) {
-        candidates.emplace_back(v, static_cast<float>(d2));
-        continue;
-      }
+    const FVECTOR2& s = view.screen[static_cast<size_t>(v)];
+    const double dx = static_cast<double>(s.x) - centre.x, dy = static_cast<double>(s.y) - centre.y;
+    const double d2 = dx * dx + dy * dy;
+    // An unplaced point (NaN) passes neither test and goes to the host.
+    if (d2 > outer2) continue;
+    if (d2 < inner2) {
+      candidates.emplace_back(v, static_cast<float>(d2));
+      continue;
     }
-    const FVECTOR3 s = host.WorldToScreen(p);
-    const float dx = s.x - centre.x, dy = s.y - centre.y;
-    const float d2 = dx * dx + dy * dy;
-    if (d2 <= r2) candidates.emplace_back(v, d2);
+    const MQPoint& p = view.positions[static_cast<size_t>(v)];
+    const FVECTOR3 h = host.WorldToScreen(FVECTOR3(p.x, p.y, p.z));
+    const float hx = h.x - centre.x, hy = h.y - centre.y;
+    const float hd2 = hx * hx + hy * hy;
+    if (hd2 <= r2) candidates.emplace_back(v, hd2);
   }
   if (candidates.empty()) return;
 
@@ -474,6 +515,7 @@ int MED_USELECT::PickVertices(MQDocument doc, const FVECTOR2& centre, float radi
   MQScene scene = HostApi().MQDoc_GetScene(doc, 0);
   if (scene == nullptr) return 0;
   float best = 0.0f;
+  for (BrushView& view : views_) view.used = false;
   hr::ForEachObject(doc, [&](MQObject obj, int index) {
     BrushObject(scene, obj, centre, radius, [&](int v, float d2) {
       hits.push_back(HITVERT{index, v});
@@ -483,6 +525,9 @@ int MED_USELECT::PickVertices(MQDocument doc, const FVECTOR2& centre, float radi
       }
     });
   });
+  // Objects gone from the document, or without faces now, keep no memory.
+  views_.erase(std::remove_if(views_.begin(), views_.end(), [](const BrushView& v) { return !v.used; }),
+               views_.end());
   return hits.empty() ? 0 : 1;
 }
 

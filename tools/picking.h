@@ -76,6 +76,20 @@ class MED_USELECT {
                  MED_SELECTITEM& item, bool& picked);
   bool HandleTest(MED_USELECT_PARA_BASE& para, const MOUSE_RAY& ray, int handle_type,
                   MED_SELECTITEM& item);
+  // What the brush knows of one object: its positions and where the
+  // projector put them, kept while both the positions and the view stay the
+  // same, so that a stroke projects each vertex once.
+  struct BrushView {
+    MQObject object = nullptr;
+    std::vector<MQPoint> positions;
+    std::vector<FVECTOR3> samples;  // the projector's calibration points for these positions
+    SCREEN_PROJECTOR projector;
+    // Screen x, y by vertex; x NaN where the projector cannot place it.
+    std::vector<FVECTOR2> screen;
+    bool used = false;  // brushed in the current pick
+  };
+  // The object's view, brought up to date with its positions as read now.
+  BrushView& ViewOf(MQScene scene, MQObject obj, int vertices);
   // The brush test of one object, calling hit(vertex, d²) for every hit.
   template <typename Hit>
   void BrushObject(MQScene scene, MQObject obj, const FVECTOR2& centre, float radius, Hit&& hit);
@@ -88,12 +102,15 @@ class MED_USELECT {
   std::vector<FVECTOR3> pivots_;
   std::vector<uint8_t> pivot_read_;
   struct BrushScratch {
-    std::vector<FVECTOR3> points;
+    std::vector<MQPoint> read;  // positions as read, before comparing them with the kept ones
     std::vector<std::pair<int, float>> candidates;
     std::vector<BOOL> visible;
     std::vector<int> related;
   };
   BrushScratch brush_;
+  // One per object brushed by the last PickVertices (and any picked alone
+  // since): an object no longer in the document is dropped at the next one.
+  std::vector<BrushView> views_;
 };
 
 // Ray tests in the handle's space and for bone bodies. Each answers the ray

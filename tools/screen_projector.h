@@ -23,6 +23,16 @@ class SCREEN_PROJECTOR {
   // sample disagrees, the view size cannot be told, or there is no scene.
   bool Calibrate(MQScene scene, const std::vector<FVECTOR3>& samples);
   bool usable() const { return usable_; }
+  // Whether both project every point alike (same matrices and view size).
+  bool SameAs(const SCREEN_PROJECTOR& other) const {
+    if (usable_ != other.usable_ || half_width_ != other.half_width_ || half_height_ != other.half_height_) {
+      return false;
+    }
+    for (int i = 0; i < 4; ++i)
+      for (int j = 0; j < 4; ++j)
+        if (m_[i][j] != other.m_[i][j]) return false;
+    return true;
+  }
 
   // Screen x and y of a point; false when the point lies too near the
   // camera plane to trust (ask the host then).

@@ -160,10 +160,16 @@ BOOL MQAPICALL MQScene_GetVisibleFace(MQScene scene, MQObject obj, BOOL* visible
   const Camera* camera = ToCamera(scene);
   const mqhost::Object* o = ToObject(obj);
   if (camera == nullptr || o == nullptr || visible == nullptr) return FALSE;
-  const std::vector<uint8_t>& seen = o->FacesSeenBy(*camera);
-  for (size_t f = 0; f < o->faces.size(); ++f) {
-    visible[f] = o->visible != 0 && o->faces[f].visible && seen[f] != 0 ? TRUE : FALSE;
+  const size_t faces = o->faces.size();
+  if (o->visible == 0) {
+    std::fill(visible, visible + faces, FALSE);
+    return TRUE;
   }
+  const std::vector<uint8_t>& seen = o->FacesSeenBy(*camera);
+  const std::vector<uint8_t>& shown = o->FaceShownFlags();
+  const size_t flagged = std::min(shown.size(), faces);
+  for (size_t f = 0; f < flagged; ++f) visible[f] = shown[f] != 0 && seen[f] != 0 ? TRUE : FALSE;
+  for (size_t f = flagged; f < faces; ++f) visible[f] = seen[f] != 0 ? TRUE : FALSE;
   return TRUE;
 }
 

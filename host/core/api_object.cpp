@@ -146,12 +146,12 @@ void MQAPICALL MQObj_SetFaceVertexColor(MQObject obj, int face, int corner, uint
 }
 
 BOOL MQAPICALL MQObj_GetFaceVisible(MQObject obj, int face) {
-  const Face* f = FaceAt(obj, face);
-  return f != nullptr && f->visible ? TRUE : FALSE;
+  const Object* o = ToObject(obj);
+  return o != nullptr && o->FaceVisible(face) ? TRUE : FALSE;
 }
 
 void MQAPICALL MQObj_SetFaceVisible(MQObject obj, int face, BOOL visible) {
-  if (Face* f = FaceAt(obj, face)) f->visible = visible != FALSE;
+  if (Object* o = ToObject(obj)) o->SetFaceVisible(face, visible != FALSE);
 }
 
 int MQAPICALL MQObj_AddFace(MQObject obj, int count, const int* vertices) {

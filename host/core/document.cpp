@@ -27,8 +27,18 @@ int Object::AddFace(const std::vector<int>& points) {
   face.points = points;
   face.uvs.assign(points.size(), MQCoordinate{0.0f, 0.0f});
   face.colors.assign(points.size(), 0xFFFFFFFFu);
+  // Faces appended directly before this one are shown; flags left over from
+  // a face list cleared directly are dropped.
+  face_shown_.resize(faces.size(), 1);
+  face_shown_.push_back(1);
   faces.push_back(std::move(face));
   return static_cast<int>(faces.size()) - 1;
+}
+
+void Object::SetFaceVisible(int face, bool visible) {
+  if (face < 0 || static_cast<size_t>(face) >= faces.size()) return;
+  face_shown_.resize(faces.size(), 1);
+  face_shown_[static_cast<size_t>(face)] = visible ? 1 : 0;
 }
 
 const Object::FaceAdjacency& Object::Adjacency() const {

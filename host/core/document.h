@@ -33,12 +33,12 @@ struct Vertex {
 };
 
 // A face of 1 (point), 2 (line) or more points; UVs and colours per corner.
+// Whether it is shown is kept by its object (Object::FaceVisible).
 struct Face {
   std::vector<int> points;
   int material = -1;  // -1: no material
   std::vector<MQCoordinate> uvs;
   std::vector<uint32_t> colors;
-  bool visible = true;
 };
 
 // One registered user-data kind; slot ids are index + 1, so 0 means none.
@@ -90,6 +90,19 @@ class Object {
   // The same without allocating: the number of faces, `out` (when not null)
   // filled with their indices.
   int RelatedFaces(int vertex, int* out) const;
+
+  // Whether the face is shown (false for an index out of range). The flags
+  // live beside the face records, a byte each, so that the visibility of
+  // every face is read without walking the records; AddFace appends a shown
+  // one, and a face appended to `faces` directly counts as shown until set.
+  bool FaceVisible(int face) const {
+    if (face < 0 || static_cast<size_t>(face) >= faces.size()) return false;
+    return static_cast<size_t>(face) >= face_shown_.size() || face_shown_[static_cast<size_t>(face)] != 0;
+  }
+  void SetFaceVisible(int face, bool visible);
+  // Per face, 1 when shown; entries past its end (faces appended directly)
+  // are shown.
+  const std::vector<uint8_t>& FaceShownFlags() const { return face_shown_; }
 
   // User data. A slot must be registered with the object's document.
   bool AllocObjectData(int slot);
@@ -152,6 +165,10 @@ class Object {
     std::vector<uint8_t> seen;  // per face: faces the camera and overlaps the view
   };
   mutable FaceViewCache face_view_;
+
+  // FaceVisible by face index; may be shorter than `faces`, never longer
+  // once a face is added or set.
+  std::vector<uint8_t> face_shown_;
 
   mutable bool local_valid_ = false;
   mutable LocalTransform local_of_;

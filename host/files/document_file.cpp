@@ -148,7 +148,8 @@ void WriteObject(const Object& object, XmlElement* element) {
     v->SetAttribute("uid", Unsigned(vertex.uid));
     if (vertex.selected) v->SetIntAttribute("selected", 1);
   }
-  for (const Face& face : object.faces) {
+  for (size_t index = 0; index < object.faces.size(); ++index) {
+    const Face& face = object.faces[index];
     XmlElement* f = element->AddChild("Face");
     std::string points, uvs, colors;
     for (size_t i = 0; i < face.points.size(); ++i) {
@@ -165,7 +166,7 @@ void WriteObject(const Object& object, XmlElement* element) {
     f->SetAttribute("uv", uvs);
     f->SetAttribute("colors", colors);
     f->SetIntAttribute("material", face.material);
-    if (!face.visible) f->SetIntAttribute("visible", 0);
+    if (!object.FaceVisible(static_cast<int>(index))) f->SetIntAttribute("visible", 0);
   }
   for (const auto& [slot, bytes] : object.object_data) {
     XmlElement* d = element->AddChild("ObjectData");
@@ -337,8 +338,8 @@ std::unique_ptr<Object> ReadObject(Reader& r, const XmlElement& e, const std::st
       face.material = r.IntOf(child, at, "material");
       int visible = 1;
       child.GetIntAttribute("visible", &visible);
-      face.visible = visible != 0;
       object->faces.push_back(std::move(face));
+      object->SetFaceVisible(static_cast<int>(object->faces.size()) - 1, visible != 0);
     } else if (child.Name() == "ObjectData" || child.Name() == "VertexData") {
       const bool per_vertex = child.Name() == "VertexData";
       const int slot = r.IntOf(child, at, "slot");

@@ -232,11 +232,21 @@ bool FacesFrom(const D3& eye, const D3& forward, bool orthographic, const FVECTO
   // Float points are only good to about FLT_EPSILON of their distance from the
   // origin. An area vector whose component toward the camera is within that
   // rounding (no area, or seen edge-on) has no side: it does not face.
-  const double size = std::sqrt(spread / count);
-  const double noise = 4.0 * FLT_EPSILON * (Length(centre) + size) * size * count;
-
   const D3 toward = orthographic ? Scaled(forward, -1.0) : Sub(eye, centre);
   const double d = Dot(normal, toward);
+
+  // Most faces lie far from that rounding: squared bounds, a factor of two
+  // apart from the threshold either way, decide them without the square
+  // roots ((a + b)² lies between a² + b² and twice that); the rest take the
+  // exact test below.
+  const double k = 4.0 * FLT_EPSILON * count;
+  const double size2 = spread / count;
+  const double threshold2 = k * k * (Dot(centre, centre) + size2) * size2 * Dot(toward, toward);
+  if (d * d > 4.0 * threshold2) return d < 0.0;
+  if (d * d < 0.25 * threshold2) return false;
+
+  const double size = std::sqrt(size2);
+  const double noise = 4.0 * FLT_EPSILON * (Length(centre) + size) * size * count;
   if (!(std::fabs(d) > noise * Length(toward))) return false;
   // The picture is unmirrored, so a right-hand-rule normal pointing at the
   // camera shows counter-clockwise on the monitor: that is the back.

@@ -98,10 +98,11 @@ class MeshBuilder {
                                                                       : nullptr;
   }
 
-  // A face whose point indices all name vertices of the object.
-  static bool Valid(const Object& object, const Face& face) {
+  // A shown face whose point indices all name vertices of the object.
+  static bool Valid(const Object& object, size_t index) {
+    const Face& face = object.faces[index];
     const int count = static_cast<int>(object.vertices.size());
-    return face.visible && std::all_of(face.points.begin(), face.points.end(),
+    return object.FaceVisible(static_cast<int>(index)) && std::all_of(face.points.begin(), face.points.end(),
                                        [count](int i) { return i >= 0 && i < count; });
   }
 
@@ -111,7 +112,7 @@ class MeshBuilder {
     normals_.clear();
     for (size_t f = 0; f < object.faces.size(); ++f) {
       const Face& face = object.faces[f];
-      if (face.points.size() < 3 || !Valid(object, face)) continue;
+      if (face.points.size() < 3 || !Valid(object, f)) continue;
       surfaces_.push_back(static_cast<int>(f));
       // Newell's normal: the right-hand rule, so it points away from the
       // camera on a face that faces it (clockwise on the monitor).
@@ -292,10 +293,11 @@ class MeshBuilder {
   // else white.
   void AddLinesAndPoints(const Object& object, const Material* object_colour, std::vector<MeshVertex>* lines,
                          std::vector<MeshVertex>* points, bool edges) {
-    for (const Face& face : object.faces) {
+    for (size_t f = 0; f < object.faces.size(); ++f) {
+      const Face& face = object.faces[f];
       const size_t n = face.points.size();
       std::vector<MeshVertex>* out = n == 1 ? points : n == 2 || edges ? lines : nullptr;
-      if (n == 0 || out == nullptr || !Valid(object, face)) continue;
+      if (n == 0 || out == nullptr || !Valid(object, f)) continue;
       const Material* material = object_colour != nullptr ? object_colour : MaterialOf(face.material);
       const MQColor c = material != nullptr ? material->color : MQColor{1.0f, 1.0f, 1.0f};
       const uint8_t color[4] = {ToByte(c.r), ToByte(c.g), ToByte(c.b), 255};

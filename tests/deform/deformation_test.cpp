@@ -77,7 +77,7 @@ TEST_F(DeformationTest, TheCopySitsATenthOutsideAlongTheAveragedFaceNormals) {
   o->faces[0].material = 2;
   o->faces[0].uvs = {{0.1f, 0.2f}, {0.3f, 0.4f}, {0.5f, 0.6f}, {0.7f, 0.8f}};
   o->faces[0].colors = {1, 2, 3, 4};
-  o->faces[1].visible = false;
+  o->SetFaceVisible(1, false);
   o->smooth_angle = 33.0f;
 
   MQObject copy = NewTarget();
@@ -100,7 +100,7 @@ TEST_F(DeformationTest, TheCopySitsATenthOutsideAlongTheAveragedFaceNormals) {
     EXPECT_EQ(c->faces[f].points, o->faces[f].points);
     EXPECT_EQ(c->faces[f].material, o->faces[f].material);
     EXPECT_EQ(c->faces[f].colors, o->faces[f].colors);
-    EXPECT_EQ(c->faces[f].visible, o->faces[f].visible);
+    EXPECT_EQ(c->FaceVisible(static_cast<int>(f)), o->FaceVisible(static_cast<int>(f)));
     ASSERT_EQ(c->faces[f].uvs.size(), o->faces[f].uvs.size());
     for (size_t k = 0; k < o->faces[f].uvs.size(); ++k) {
       EXPECT_EQ(c->faces[f].uvs[k].u, o->faces[f].uvs[k].u);

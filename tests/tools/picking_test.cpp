@@ -369,7 +369,7 @@ TEST_F(PickTest, TheBrushHitsVerticesOnShownFrontFacesWithinTheRadius) {
   const int v6 = AddVertex(mesh, -40, 0, 0), v7 = AddVertex(mesh, -40, 20, 0), v8 = AddVertex(mesh, -20, 0, 0);
   ASSERT_GE(m->AddFace({v0, v1, v2}), 0);          // front
   const int hidden = m->AddFace({v3, v4, v5});     // front, but hidden
-  m->faces[static_cast<size_t>(hidden)].visible = false;
+  m->SetFaceVisible(hidden, false);
   ASSERT_GE(m->AddFace({v8, v7, v6}), 0);          // back-facing
   const FVECTOR2 centre = Screen(0, 0);
 
@@ -504,6 +504,85 @@ TEST_F(PickTest, TheBrushHitsExactlyWhatTheHostsConversionGives) {
     }
     HostApi().MQScene_FloatValue = g_plain_convert;
   }
+}
+
+// The brush keeps each object's positions and their projection from step to
+// step of a stroke: whatever changes in between (positions, vertex counts,
+// faces shown, the view, objects replaced by others of another size) must
+// show in the very next pick, which must match the host's own answer.
+TEST_F(PickTest, TheBrushSeesEveryChangeBetweenStrokeSteps) {
+  // A square grid of front-facing triangles, `side` vertices a side.
+  const auto grid = [this](const char* name, int side, float step, float x0, float y0) {
+    MQObject obj = AddObject(name);
+    mqhost::Object* o = mqhost::ToObject(obj);
+    for (int y = 0; y < side; ++y)
+      for (int x = 0; x < side; ++x) AddVertex(obj, x0 + x * step, y0 + y * step, 0.0f);
+    for (int y = 0; y + 1 < side; ++y) {
+      for (int x = 0; x + 1 < side; ++x) {
+        const int a = y * side + x, b = a + 1, c = a + side, d = c + 1;
+        o->AddFace({a, c, b});
+        o->AddFace({b, c, d});
+      }
+    }
+    return obj;
+  };
+  MQObject small = grid("small", 4, 5.0f, -10.0f, -10.0f);
+  MQObject large = grid("large", 30, 3.0f, -45.0f, -45.0f);
+  const FVECTOR2 centre = Screen(1.0f, 2.0f);
+  const float radius = 12.0f;
+  const auto expected = [&]() {
+    std::vector<HITVERT> hits;
+    for (int i = 0; i < HostApi().MQDoc_GetObjectCount(doc_); ++i) {
+      MQObject obj = HostApi().MQDoc_GetObject(doc_, i);
+      if (obj == nullptr) continue;
+      for (int32_t v : ReferenceBrush(doc_, obj, centre, radius)) hits.push_back(HITVERT{i, v});
+    }
+    return hits;
+  };
+  const auto check = [&](const char* step) {
+    SCOPED_TRACE(step);
+    std::vector<HITVERT> hits;
+    HITVERT nearest;
+    brush_.PickVertices(doc_, centre, radius, hits, nearest);
+    const std::vector<HITVERT> want = expected();
+    ASSERT_EQ(hits.size(), want.size());
+    for (size_t i = 0; i < hits.size(); ++i) {
+      EXPECT_EQ(hits[i].object, want[i].object) << i;
+      EXPECT_EQ(hits[i].vertex, want[i].vertex) << i;
+    }
+  };
+  check("first");
+  check("again, nothing changed");
+
+  const MQPoint away{200.0f, 200.0f, 0.0f};
+  HostApi().MQObj_SetVertex(small, 5, &away);
+  check("a vertex moved out of the brush");
+  const MQPoint back{0.0f, 0.0f, 0.0f};
+  HostApi().MQObj_SetVertex(small, 5, &back);
+  check("and back under it");
+
+  const int a = AddVertex(large, 2.0f, 3.0f, 0.0f), b = AddVertex(large, 2.0f, 9.0f, 0.0f);
+  const int c = AddVertex(large, 8.0f, 3.0f, 0.0f);
+  const int extra = mqhost::ToObject(large)->AddFace({a, b, c});
+  check("vertices and a face added");
+  HostApi().MQObj_SetFaceVisible(large, extra, FALSE);
+  check("the new face hidden");
+  for (int f = 0; f < HostApi().MQObj_GetFaceCount(small); ++f) HostApi().MQObj_SetFaceVisible(small, f, FALSE);
+  check("a whole object's faces hidden");
+
+  document_->camera.position.x += 4.0f;
+  check("the view moved");
+  document_->camera.ortho_height = 240.0f;
+  check("the view zoomed");
+
+  // Replaced by objects of other sizes (which may take the old ones'
+  // addresses).
+  document_->DeleteObject(HostApi().MQDoc_GetObjectIndex(doc_, small));
+  check("an object deleted");
+  grid("smaller", 3, 4.0f, -2.0f, -2.0f);
+  document_->DeleteObject(HostApi().MQDoc_GetObjectIndex(doc_, large));
+  grid("larger", 40, 2.0f, -40.0f, -40.0f);
+  check("objects of other sizes in their place");
 }
 
 TEST_F(PickTest, MissingDocumentSceneOrStatePicksNothing) {

@@ -65,8 +65,8 @@ void Fill(Document* document, PluginElementMap* elements) {
   quad.uvs = {{0, 0}, {1, 0}, {1, 1}, {0, 1}};
   quad.colors = {0xFFFFFFFFu, 0xFF0000FFu, 1u, 0u};
   quad.material = 0;
-  quad.visible = false;
   mesh->faces.push_back(quad);
+  mesh->SetFaceVisible(0, false);
   Face line;
   line.points = {0, 3};
   line.uvs = {{0, 0}, {0, 0}};
@@ -126,7 +126,8 @@ TEST(DocumentFile, RoundTripIsLossless) {
   float weights[9] = {};
   ASSERT_TRUE(mesh->ReadVertexData(1, 2, 1, 0, sizeof(weights), weights));
   EXPECT_EQ(weights[3], 0.125f);
-  EXPECT_FALSE(mesh->faces[0].visible);
+  EXPECT_FALSE(mesh->FaceVisible(0));
+  EXPECT_TRUE(mesh->FaceVisible(1));
   EXPECT_EQ(mesh->faces[0].colors[1], 0xFF0000FFu);
   EXPECT_EQ(loaded.camera.ortho_height, 250.5f);
   ASSERT_EQ(loaded.MaterialCount(), 2);

@@ -92,12 +92,48 @@ TEST_P(VisibleFace, BackFacesHiddenFacesHiddenObjectsPointsAndLinesAreNotVisible
   AddFace(object_, FacingSquare(camera, {0, 0, 0}, 20));
   AddFace(object_, FacingSquare(camera, {0, 0, 0}, 20, 0, true));
   const int hidden = AddFace(object_, FacingSquare(camera, {50, 0, 0}, 20));
-  object_->faces[static_cast<size_t>(hidden)].visible = false;
+  object_->SetFaceVisible(hidden, false);
   AddFace(object_, {{0, 0, 0}, {10, 10, 0}});
   AddFace(object_, {{0, 0, 0}});
   EXPECT_EQ(Flags(), (std::vector<BOOL>{TRUE, FALSE, FALSE, FALSE, FALSE}));
   object_->visible = 0;
   EXPECT_EQ(Flags(), (std::vector<BOOL>{FALSE, FALSE, FALSE, FALSE, FALSE}));
+}
+
+// The shown flags live beside the face records: every path that hides,
+// shows, appends, clears or restores faces must leave them matching.
+TEST_P(VisibleFace, HiddenFacesStayHiddenThroughUndoAppendsAndClears) {
+  const Camera& camera = document_.camera;
+  for (float x : {-40.0f, 0.0f, 40.0f}) AddFace(object_, FacingSquare(camera, {x, 0, 0}, 10));
+  const MQObject obj = mqhost::ToHandle(object_);
+  MQObj_SetFaceVisible(obj, 1, FALSE);
+  MQObj_SetFaceVisible(obj, 7, FALSE);  // out of range: nothing
+  EXPECT_EQ(Flags(), (std::vector<BOOL>{TRUE, FALSE, TRUE}));
+  EXPECT_EQ(MQObj_GetFaceVisible(obj, 1), FALSE);
+  EXPECT_EQ(MQObj_GetFaceVisible(obj, 3), FALSE) << "no such face";
+
+  // Undo: the snapshot keeps the flags, and restoring brings them back into
+  // the same object.
+  const Document::State before = document_.Capture();
+  MQObj_SetFaceVisible(obj, 1, TRUE);
+  MQObj_SetFaceVisible(obj, 2, FALSE);
+  EXPECT_EQ(Flags(), (std::vector<BOOL>{TRUE, TRUE, FALSE}));
+  document_.Restore(before);
+  ASSERT_EQ(document_.ObjectAt(0), object_);
+  EXPECT_EQ(Flags(), (std::vector<BOOL>{TRUE, FALSE, TRUE}));
+
+  // A face appended to the records directly is shown; then one through the
+  // API after it, and hiding either works.
+  object_->faces.push_back(object_->faces[0]);
+  EXPECT_EQ(Flags(), (std::vector<BOOL>{TRUE, FALSE, TRUE, TRUE}));
+  AddFace(object_, FacingSquare(camera, {0, 30, 0}, 10));
+  MQObj_SetFaceVisible(obj, 3, FALSE);
+  EXPECT_EQ(Flags(), (std::vector<BOOL>{TRUE, FALSE, TRUE, FALSE, TRUE}));
+
+  // Cleared directly and rebuilt: no face inherits an old flag.
+  object_->faces.clear();
+  for (float x : {-40.0f, 0.0f}) AddFace(object_, FacingSquare(camera, {x, 0, 0}, 10));
+  EXPECT_EQ(Flags(), (std::vector<BOOL>{TRUE, TRUE}));
 }
 
 INSTANTIATE_TEST_SUITE_P(Cameras, VisibleFace, testing::ValuesIn(kCameras), camera_cases::CameraName);

@@ -314,7 +314,7 @@ TEST_F(ViewportRender, WhatIsHiddenIsNotDrawn) {
       {"a hidden face",
        [this](const FVECTOR3& at) {
          Object* o = AddObject();
-         o->faces[static_cast<size_t>(AddFace(o, FacingSquare(document_.camera, at, 15.0f)))].visible = false;
+         o->SetFaceVisible(AddFace(o, FacingSquare(document_.camera, at, 15.0f)), false);
        }},
       {"a hidden drawing object", [this](const FVECTOR3& at) { AddPoint(AddDrawing(0, {1, 0, 0}), at); }},
       {"a point of an object that shows lines",
