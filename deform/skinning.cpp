@@ -1,6 +1,7 @@
 #include "deform/skinning.h"
 
 #include <algorithm>
+#include <cmath>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -306,6 +307,327 @@ void SkinPositions(const SkinCache& cache, const std::vector<FMATRIX>& palette,
   out.resize(positions.size());
   if (positions.size() < static_cast<size_t>(cache.vertex_count) || palette.empty()) return;
   SkinVertices(cache, cache.vertex_count, palette, positions.data(), out.data());
+}
+
+namespace {
+
+constexpr int kDq = 8;  // floats per dual quaternion
+// A blended rotation part whose squared norm is below this comes from no
+// weight at all: the vertex goes to the origin, as linear blending puts it.
+constexpr float kMinBlendNormSq = 1e-30f;
+// Relative tolerance on A·Aᵀ = s²·I for a 3×3 block to count as a similarity:
+// products of float rotations stay far inside it, a visible shear does not.
+constexpr double kSimilarityTolerance = 1e-4;
+
+// The rotation and uniform scale of M = s·R then translation; false when the
+// 3×3 block is not s·R with s > 0 or an entry is not finite.
+bool SplitSimilarity(const FMATRIX& m, FQUAT& q, float& scale) {
+  for (int r = 0; r < 4; ++r) {
+    for (int c = 0; c < 3; ++c) {
+      if (!std::isfinite(m(r, c))) return false;
+    }
+  }
+  double row[3][3];
+  for (int r = 0; r < 3; ++r) {
+    for (int c = 0; c < 3; ++c) row[r][c] = m(r, c);
+  }
+  auto dot = [&](int a, int b) {
+    return row[a][0] * row[b][0] + row[a][1] * row[b][1] + row[a][2] * row[b][2];
+  };
+  const double g00 = dot(0, 0), g11 = dot(1, 1), g22 = dot(2, 2);
+  const double s2 = (g00 + g11 + g22) / 3.0;
+  if (!(s2 > 1e-12)) return false;
+  const double tol = kSimilarityTolerance * s2;
+  if (std::fabs(g00 - s2) > tol || std::fabs(g11 - s2) > tol || std::fabs(g22 - s2) > tol ||
+      std::fabs(dot(0, 1)) > tol || std::fabs(dot(0, 2)) > tol || std::fabs(dot(1, 2)) > tol) {
+    return false;
+  }
+  const double det = row[0][0] * (row[1][1] * row[2][2] - row[1][2] * row[2][1]) -
+                     row[0][1] * (row[1][0] * row[2][2] - row[1][2] * row[2][0]) +
+                     row[0][2] * (row[1][0] * row[2][1] - row[1][1] * row[2][0]);
+  if (!(det > 0.0)) return false;
+  // Products of float rotations have row lengths a few 1e-7 off 1: that is
+  // no scale, and a palette without one skips blending it.
+  double s = std::sqrt(s2);
+  if (std::fabs(s - 1.0) < 1e-6) s = 1.0;
+  FMATRIX rotation;
+  for (int r = 0; r < 3; ++r) {
+    for (int c = 0; c < 3; ++c) rotation(r, c) = static_cast<float>(row[r][c] / s);
+  }
+  const FQUAT raw = FQUAT::FromMatrix(rotation);
+  const double n = std::sqrt(static_cast<double>(raw.x) * raw.x + static_cast<double>(raw.y) * raw.y +
+                             static_cast<double>(raw.z) * raw.z + static_cast<double>(raw.w) * raw.w);
+  q = FQUAT(static_cast<float>(raw.x / n), static_cast<float>(raw.y / n), static_cast<float>(raw.z / n),
+            static_cast<float>(raw.w / n));
+  scale = static_cast<float>(s);
+  return true;
+}
+
+// sum_j w_j (p · M[i_j]), the weights that are 0 skipped: SkinPositionsScalar's body.
+template <typename IndexAt>
+FVECTOR3 LinearVertex(const float* weight, IndexAt index_at, const std::vector<FMATRIX>& palette,
+                      const FVECTOR3& p) {
+  FVECTOR3 sum{0.0f, 0.0f, 0.0f};
+  for (int j = 0; j < kK; ++j) {
+    if (weight[j] == 0.0f) continue;
+    sum += palette[static_cast<size_t>(index_at(j))].TransformPoint(p) * weight[j];
+  }
+  return sum;
+}
+
+bool DualQuaternionsFit(const SkinCache& cache, const std::vector<FMATRIX>& palette,
+                        const DualQuaternionPalette& dq, const std::vector<FVECTOR3>& positions) {
+  return positions.size() >= static_cast<size_t>(cache.vertex_count) && !palette.empty() &&
+         dq.scale.size() == palette.size() && dq.blendable.size() == palette.size() &&
+         dq.dq.size() == palette.size() * kDq;
+}
+
+}  // namespace
+
+void ToDualQuaternions(const std::vector<FMATRIX>& palette, DualQuaternionPalette& out) {
+  const size_t n = palette.size();
+  out.dq.resize(n * kDq);
+  out.scale.resize(n);
+  out.blendable.resize(n);
+  out.all_blendable = true;
+  out.any_scaled = false;
+  for (size_t i = 0; i < n; ++i) {
+    FQUAT q;
+    float s = 1.0f;
+    const bool ok = SplitSimilarity(palette[i], q, s);
+    float* e = out.dq.data() + i * kDq;
+    if (!ok) {
+      // Never read for skinning (the vertex is blended linearly); the
+      // identity keeps the entry harmless all the same.
+      q = FQUAT();
+      s = 1.0f;
+    }
+    // Dual part ½·t·q (Hamilton product, t a pure quaternion).
+    const FVECTOR3 t = ok ? palette[i].GetTranslation() : FVECTOR3(0.0f, 0.0f, 0.0f);
+    e[0] = q.x;
+    e[1] = q.y;
+    e[2] = q.z;
+    e[3] = q.w;
+    e[4] = 0.5f * (t.x * q.w + t.y * q.z - t.z * q.y);
+    e[5] = 0.5f * (t.y * q.w + t.z * q.x - t.x * q.z);
+    e[6] = 0.5f * (t.z * q.w + t.x * q.y - t.y * q.x);
+    e[7] = -0.5f * (t.x * q.x + t.y * q.y + t.z * q.z);
+    out.scale[i] = s;
+    out.blendable[i] = ok ? 1 : 0;
+    out.all_blendable = out.all_blendable && ok;
+    out.any_scaled = out.any_scaled || s != 1.0f;
+  }
+}
+
+void SkinPositionsDualQuaternionScalar(const SkinCache& cache, const std::vector<FMATRIX>& palette,
+                                       const DualQuaternionPalette& dq,
+                                       const std::vector<FVECTOR3>& positions, std::vector<FVECTOR3>& out) {
+  out.resize(positions.size());
+  if (!DualQuaternionsFit(cache, palette, dq, positions)) return;
+  const size_t n = static_cast<size_t>(cache.vertex_count);
+  for (size_t v = 0; v < n; ++v) {
+    if (cache.written[v] == 0) continue;
+    const float* w = cache.weight.data() + v * kK;
+    auto index_at = [&](int j) { return cache.IndexAt(v, j); };
+    bool blendable = true;
+    for (int j = 0; j < kK; ++j) blendable = blendable && dq.blendable[static_cast<size_t>(index_at(j))] != 0;
+    if (!blendable) {
+      out[v] = LinearVertex(w, index_at, palette, positions[v]);
+      continue;
+    }
+    // Every quaternion on the side of the strongest influence's (the first
+    // of equal ones): q and -q are the same rotation, but blend differently.
+    int strongest = 0;
+    for (int j = 1; j < kK; ++j) {
+      if (w[j] > w[strongest]) strongest = j;
+    }
+    const float* pivot = dq.dq.data() + static_cast<size_t>(index_at(strongest)) * kDq;
+    float b[kDq] = {};
+    float weight_sum = 0.0f, scale_sum = 0.0f;
+    for (int j = 0; j < kK; ++j) {
+      const size_t i = static_cast<size_t>(index_at(j));
+      const float* e = dq.dq.data() + i * kDq;
+      const float d = e[0] * pivot[0] + e[1] * pivot[1] + e[2] * pivot[2] + e[3] * pivot[3];
+      const float sw = d < 0.0f ? -w[j] : w[j];
+      for (int k = 0; k < kDq; ++k) b[k] += sw * e[k];
+      weight_sum += w[j];
+      scale_sum += w[j] * dq.scale[i];
+    }
+    const float n2 = b[0] * b[0] + b[1] * b[1] + b[2] * b[2] + b[3] * b[3];
+    if (!(n2 > kMinBlendNormSq)) {
+      out[v] = FVECTOR3(0.0f, 0.0f, 0.0f);
+      continue;
+    }
+    FVECTOR3 p = positions[v];
+    if (dq.any_scaled) p *= weight_sum > 0.0f ? scale_sum / weight_sum : 0.0f;
+    // The blend normalised by 1/|b0|² folded into one factor: for a unit
+    // (c0, cε), p' = p + 2 c0v × (c0v × p + c0w p + cεv) + 2 (c0w cεv − cεw c0v).
+    const FVECTOR3 bv(b[0], b[1], b[2]), ev(b[4], b[5], b[6]);
+    const float bw = b[3], ew = b[7];
+    const FVECTOR3 u = Cross(bv, p) + p * bw + ev;
+    out[v] = p + (Cross(bv, u) + ev * bw - bv * ew) * (2.0f / n2);
+  }
+}
+
+namespace {
+
+#if defined(__SSE2__)
+__attribute__((always_inline)) inline __m128 CrossPs(__m128 a, __m128 b) {
+  // (a · b.yzx − a.yzx · b).yzx; lane 3 is of no use.
+  const __m128 a_yzx = _mm_shuffle_ps(a, a, _MM_SHUFFLE(3, 0, 2, 1));
+  const __m128 b_yzx = _mm_shuffle_ps(b, b, _MM_SHUFFLE(3, 0, 2, 1));
+  const __m128 c = _mm_sub_ps(_mm_mul_ps(a, b_yzx), _mm_mul_ps(a_yzx, b));
+  return _mm_shuffle_ps(c, c, _MM_SHUFFLE(3, 0, 2, 1));
+}
+
+// The first of `a` and `b` when `pick_b` is false, without a branch: the
+// strongest influence changes from vertex to vertex.
+__attribute__((always_inline)) inline const float* Select(bool pick_b, const float* a, const float* b) {
+  const uintptr_t mask = static_cast<uintptr_t>(0) - static_cast<uintptr_t>(pick_b);
+  return reinterpret_cast<const float*>((reinterpret_cast<uintptr_t>(a) & ~mask) |
+                                        (reinterpret_cast<uintptr_t>(b) & mask));
+}
+
+// Vertices per pass: blending and moving the point are two loops over a
+// block whose intermediate results stay in the cache. Each loop's chain of
+// dependent steps is then short enough for consecutive vertices to overlap;
+// in one loop the sign test and the normalisation made the vertices wait on
+// each other.
+constexpr int kDualQuaternionBlock = 64;
+
+// The dual-quaternion kernel: SkinPositionsDualQuaternionScalar's rule.
+// kScaled: some bone scales (the blended scale is applied to p first);
+// kMixed: some bone is not a similarity (its vertices are blended linearly).
+template <typename Index, bool kScaled, bool kMixed>
+void DualQuaternionKernel(const SkinCache& cache, const Index* __restrict index,
+                          const std::vector<FMATRIX>& palette, const DualQuaternionPalette& dqp,
+                          const FVECTOR3* __restrict positions, FVECTOR3* __restrict out) {
+  const int n = cache.vertex_count;
+  const uint8_t* __restrict written = cache.written.data();
+  const float* __restrict weights = cache.weight.data();
+  const float* __restrict dq = dqp.dq.data();
+  const float* __restrict scale = dqp.scale.data();
+  const uint8_t* __restrict blendable = dqp.blendable.data();
+  const __m128 sign_bit = _mm_set1_ps(-0.0f);
+  const __m128 two = _mm_set1_ps(2.0f);
+  const __m128 min_norm = _mm_set1_ps(kMinBlendNormSq);
+  // Per vertex of the block: the blended real and dual parts and the
+  // (scaled) point, or nothing to do.
+  alignas(16) float blended[kDualQuaternionBlock * 12];
+  uint8_t todo[kDualQuaternionBlock];
+  for (int block = 0; block < n; block += kDualQuaternionBlock) {
+    const int count = std::min(kDualQuaternionBlock, n - block);
+    for (int k = 0; k < count; ++k) {
+      const int v = block + k;
+      const Index* ix = index + static_cast<size_t>(v) * kK;
+      const float* weight = weights + static_cast<size_t>(v) * kK;
+      todo[k] = 0;
+      if (written[v] == 0) continue;
+      if (kMixed && (blendable[ix[0]] & blendable[ix[1]] & blendable[ix[2]] & blendable[ix[3]]) == 0) {
+        out[v] = LinearVertex(weight, [&](int j) { return ix[j]; }, palette, positions[v]);
+        continue;
+      }
+      todo[k] = 1;
+      const float* e0 = dq + static_cast<size_t>(ix[0]) * kDq;
+      const float* e1 = dq + static_cast<size_t>(ix[1]) * kDq;
+      const float* e2 = dq + static_cast<size_t>(ix[2]) * kDq;
+      const float* e3 = dq + static_cast<size_t>(ix[3]) * kDq;
+      const __m128 q0 = _mm_loadu_ps(e0), q1 = _mm_loadu_ps(e1), q2 = _mm_loadu_ps(e2), q3 = _mm_loadu_ps(e3);
+      const __m128 w = _mm_loadu_ps(weight);
+      // The strongest influence, the lowest of equal ones.
+      const bool second = weight[1] > weight[0], fourth = weight[3] > weight[2];
+      const float top01 = second ? weight[1] : weight[0], top23 = fourth ? weight[3] : weight[2];
+      const __m128 pivot =
+          _mm_loadu_ps(Select(top23 > top01, Select(second, e0, e1), Select(fourth, e2, e3)));
+      // The four dot products with the pivot in the four lanes; a negative
+      // one turns its weight's sign.
+      const __m128 d0 = _mm_mul_ps(q0, pivot), d1 = _mm_mul_ps(q1, pivot);
+      const __m128 d2 = _mm_mul_ps(q2, pivot), d3 = _mm_mul_ps(q3, pivot);
+      const __m128 h01 = _mm_add_ps(_mm_unpacklo_ps(d0, d1), _mm_unpackhi_ps(d0, d1));
+      const __m128 h23 = _mm_add_ps(_mm_unpacklo_ps(d2, d3), _mm_unpackhi_ps(d2, d3));
+      const __m128 dots = _mm_add_ps(_mm_movelh_ps(h01, h23), _mm_movehl_ps(h23, h01));
+      const __m128 sw = _mm_xor_ps(w, _mm_and_ps(dots, sign_bit));
+      const __m128 w0 = _mm_shuffle_ps(sw, sw, _MM_SHUFFLE(0, 0, 0, 0));
+      const __m128 w1 = _mm_shuffle_ps(sw, sw, _MM_SHUFFLE(1, 1, 1, 1));
+      const __m128 w2 = _mm_shuffle_ps(sw, sw, _MM_SHUFFLE(2, 2, 2, 2));
+      const __m128 w3 = _mm_shuffle_ps(sw, sw, _MM_SHUFFLE(3, 3, 3, 3));
+      float* slot = blended + k * 12;
+      _mm_store_ps(slot, _mm_add_ps(_mm_add_ps(_mm_mul_ps(w0, q0), _mm_mul_ps(w1, q1)),
+                                    _mm_add_ps(_mm_mul_ps(w2, q2), _mm_mul_ps(w3, q3))));
+      const __m128 e01 =
+          _mm_add_ps(_mm_mul_ps(w0, _mm_loadu_ps(e0 + 4)), _mm_mul_ps(w1, _mm_loadu_ps(e1 + 4)));
+      const __m128 e23 =
+          _mm_add_ps(_mm_mul_ps(w2, _mm_loadu_ps(e2 + 4)), _mm_mul_ps(w3, _mm_loadu_ps(e3 + 4)));
+      _mm_store_ps(slot + 4, _mm_add_ps(e01, e23));
+      // Four floats where a fourth follows (that lane is never used), three at the end.
+      const FVECTOR3& src = positions[v];
+      __m128 p = v + 1 < n ? _mm_loadu_ps(&src.x) : _mm_setr_ps(src.x, src.y, src.z, 0.0f);
+      if (kScaled) {
+        const float weight_sum = weight[0] + weight[1] + weight[2] + weight[3];
+        const float scale_sum = weight[0] * scale[ix[0]] + weight[1] * scale[ix[1]] +
+                                weight[2] * scale[ix[2]] + weight[3] * scale[ix[3]];
+        p = _mm_mul_ps(p, _mm_set1_ps(weight_sum > 0.0f ? scale_sum / weight_sum : 0.0f));
+      }
+      _mm_store_ps(slot + 8, p);
+    }
+    for (int k = 0; k < count; ++k) {
+      if (todo[k] == 0) continue;
+      const float* slot = blended + k * 12;
+      const __m128 b = _mm_load_ps(slot), e = _mm_load_ps(slot + 4), p = _mm_load_ps(slot + 8);
+      // 2/|b|² in every lane; 0 where nothing was blended.
+      __m128 n2 = _mm_mul_ps(b, b);
+      n2 = _mm_add_ps(n2, _mm_shuffle_ps(n2, n2, _MM_SHUFFLE(2, 3, 0, 1)));
+      n2 = _mm_add_ps(n2, _mm_shuffle_ps(n2, n2, _MM_SHUFFLE(1, 0, 3, 2)));
+      const __m128 valid = _mm_cmpgt_ps(n2, min_norm);
+      const __m128 two_inv = _mm_and_ps(_mm_div_ps(two, n2), valid);
+      const __m128 bw = _mm_shuffle_ps(b, b, _MM_SHUFFLE(3, 3, 3, 3));
+      const __m128 ew = _mm_shuffle_ps(e, e, _MM_SHUFFLE(3, 3, 3, 3));
+      const __m128 u = _mm_add_ps(_mm_add_ps(CrossPs(b, p), _mm_mul_ps(bw, p)), e);
+      const __m128 t = _mm_sub_ps(_mm_add_ps(CrossPs(b, u), _mm_mul_ps(bw, e)), _mm_mul_ps(ew, b));
+      const __m128 r = _mm_and_ps(_mm_add_ps(p, _mm_mul_ps(t, two_inv)), valid);
+      float* o = &out[block + k].x;
+      _mm_storel_pi(reinterpret_cast<__m64*>(o), r);
+      _mm_store_ss(o + 2, _mm_movehl_ps(r, r));
+    }
+  }
+}
+
+template <typename Index>
+void DualQuaternionVertices(const SkinCache& cache, const Index* index, const std::vector<FMATRIX>& palette,
+                            const DualQuaternionPalette& dq, const FVECTOR3* positions, FVECTOR3* out) {
+  // Chosen once per frame, so that the loop has no test it does not need.
+  if (dq.all_blendable) {
+    if (dq.any_scaled) {
+      DualQuaternionKernel<Index, true, false>(cache, index, palette, dq, positions, out);
+    } else {
+      DualQuaternionKernel<Index, false, false>(cache, index, palette, dq, positions, out);
+    }
+  } else if (dq.any_scaled) {
+    DualQuaternionKernel<Index, true, true>(cache, index, palette, dq, positions, out);
+  } else {
+    DualQuaternionKernel<Index, false, true>(cache, index, palette, dq, positions, out);
+  }
+}
+#endif
+
+}  // namespace
+
+void SkinPositionsDualQuaternion(const SkinCache& cache, const std::vector<FMATRIX>& palette,
+                                 const DualQuaternionPalette& dq, const std::vector<FVECTOR3>& positions,
+                                 std::vector<FVECTOR3>& out) {
+#if defined(__SSE2__)
+  out.resize(positions.size());
+  if (!DualQuaternionsFit(cache, palette, dq, positions)) return;
+  if (!cache.index8.empty()) {
+    DualQuaternionVertices(cache, cache.index8.data(), palette, dq, positions.data(), out.data());
+  } else if (!cache.index16.empty()) {
+    DualQuaternionVertices(cache, cache.index16.data(), palette, dq, positions.data(), out.data());
+  } else {
+    DualQuaternionVertices(cache, cache.index.data(), palette, dq, positions.data(), out.data());
+  }
+#else
+  SkinPositionsDualQuaternionScalar(cache, palette, dq, positions, out);
+#endif
 }
 
 bool ApplySkin(const DeformInputs& in, MQObject target, MQObject source, const SkinCache& cache,

@@ -82,6 +82,40 @@ void SkinPositions(const SkinCache& cache, const std::vector<FMATRIX>& palette,
 void SkinPositionsScalar(const SkinCache& cache, const std::vector<FMATRIX>& palette,
                          const std::vector<FVECTOR3>& positions, std::vector<FVECTOR3>& out);
 
+// Dual-quaternion skinning (Kavan et al. 2008): the same per-frame contract
+// as SkinPositions, but each vertex blends its bones' rigid motions as unit
+// dual quaternions, which keeps volume where linear blending collapses it
+// (a twisted forearm).
+//
+// Only a similarity, p·M = s·p·R + t with s > 0, is one dual quaternion;
+// its uniform scale s is blended linearly as a factor of its own and applied
+// to p first. A vertex with any other bone (zero, negative or non-uniform
+// scale, shear, a non-finite entry) is blended linearly, exactly as
+// SkinPositionsScalar does: defined, and never worse than linear. Blending
+// normalises the dual quaternion, so a vertex whose weights sum below 1 (a
+// missing bone) follows the remaining bones fully; a vertex with no weight at
+// all goes to the origin as under linear blending.
+struct DualQuaternionPalette {
+  // Per palette entry, 8 floats: the rotation quaternion (x, y, z, w;
+  // p ↦ q p q*) and the dual part ½·t·q.
+  std::vector<float> dq;
+  std::vector<float> scale;
+  // 0 where the matrix is not a positive similarity.
+  std::vector<uint8_t> blendable;
+  bool all_blendable = true;
+  bool any_scaled = false;
+};
+// Converts `palette` into `out`, reusing its storage: once per frame.
+void ToDualQuaternions(const std::vector<FMATRIX>& palette, DualQuaternionPalette& out);
+// `dq` must be the conversion of `palette` (the matrices serve the vertices
+// blended linearly). SIMD where the target has SSE2, and the plain loop.
+void SkinPositionsDualQuaternion(const SkinCache& cache, const std::vector<FMATRIX>& palette,
+                                 const DualQuaternionPalette& dq, const std::vector<FVECTOR3>& positions,
+                                 std::vector<FVECTOR3>& out);
+void SkinPositionsDualQuaternionScalar(const SkinCache& cache, const std::vector<FMATRIX>& palette,
+                                       const DualQuaternionPalette& dq,
+                                       const std::vector<FVECTOR3>& positions, std::vector<FVECTOR3>& out);
+
 // Deforms `target` from a prepared skin: morph, skin, write the written
 // vertices. The scratch buffers are the caller's and kept between frames, so
 // a frame allocates nothing.
