@@ -4,21 +4,28 @@
 // buffer, the panels (through the user interface) and the preferences, and
 // offers them to panels and processors through its service object IDLMAIN.
 #include <array>
+#include <cstdint>
+#include <functional>
 #include <list>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "deform/rendering_copies.h"
 #include "io/gltf_export.h"
 #include "io/gltf_import.h"
 #include "io/registry_settings.h"
 #include "main/idlmain.h"
+#include "main/rigging_commands.h"
 #include "main/undo.h"
 #include "main/undo_handlers.h"
 #include "main/user_interface.h"
 #include "main/user_messages.h"
+#include "rig/auto_weights.h"
 #include "rig/document_model.h"
 #include "rig/slot_table.h"
+#include "rig/weight_mirror.h"
+#include "rig/weight_smooth.h"
 #include "sdk/plugin.h"
 #include "tools/bone_drawing.h"
 #include "tools/command_framework.h"
@@ -173,6 +180,31 @@ class DLMAIN : public MQCommandPlugin, private MED_UNDO_HOOKS, private quorvel::
                   std::string* error);
   bool ImportGltf(const std::string& path, float unit_scale, quorvel::gltf::ImportReport* report,
                   std::string* error);
+  // The weight tools on `object` (null: the current object), on its selected
+  // vertices alone with `selected_only`. Each needs the plug-in editing a
+  // document and is one undo step; it recolours the weights, re-skins the
+  // copies, refreshes the panels and redraws.
+  quorvel::RiggingOutcome AutoWeights(MQObject object, bool selected_only, const quorvel::AutoWeightOptions& options);
+  quorvel::RiggingOutcome MirrorWeights(MQObject object, bool selected_only, quorvel::MirrorDirection direction,
+                                        float tolerance);
+  quorvel::RiggingOutcome SmoothWeights(MQObject object, bool selected_only, const quorvel::SmoothOptions& options);
+  quorvel::RiggingOutcome LimitWeights(MQObject object, bool selected_only, int max_bones);
+  // Poses of the current pose mirrored (MIRROR_POSE_BONE: of `bone`, null
+  // for the current bone); a pose is made when there is none.
+  quorvel::RiggingOutcome MirrorPose(MIRROR_POSE_MODE mode, MQObject bone, float tolerance);
+  // The other side's chain made from `bone`'s (null: from the selected
+  // joints' objects, else the current object's): mirrored objects with
+  // mirrored names, pivots and rotation limits, below the mirror of the
+  // parent (or the parent itself when it has none).
+  quorvel::RiggingOutcome MirrorBones(MQObject bone, float tolerance);
+  // The panels' menu items: the dialog's values asked for (when the tool
+  // has any), the tool run, and a box when it did nothing or left
+  // something unmatched.
+  void RiggingDialog(void* owner, RIGGING_DIALOG kind, bool selected_only);
+  void MirrorPoseCommand(void* owner, MIRROR_POSE_MODE mode);
+  void MirrorBonesCommand(void* owner);
+  RIGGING_PARAM& GetRiggingParam() { return rigging_param; }
+
   // The move command's key commands; each redraws, refreshes the panels and
   // asks for an undo state.
   void DeleteSelectedBones();
@@ -297,6 +329,23 @@ class DLMAIN : public MQCommandPlugin, private MED_UNDO_HOOKS, private quorvel::
   // The glTF items' file and unit scale dialogs; false when either was
   // cancelled (or the scale is no length).
   bool AskGltfFile(void* owner, bool save, std::string& path, float& unit_scale);
+  // The weight tools' common start: the plug-in has a document, the target
+  // object (the current one when `object` is null) is in it with vertices,
+  // and with `selected_only` some of them are selected.
+  quorvel::RiggingOutcome RiggingTarget(MQObject object, bool selected_only, MQObject* target,
+                                        std::vector<uint8_t>* selected);
+  // The end of a weight tool that changed records: written back, recoloured,
+  // re-skinned, one undo state, refreshed and redrawn.
+  quorvel::RiggingOutcome WeightsEdited(MQObject object, const std::vector<quorvel::VWeight>& weights,
+                                        quorvel::RiggingOutcome outcome);
+  // A tool that changes weights the object already has: `change` gets the
+  // target, the selection (empty: every vertex) and the records, and answers
+  // how many it changed.
+  using WeightChange = std::function<int(MQObject target, const std::vector<uint8_t>& selected,
+                                         std::vector<quorvel::VWeight>& weights)>;
+  quorvel::RiggingOutcome ChangeWeights(MQObject object, bool selected_only, const WeightChange& change);
+  // A box when a tool did nothing or left something over.
+  void ShowRiggingOutcome(void* owner, const char* caption_utf8, const quorvel::RiggingOutcome& outcome);
   // The box after a glTF export or import: the report, or the error.
   void ShowGltfResult(void* owner, bool ok, const char* caption_utf8, const std::string& text);
   // Calls `op` of the processor with a record for this event; 0 without one.
@@ -344,6 +393,7 @@ class DLMAIN : public MQCommandPlugin, private MED_UNDO_HOOKS, private quorvel::
   MED_USELECT selection;
   DRAG_STATE drag_state;
   BONEALIGN_PARAM align_param;
+  RIGGING_PARAM rigging_param;
   // Metres per modeller unit, as last confirmed in the glTF scale dialog.
   float gltf_unit_scale = quorvel::gltf::kDefaultUnitScale;
   WINPOS_TABLE winpos;

@@ -75,3 +75,33 @@ bool HEADLESS_UI::RunUnitScaleDialog(void* /*owner*/, IDLMAIN* /*service*/, cons
   if (scale_answer_set_) unit_scale = scale_value_;
   return true;
 }
+
+bool HEADLESS_UI::RunRiggingDialog(void* /*owner*/, IDLMAIN* /*service*/, RIGGING_DIALOG kind,
+                                   RIGGING_PARAM& param) {
+  rigging_dialogs_.push_back(RiggingDialogCall{kind, param, rigging_ok_});
+  RunModalAction();
+  if (!rigging_ok_) return false;
+  if (!rigging_values_set_) return true;
+  // The fields the real dialog of this kind shows, and only those.
+  const RIGGING_PARAM& v = rigging_values_;
+  switch (kind) {
+    case RIGGING_AUTO_WEIGHTS:
+      param.resolution = v.resolution;
+      param.falloff = v.falloff;
+      param.max_bones = v.max_bones;
+      break;
+    case RIGGING_MIRROR_WEIGHTS:
+      param.direction = v.direction;
+      param.tolerance = v.tolerance;
+      break;
+    case RIGGING_SMOOTH_WEIGHTS:
+      param.iterations = v.iterations;
+      param.strength = v.strength;
+      param.max_bones = v.max_bones;
+      break;
+    case RIGGING_LIMIT_WEIGHTS:
+      param.limit = v.limit;
+      break;
+  }
+  return true;
+}

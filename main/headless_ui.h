@@ -31,6 +31,7 @@ class HEADLESS_UI : public MED_PLUGIN_UI {
   bool AskSavePath(void* owner, const FILE_DIALOG_PARAM& param, std::string& path) override;
   bool AskOpenPath(void* owner, const FILE_DIALOG_PARAM& param, std::string& path) override;
   bool RunUnitScaleDialog(void* owner, IDLMAIN* service, const char* caption, float& unit_scale) override;
+  bool RunRiggingDialog(void* owner, IDLMAIN* service, RIGGING_DIALOG kind, RIGGING_PARAM& param) override;
 
   struct FileDialogCall {
     bool save;
@@ -40,6 +41,11 @@ class HEADLESS_UI : public MED_PLUGIN_UI {
   struct ScaleDialogCall {
     std::string caption;
     float opened_with;
+    bool ok;
+  };
+  struct RiggingDialogCall {
+    RIGGING_DIALOG kind;
+    RIGGING_PARAM opened_with;
     bool ok;
   };
 
@@ -63,6 +69,18 @@ class HEADLESS_UI : public MED_PLUGIN_UI {
     scale_value_ = value;
     scale_answer_set_ = true;
   }
+  // The weight tools' dialogs close with OK and the values they opened with,
+  // until told: then with OK and the fields of their kind taken from
+  // `on_ok` (as given: the main object is not to trust them), or with Cancel.
+  void SetRiggingAnswer(bool ok) {
+    rigging_ok_ = ok;
+    rigging_values_set_ = false;
+  }
+  void SetRiggingAnswer(bool ok, const RIGGING_PARAM& on_ok) {
+    rigging_ok_ = ok;
+    rigging_values_ = on_ok;
+    rigging_values_set_ = true;
+  }
 
   // ---------------------------------------------------------------- record
   int created(PANEL_ID id) const { return created_[id]; }
@@ -80,6 +98,7 @@ class HEADLESS_UI : public MED_PLUGIN_UI {
   const BONEALIGN_PARAM& dialog_opened_with() const { return dialog_opened_with_; }
   const std::vector<FileDialogCall>& file_dialogs() const { return file_dialogs_; }
   const std::vector<ScaleDialogCall>& scale_dialogs() const { return scale_dialogs_; }
+  const std::vector<RiggingDialogCall>& rigging_dialogs() const { return rigging_dialogs_; }
 
   void ResetRefreshCounts() { refreshed_.fill(0); }
 
@@ -109,6 +128,10 @@ class HEADLESS_UI : public MED_PLUGIN_UI {
   bool scale_answer_set_ = false;
   float scale_value_ = 0.0f;
   std::vector<ScaleDialogCall> scale_dialogs_;
+  bool rigging_ok_ = true;
+  bool rigging_values_set_ = false;
+  RIGGING_PARAM rigging_values_;
+  std::vector<RiggingDialogCall> rigging_dialogs_;
   std::function<void()> modal_action_;
 
   void RunModalAction() {

@@ -68,6 +68,23 @@ void IDLMAIN::ExportGltfDialog(void* owner) { main_->ExportGltfDialog(owner); }
 
 void IDLMAIN::ImportGltfDialog(void* owner) { main_->ImportGltfDialog(owner); }
 
+void IDLMAIN::RiggingDialog(void* owner, RIGGING_DIALOG kind, bool selected_only) {
+  main_->RiggingDialog(owner, kind, selected_only);
+}
+
+void IDLMAIN::MirrorPoseCommand(void* owner, MIRROR_POSE_MODE mode) { main_->MirrorPoseCommand(owner, mode); }
+
+void IDLMAIN::MirrorBonesCommand(void* owner) { main_->MirrorBonesCommand(owner); }
+
+bool IDLMAIN::GetBlurPen() const {
+  const quorvel::RigEditState* state = main_->GetEditState();
+  return state != nullptr && state->blur_pen;
+}
+
+void IDLMAIN::SetBlurPen(bool on) {
+  if (quorvel::RigEditState* state = main_->GetEditState()) state->blur_pen = on;
+}
+
 bool IDLMAIN::ResetLocalRotScale(bool selected_only) {
   return main_->ResetLocalRotScale(selected_only);
 }

@@ -8,6 +8,7 @@
 #include "io/gltf_export.h"
 #include "io/gltf_import.h"
 #include "io/registry_settings.h"
+#include "main/rigging_commands.h"
 #include "main/user_interface.h"
 #include "rig/document_model.h"
 #include "rig/edit_state.h"
@@ -85,6 +86,14 @@ class IDLMAIN : public MED_DOCMODEL_SERVICE, public MED_TOOL_SERVICE {
                   std::string* error);
   bool ImportGltf(const std::string& path, float unit_scale, quorvel::gltf::ImportReport* report,
                   std::string* error);
+  // The weight and bone tools (see DLMAIN).
+  void RiggingDialog(void* owner, RIGGING_DIALOG kind, bool selected_only);
+  void MirrorPoseCommand(void* owner, MIRROR_POSE_MODE mode);
+  void MirrorBonesCommand(void* owner);
+  // The blur pen: the weight brush smooths the weights under it instead of
+  // painting the palette.
+  bool GetBlurPen() const;
+  void SetBlurPen(bool on);
   // The move command's keys (each redraws, refreshes and asks for undo).
   void DeleteSelectedBones() override;
   void SelectAllBones() override;

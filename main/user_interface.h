@@ -59,6 +59,26 @@ struct BONEALIGN_PARAM {
   int32_t bone = -1;  // unique id of the reference bone, -1 none
 };
 
+// The dialogs of the weight tools: which one RunRiggingDialog shows.
+enum RIGGING_DIALOG : int {
+  RIGGING_AUTO_WEIGHTS = 0,  // resolution, falloff, bones per vertex
+  RIGGING_MIRROR_WEIGHTS,    // direction, tolerance
+  RIGGING_SMOOTH_WEIGHTS,    // iterations, strength, bones per vertex
+  RIGGING_LIMIT_WEIGHTS,     // bones per vertex (limit)
+};
+
+// The last values of the weight tools' dialogs.
+struct RIGGING_PARAM {
+  int32_t resolution = 128;  // voxels along the mesh's longest side, 16..512
+  float falloff = 1.0f;      // 0.05..4
+  int32_t max_bones = 4;     // automatic weights and smoothing, 1..4
+  int32_t iterations = 3;    // 1..1000
+  float strength = 0.5f;     // 0..1
+  int32_t direction = 0;     // mirror: 0 from +X to -X, 1 from -X to +X
+  float tolerance = 0.01f;   // mirror: how far a vertex may lie from its mirror's place
+  int32_t limit = 4;         // 1..4
+};
+
 // What a save or open dialog shows. Texts in the system code page.
 struct FILE_DIALOG_PARAM {
   std::string title;
@@ -96,4 +116,7 @@ class MED_PLUGIN_UI {
   // `caption`; true when closed with OK, and `unit_scale` is then finite and
   // above 0.
   virtual bool RunUnitScaleDialog(void* owner, IDLMAIN* service, const char* caption, float& unit_scale) = 0;
+  // The modal dialog of a weight tool; true when closed with OK, and the
+  // fields of `kind` in `param` then hold values within their ranges.
+  virtual bool RunRiggingDialog(void* owner, IDLMAIN* service, RIGGING_DIALOG kind, RIGGING_PARAM& param) = 0;
 };

@@ -459,6 +459,94 @@ int SetCurrentPose(DLMAIN& main, void* message) {
   return 1;
 }
 
+// ---------------------------------------------------------------- weight and bone tools
+
+template <typename T>
+T FieldOr(void* record, std::size_t offset, T fallback) {
+  const T value = ReadField<T>(record, offset);
+  return value != T(0) ? value : fallback;
+}
+
+MQObject RiggingObject(DLMAIN& main, void* message) {
+  const int32_t uid = ReadField<int32_t>(message, offsetof(UMSG_RIGGING, object));
+  if (uid == 0 || uid == -1) return nullptr;
+  return quorvel::FindObjectByUniqueId(main.GetModel()->Document(), uid);
+}
+
+// An object named that is not there is refused here: null means "the current one" below.
+bool NamesMissingObject(DLMAIN& main, void* message) {
+  const int32_t uid = ReadField<int32_t>(message, offsetof(UMSG_RIGGING, object));
+  return uid != 0 && uid != -1 && RiggingObject(main, message) == nullptr;
+}
+
+int RiggingAnswer(void* message, const quorvel::RiggingOutcome& outcome) {
+  WriteField<int32_t>(message, offsetof(UMSG_RIGGING, changed), outcome.changed);
+  WriteField<int32_t>(message, offsetof(UMSG_RIGGING, unmatched), outcome.unmatched);
+  WriteName(message, offsetof(UMSG_RIGGING, message), quorvel::platform::Utf8ToAnsi(outcome.message));
+  return outcome.ok ? 1 : 0;
+}
+
+int RiggingNoObject(void* message) {
+  quorvel::RiggingOutcome outcome;
+  outcome.message = "そのオブジェクトはありません";
+  return RiggingAnswer(message, outcome);
+}
+
+bool SelectedOnly(void* message) { return ReadField<int32_t>(message, offsetof(UMSG_RIGGING, selected_only)) != 0; }
+
+int AutoWeightsCommand(DLMAIN& main, void* message) {
+  if (NamesMissingObject(main, message)) return RiggingNoObject(message);
+  quorvel::AutoWeightOptions options;
+  options.resolution = FieldOr<int32_t>(message, offsetof(UMSG_RIGGING, resolution), options.resolution);
+  options.falloff = FieldOr<float>(message, offsetof(UMSG_RIGGING, falloff), options.falloff);
+  options.max_bones = FieldOr<int32_t>(message, offsetof(UMSG_RIGGING, max_bones), options.max_bones);
+  return RiggingAnswer(message, main.AutoWeights(RiggingObject(main, message), SelectedOnly(message), options));
+}
+
+int MirrorWeightsCommand(DLMAIN& main, void* message) {
+  if (NamesMissingObject(main, message)) return RiggingNoObject(message);
+  const int32_t mode = ReadField<int32_t>(message, offsetof(UMSG_RIGGING, mode));
+  if (mode != 0 && mode != 1) {
+    quorvel::RiggingOutcome outcome;
+    outcome.message = "mode は 0 (+X→-X) か 1 (-X→+X) です";
+    return RiggingAnswer(message, outcome);
+  }
+  const float tolerance = ReadField<float>(message, offsetof(UMSG_RIGGING, tolerance));
+  return RiggingAnswer(message, main.MirrorWeights(RiggingObject(main, message), SelectedOnly(message),
+                                                   mode == 1 ? quorvel::MirrorDirection::kMinusToPlus
+                                                             : quorvel::MirrorDirection::kPlusToMinus,
+                                                   tolerance));
+}
+
+int SmoothWeightsCommand(DLMAIN& main, void* message) {
+  if (NamesMissingObject(main, message)) return RiggingNoObject(message);
+  quorvel::SmoothOptions options;
+  options.iterations = FieldOr<int32_t>(message, offsetof(UMSG_RIGGING, iterations), options.iterations);
+  options.strength = FieldOr<float>(message, offsetof(UMSG_RIGGING, strength), options.strength);
+  options.max_bones = FieldOr<int32_t>(message, offsetof(UMSG_RIGGING, max_bones), options.max_bones);
+  return RiggingAnswer(message, main.SmoothWeights(RiggingObject(main, message), SelectedOnly(message), options));
+}
+
+int LimitWeightsCommand(DLMAIN& main, void* message) {
+  if (NamesMissingObject(main, message)) return RiggingNoObject(message);
+  const int32_t max_bones = FieldOr<int32_t>(message, offsetof(UMSG_RIGGING, max_bones), quorvel::kMaxWeightEntries);
+  return RiggingAnswer(message, main.LimitWeights(RiggingObject(main, message), SelectedOnly(message), max_bones));
+}
+
+int MirrorPoseCommand(DLMAIN& main, void* message) {
+  if (NamesMissingObject(main, message)) return RiggingNoObject(message);
+  const int32_t mode = ReadField<int32_t>(message, offsetof(UMSG_RIGGING, mode));
+  const float tolerance = ReadField<float>(message, offsetof(UMSG_RIGGING, tolerance));
+  return RiggingAnswer(message,
+                       main.MirrorPose(static_cast<MIRROR_POSE_MODE>(mode), RiggingObject(main, message), tolerance));
+}
+
+int MirrorBonesCommand(DLMAIN& main, void* message) {
+  if (NamesMissingObject(main, message)) return RiggingNoObject(message);
+  const float tolerance = ReadField<float>(message, offsetof(UMSG_RIGGING, tolerance));
+  return RiggingAnswer(message, main.MirrorBones(RiggingObject(main, message), tolerance));
+}
+
 // ---------------------------------------------------------------- the table
 
 struct MAIN_COMMAND {
@@ -475,6 +563,12 @@ constexpr MAIN_COMMAND kMainCommands[] = {
     {"ImportGltf", &ImportGltfFile},
     {"GetPoseCount", &GetPoseCount, true},
     {"SetCurrentPose", &SetCurrentPose, true},
+    {"AutoWeights", &AutoWeightsCommand, true},
+    {"MirrorWeights", &MirrorWeightsCommand, true},
+    {"SmoothWeights", &SmoothWeightsCommand, true},
+    {"LimitWeights", &LimitWeightsCommand, true},
+    {"MirrorPose", &MirrorPoseCommand, true},
+    {"MirrorBones", &MirrorBonesCommand, true},
 };
 
 struct RIG_COMMAND {

@@ -112,6 +112,27 @@ struct UMSG_POSE {
   char name[UMSG_NAME_BYTES];
 };
 
+// The weight and bone tools: "AutoWeights", "MirrorWeights", "SmoothWeights",
+// "LimitWeights" (on the object's weights), "MirrorPose" (the current pose)
+// and "MirrorBones". Each reads the fields it uses; a field left 0 takes its
+// default. The answer is FALSE and `message` says why when nothing was done;
+// otherwise `changed` counts what was done and `message` names what was left.
+struct UMSG_RIGGING {
+  int32_t object;         // unique id of the object (or bone); 0 or -1: the current one
+  int32_t selected_only;  // weights: only the object's selected vertices
+  int32_t mode;           // mirror weights: 0 +X to -X, 1 -X to +X;
+                          // mirror pose: 0 the bone, 1 +X to -X, 2 -X to +X, 3 flip
+  int32_t resolution;     // automatic weights: voxels along the longest side (128)
+  float falloff;          // automatic weights (1.0)
+  int32_t max_bones;      // automatic weights, smoothing, limit (4)
+  int32_t iterations;     // smoothing (1)
+  float strength;         // smoothing (0.5)
+  float tolerance;        // mirroring (0.01)
+  int32_t changed;        // out: vertices written, bones posed or made
+  int32_t unmatched;      // out: vertices or bones without a mirror
+  char message[UMSG_NAME_BYTES];  // out, in the system code page
+};
+
 // Records without pointers: one layout in both editions.
 static_assert(sizeof(UMSG_OBJECT_INT) == 8);
 static_assert(sizeof(UMSG_SET_MORPH_TARGET) == 520 && offsetof(UMSG_SET_MORPH_TARGET, name) == 4 &&
@@ -120,6 +141,8 @@ static_assert(sizeof(UMSG_SET_MORPH_TARGET) == 520 && offsetof(UMSG_SET_MORPH_TA
 static_assert(sizeof(UMSG_GLTF_FILE) == 540 && offsetof(UMSG_GLTF_FILE, unit_scale) == 260 &&
               offsetof(UMSG_GLTF_FILE, animations) == 280 && offsetof(UMSG_GLTF_FILE, message) == 284);
 static_assert(sizeof(UMSG_POSE) == 264 && offsetof(UMSG_POSE, name) == 8);
+static_assert(sizeof(UMSG_RIGGING) == 300 && offsetof(UMSG_RIGGING, tolerance) == 32 &&
+              offsetof(UMSG_RIGGING, changed) == 36 && offsetof(UMSG_RIGGING, message) == 44);
 static_assert(sizeof(UMSG_GET_MORPH_TARGET) == 520 && offsetof(UMSG_GET_MORPH_TARGET, index) == 4 &&
               offsetof(UMSG_GET_MORPH_TARGET, group) == 264);
 // Records with pointers: the 32-bit edition's figure, then the 64-bit one's.

@@ -61,6 +61,9 @@ struct RigEditState {
   PaletteSet palettes;
   int32_t clipboard_valid = 0;            // 1 once a palette was copied
   VWeight clipboard;
+  // The weight brush smooths instead of painting (the blur pen). Kept for
+  // the session only.
+  bool blur_pen = false;
 
   bool BonesShown() const { return (display & kShowBones) != 0; }
   bool RollShown() const { return (display & kShowRoll) != 0; }

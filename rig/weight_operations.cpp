@@ -1,8 +1,12 @@
 #include "rig/weight_operations.h"
 
+#include <algorithm>
+#include <cstring>
+
 #include "rig/host_records.h"
 #include "rig/rig_access.h"
 #include "rig/rig_document.h"
+#include "rig/rigging_document.h"
 #include "rig/weight_record.h"
 #include "sdk/host_api.h"
 
@@ -272,6 +276,60 @@ bool PaintVertices(MQDocument doc, const RigSlotTable& slots, const RigEditState
     if (SetVertexWeights(obj, slots, ref.vertex, rec)) painted = true;
   }
   return painted;
+}
+
+// ---------------------------------------------------------------- blur pen
+
+bool BlurVertices(MQDocument doc, const RigSlotTable& slots, const RigEditState& state,
+                  const std::vector<VertexRef>& vertices, float strength, BlurStroke& stroke) {
+  if (doc == nullptr) return false;
+  SmoothOptions options;
+  options.iterations = 1;
+  options.strength = strength;
+  bool changed = false;
+  std::vector<VertexRef> sorted = vertices;
+  std::sort(sorted.begin(), sorted.end(),
+            [](const VertexRef& a, const VertexRef& b) { return a.object < b.object; });
+  for (size_t first = 0; first < sorted.size();) {
+    size_t end = first;
+    while (end < sorted.size() && sorted[end].object == sorted[first].object) ++end;
+    MQObject obj = sorted[first].object >= 0 ? HostApi().MQDoc_GetObject(doc, sorted[first].object) : nullptr;
+    const int n = hr::VertexCount(obj);
+    if (obj == nullptr || n <= 0 || !HasWeights(obj, slots)) {
+      first = end;
+      continue;
+    }
+    auto it = std::find_if(stroke.objects.begin(), stroke.objects.end(),
+                           [&](const BlurStroke::Object& o) { return o.object == obj; });
+    if (it == stroke.objects.end() || static_cast<int>(it->weights.size()) != n) {
+      if (it == stroke.objects.end()) it = stroke.objects.insert(stroke.objects.end(), BlurStroke::Object{});
+      it->object = obj;
+      it->adjacency = BuildAdjacency(ReadRigMesh(obj));
+      it->weights = ReadObjectWeights(obj, slots);
+      it->under_brush.assign(static_cast<size_t>(n), 0);
+    }
+    std::vector<int32_t> touched;
+    for (size_t i = first; i < end; ++i) {
+      const int v = sorted[i].vertex;
+      if (v < 0 || v >= n || it->under_brush[static_cast<size_t>(v)] != 0) continue;
+      it->under_brush[static_cast<size_t>(v)] = 1;
+      touched.push_back(v);
+    }
+    std::vector<VWeight> before;
+    before.reserve(touched.size());
+    for (int32_t v : touched) before.push_back(it->weights[static_cast<size_t>(v)]);
+    if (!touched.empty()) SmoothWeights(it->adjacency, it->under_brush, options, it->weights);
+    for (size_t i = 0; i < touched.size(); ++i) {
+      const size_t v = static_cast<size_t>(touched[i]);
+      it->under_brush[v] = 0;
+      VWeight& rec = it->weights[v];
+      if (std::memcmp(rec.entries, before[i].entries, sizeof rec.entries) == 0 && rec.head == before[i].head) continue;
+      UpdateColour(rec, doc, slots, obj, &state);
+      if (SetVertexWeights(obj, slots, static_cast<int>(v), rec)) changed = true;
+    }
+    first = end;
+  }
+  return changed;
 }
 
 }  // namespace quorvel

@@ -16,6 +16,7 @@
 #include "rig/edit_state.h"
 #include "rig/records.h"
 #include "rig/slot_table.h"
+#include "rig/weight_smooth.h"
 #include "sdk/mq_types.h"
 
 namespace quorvel {
@@ -100,5 +101,25 @@ struct VertexRef {
 // written.
 bool PaintVertices(MQDocument doc, const RigSlotTable& slots, const RigEditState& state,
                    const std::vector<VertexRef>& vertices);
+
+// What the blur pen keeps during one stroke: each touched object's edge
+// neighbours and weights, read on its first touch (the stroke is their only
+// writer until it ends).
+struct BlurStroke {
+  struct Object {
+    MQObject object = nullptr;
+    MeshAdjacency adjacency;
+    std::vector<VWeight> weights;
+    std::vector<uint8_t> under_brush;  // scratch: the vertices of this step
+  };
+  std::vector<Object> objects;
+};
+
+// One blur step: the listed vertices' weights move toward their
+// neighbours' by `strength` (0..1) of one smoothing iteration, and are
+// written recoloured. Objects without weights are left out. True when a
+// record changed.
+bool BlurVertices(MQDocument doc, const RigSlotTable& slots, const RigEditState& state,
+                  const std::vector<VertexRef>& vertices, float strength, BlurStroke& stroke);
 
 }  // namespace quorvel

@@ -1,5 +1,7 @@
 #include "tools/weight_paint_command.h"
 
+#include <algorithm>
+
 #include "rig/id_table.h"
 #include "rig/records.h"
 #include "rig/rig_access.h"
@@ -20,7 +22,13 @@ bool COMPROC_VWEIT::Paint(const TOOL_CONTEXT& tool, const FVECTOR2& centre) {
   if (!picker_.PickVertices(tool.doc, centre, pen->size, hits_, nearest)) return false;
   painted_.resize(hits_.size());
   for (size_t i = 0; i < hits_.size(); ++i) painted_[i] = {hits_[i].object, hits_[i].vertex};
-  if (!quorvel::PaintVertices(tool.doc, *tool.slots, *tool.state, painted_)) return false;
+  if (tool.state->blur_pen) {
+    // The pen's depth is how far one step pulls toward the neighbours.
+    const float strength = std::clamp(pen->depth / 100.0f, 0.0f, 1.0f);
+    if (!quorvel::BlurVertices(tool.doc, *tool.slots, *tool.state, painted_, strength, blur_)) return false;
+  } else if (!quorvel::PaintVertices(tool.doc, *tool.slots, *tool.state, painted_)) {
+    return false;
+  }
   tool.service->MarkRenderingRecolour();
   tool.service->Redraw();
   return true;
@@ -102,6 +110,7 @@ int COMPROC_VWEIT::OnLeftButtonDown(MED_COMPROC_CALLBACK_BASE& cb) {
   tool.service->Redraw();
   modified_ = 0;
   stroking_ = true;
+  blur_ = quorvel::BlurStroke();
   if (cb.GetAlt()) {
     ChooseBone(tool, cb);
   } else if (Paint(tool, mouse_)) {
@@ -123,6 +132,7 @@ int COMPROC_VWEIT::OnLeftButtonUp(MED_COMPROC_CALLBACK_BASE& cb) {
   TOOL_CONTEXT tool;
   if (!tool.Open(cb)) return 0;
   stroking_ = false;
+  blur_ = quorvel::BlurStroke();
   tool.service->Redraw();
   if (modified_ != 0) {
     modified_ = 0;

@@ -1,6 +1,7 @@
 #pragma once
 // The weight brush: every vertex under the brush circle gets a copy of the
-// current palette, with no falloff and no blending. A right click without
+// current palette, with no falloff and no blending; with the blur pen on,
+// their weights move toward their neighbours' instead. A right click without
 // moving picks a vertex's weights up into the palette; Alt+click makes the
 // clicked bone alone the palette.
 #include <vector>
@@ -25,7 +26,7 @@ class COMPROC_VWEIT final : public MED_COMPROC_BASE {
   int modified() const { return modified_; }
 
   // One brush step at `centre`: paints the hit vertices with the current
-  // palette. True when a vertex was written.
+  // palette (or blurs them). True when a vertex was written.
   bool Paint(const TOOL_CONTEXT& tool, const FVECTOR2& centre);
 
  private:
@@ -42,4 +43,5 @@ class COMPROC_VWEIT final : public MED_COMPROC_BASE {
   // Kept between steps for their memory: a stroke paints at every move.
   std::vector<HITVERT> hits_;
   std::vector<quorvel::VertexRef> painted_;
+  quorvel::BlurStroke blur_;
 };

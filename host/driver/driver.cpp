@@ -330,6 +330,13 @@ class Session {
         return Pose(command, error);
       case ScriptCommandKind::kPosedModel:
         return PosedModel(command.text, error);
+      case ScriptCommandKind::kAutoWeights:
+      case ScriptCommandKind::kMirrorWeights:
+      case ScriptCommandKind::kSmoothWeights:
+      case ScriptCommandKind::kLimitWeights:
+      case ScriptCommandKind::kMirrorPose:
+      case ScriptCommandKind::kMirrorBones:
+        return Rigging(command, error);
     }
     return true;
   }
@@ -471,14 +478,102 @@ class Session {
          << Count(static_cast<size_t>(std::max(record.targets, 0)), "morph target") << ", "
          << Count(static_cast<size_t>(std::max(record.animations, 0)), exporting ? "animation" : "pose")
          << "\n";
-    // After an import, what was read with a loss, a line each.
-    size_t start = 0;
-    while (start < message.size()) {
-      size_t end = message.find('\n', start);
-      if (end == std::string::npos) end = message.size();
-      if (end > start) out_ << "  " << message.substr(start, end - start) << "\n";
-      start = end + 1;
+    // After an import, what was read with a loss.
+    PrintIndented(message);
+    return true;
+  }
+
+  // The weight and bone tools: one line with what Quorvel did, or why it
+  // did nothing, and what it left undone below. Quorvel's refusal is the
+  // result, not a failure of the script; an object the document does not
+  // have is the script's mistake, as for every other command.
+  bool Rigging(const ScriptCommand& command, std::string* error) {
+    const RiggingSettings& settings = command.rigging;
+    const char* const kMirrorWeightsModes[] = {"+x", "-x"};
+    const char* const kMirrorPoseModes[] = {"bone", "+x", "-x", "flip"};
+    const char* description = nullptr;
+    std::string title;
+    const char* const* modes = nullptr;  // the words of the modes the tool has, in order
+    int mode_count = 0;
+    bool bones = false;  // what `changed` counts
+    const char* done = "written";
+    switch (command.kind) {
+      case ScriptCommandKind::kAutoWeights:
+        description = quorvel_plugin::kAutoWeights;
+        title = "auto-weights";
+        break;
+      case ScriptCommandKind::kMirrorWeights:
+        description = quorvel_plugin::kMirrorWeights;
+        title = "mirror-weights";
+        modes = kMirrorWeightsModes;
+        mode_count = 2;
+        break;
+      case ScriptCommandKind::kSmoothWeights:
+        description = quorvel_plugin::kSmoothWeights;
+        title = "smooth-weights";
+        done = "changed";
+        break;
+      case ScriptCommandKind::kLimitWeights:
+        description = quorvel_plugin::kLimitWeights;
+        title = "limit-weights " + std::to_string(settings.max_bones);
+        done = "changed";
+        break;
+      case ScriptCommandKind::kMirrorPose:
+        description = quorvel_plugin::kMirrorPose;
+        title = "mirror-pose";
+        modes = kMirrorPoseModes;
+        mode_count = 4;
+        bones = true;
+        done = "posed";
+        break;
+      case ScriptCommandKind::kMirrorBones:
+        description = quorvel_plugin::kMirrorBones;
+        title = "mirror-bones";
+        bones = true;
+        done = "made";
+        break;
+      default:
+        *error = "not a weight or bone tool";
+        return false;
     }
+    if (settings.mode != 0 && (settings.mode < 0 || settings.mode >= mode_count)) {
+      *error = title + " has no mode " + std::to_string(settings.mode);
+      return false;
+    }
+    if (modes != nullptr) title += std::string(" ") + modes[settings.mode];
+
+    quorvel_plugin::RiggingRecord record{};
+    if (command.object >= 0) {
+      if (!CheckObject(command.object, error)) return false;
+      // 0 and -1 would name the current object.
+      const uint32_t uid = document_->ObjectAt(command.object)->uid;
+      if (uid == 0 || uid == UINT32_MAX) {
+        *error = "object " + std::to_string(command.object) + " has no unique id";
+        return false;
+      }
+      record.object = static_cast<int32_t>(uid);
+    }
+    record.selected_only = settings.selected_only ? 1 : 0;
+    record.mode = settings.mode;
+    record.resolution = settings.resolution;
+    record.falloff = settings.falloff;
+    record.max_bones = settings.max_bones;
+    record.iterations = settings.iterations;
+    record.strength = settings.strength;
+    record.tolerance = settings.tolerance;
+    int answer = 0;
+    if (!AskQuorvel(description, &record, &answer, error)) return false;
+    const std::string message = FieldText(record.message);
+    out_ << title << ": ";
+    if (answer == 0) {
+      out_ << "failed: " << (message.empty() ? "Quorvel did nothing and gave no reason" : message) << "\n";
+      return true;
+    }
+    const size_t changed = static_cast<size_t>(std::max(record.changed, 0));
+    out_ << (bones ? Count(changed, "bone") : Vertices(changed)) << " " << done;
+    if (record.unmatched > 0) out_ << ", " << record.unmatched << " without a mirror";
+    out_ << "\n";
+    PrintIndented(message);
     return true;
   }
 
@@ -779,6 +874,17 @@ class Session {
       out_ << (i % 4 == 0 ? "\n  " : " ") << text;
     }
     out_ << "\n";
+  }
+
+  // A text of Quorvel's below the line that reported it, a line each.
+  void PrintIndented(const std::string& text) {
+    size_t start = 0;
+    while (start < text.size()) {
+      size_t end = text.find('\n', start);
+      if (end == std::string::npos) end = text.size();
+      if (end > start) out_ << "  " << text.substr(start, end - start) << "\n";
+      start = end + 1;
+    }
   }
 
   bool QuorvelReachable(std::string* error) const {
@@ -1123,6 +1229,12 @@ int RunDriver(const DriverOptions& options, std::ostream& out, std::ostream& err
       case ScriptCommandKind::kPose:
       case ScriptCommandKind::kPoses:
       case ScriptCommandKind::kPosedModel:
+      case ScriptCommandKind::kAutoWeights:
+      case ScriptCommandKind::kMirrorWeights:
+      case ScriptCommandKind::kSmoothWeights:
+      case ScriptCommandKind::kLimitWeights:
+      case ScriptCommandKind::kMirrorPose:
+      case ScriptCommandKind::kMirrorBones:
         needs_peer = needs_quorvel = true;
         break;
       default:

@@ -1,5 +1,6 @@
 #include "host/driver/script.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cmath>
@@ -309,6 +310,158 @@ bool ParseGltfFile(const std::string& line, const Words& words, ScriptCommand* c
   return true;
 }
 
+// The weight and bone tools: an optional first word, then KEY=VALUE words
+// and the flag "selected" in any order, each at most once.
+struct RiggingCommandSyntax {
+  const char* name;
+  ScriptCommandKind kind;
+  const char* usage;
+  const char* modes;  // the first word's choices in mode order, '|' between; "N": a bone limit; "": none
+  const char* keys;   // the options taken, blank-separated; "selected" is a flag, the others take values
+};
+
+constexpr RiggingCommandSyntax kRiggingCommands[] = {
+    {"auto-weights", ScriptCommandKind::kAutoWeights,
+     "auto-weights [object=N] [selected] [resolution=N] [falloff=F] [bones=N]", "",
+     "object selected resolution falloff bones"},
+    {"mirror-weights", ScriptCommandKind::kMirrorWeights,
+     "mirror-weights +x|-x [object=N] [selected] [tolerance=F]", "+x|-x", "object selected tolerance"},
+    {"smooth-weights", ScriptCommandKind::kSmoothWeights,
+     "smooth-weights [object=N] [selected] [iterations=N] [strength=F] [bones=N]", "",
+     "object selected iterations strength bones"},
+    {"limit-weights", ScriptCommandKind::kLimitWeights, "limit-weights N [object=N] [selected]", "N",
+     "object selected"},
+    {"mirror-pose", ScriptCommandKind::kMirrorPose, "mirror-pose bone|+x|-x|flip [object=N] [tolerance=F]",
+     "bone|+x|-x|flip", "object tolerance"},
+    {"mirror-bones", ScriptCommandKind::kMirrorBones, "mirror-bones [object=N] [tolerance=F]", "",
+     "object tolerance"},
+};
+
+Words SplitAt(const std::string& text, char separator) {
+  Words parts;
+  size_t start = 0;
+  while (start <= text.size()) {
+    const size_t end = std::min(text.find(separator, start), text.size());
+    if (end > start) parts.push_back(text.substr(start, end - start));
+    start = end + 1;
+  }
+  return parts;
+}
+
+// "a", "a or b", "a, b or c".
+std::string Alternatives(const Words& choices) {
+  std::string text;
+  for (size_t i = 0; i < choices.size(); ++i) {
+    if (i > 0) text += i + 1 == choices.size() ? " or " : ", ";
+    text += choices[i];
+  }
+  return text;
+}
+
+const RiggingCommandSyntax* FindRiggingCommand(const std::string& name) {
+  for (const RiggingCommandSyntax& syntax : kRiggingCommands) {
+    if (name == syntax.name) return &syntax;
+  }
+  return nullptr;
+}
+
+bool ParsePositiveInt(const std::string& key, const std::string& value, int* out, std::string* error) {
+  if (!ParseInt(value, out) || *out < 1) {
+    *error = key + " " + Quoted(value) + " is not a positive integer";
+    return false;
+  }
+  return true;
+}
+
+bool ParsePositiveFloat(const std::string& key, const std::string& value, float* out, std::string* error) {
+  if (!ParseFloat(value, out) || !(*out > 0.0f)) {
+    *error = key + " " + Quoted(value) + " is not a positive number";
+    return false;
+  }
+  return true;
+}
+
+bool ParseBoneLimit(const std::string& what, const std::string& value, int* out, std::string* error) {
+  if (!ParseInt(value, out) || *out < 1 || *out > kMaxWeightBones) {
+    *error =
+        what + " " + Quoted(value) + " is not a number of bones from 1 to " + std::to_string(kMaxWeightBones);
+    return false;
+  }
+  return true;
+}
+
+bool ParseRiggingCommand(const RiggingCommandSyntax& syntax, const Words& words, ScriptCommand* command,
+                         std::string* error) {
+  command->kind = syntax.kind;
+  command->object = -1;
+  RiggingSettings& settings = command->rigging;
+  const std::string usage = std::string("usage: ") + syntax.usage;
+  const std::string modes = syntax.modes;
+  size_t first = 1;
+  if (!modes.empty()) {
+    if (words.size() < 2 || words[1].find('=') != std::string::npos || words[1] == "selected") {
+      *error = usage;
+      return false;
+    }
+    first = 2;
+    if (modes == "N") {
+      if (!ParseBoneLimit("the limit", words[1], &settings.max_bones, error)) return false;
+    } else {
+      const Words choices = SplitAt(modes, '|');
+      const auto mode = std::find(choices.begin(), choices.end(), words[1]);
+      if (mode == choices.end()) {
+        *error = "mode " + Quoted(words[1]) + " is not " + Alternatives(choices);
+        return false;
+      }
+      settings.mode = static_cast<int>(mode - choices.begin());
+    }
+  }
+  const Words keys = SplitAt(syntax.keys, ' ');
+  Words seen;
+  for (size_t i = first; i < words.size(); ++i) {
+    const std::string& word = words[i];
+    const size_t equals = word.find('=');
+    const std::string key = word.substr(0, equals);
+    if (std::find(keys.begin(), keys.end(), key) == keys.end()) {
+      *error = "unknown option " + Quoted(word) + " (" + usage + ")";
+      return false;
+    }
+    if (std::find(seen.begin(), seen.end(), key) != seen.end()) {
+      *error = "option " + Quoted(key) + " given twice";
+      return false;
+    }
+    seen.push_back(key);
+    const bool flag = key == "selected";
+    if (flag != (equals == std::string::npos)) {
+      *error = "option " + Quoted(key) + (flag ? " takes no value" : " needs a value") + " (" + usage + ")";
+      return false;
+    }
+    const std::string value = flag ? std::string() : word.substr(equals + 1);
+    bool ok = true;
+    if (flag) {
+      settings.selected_only = true;
+    } else if (key == "object") {
+      ok = ParseIndex(value, "object", &command->object, error);
+    } else if (key == "resolution") {
+      ok = ParsePositiveInt(key, value, &settings.resolution, error);
+    } else if (key == "iterations") {
+      ok = ParsePositiveInt(key, value, &settings.iterations, error);
+    } else if (key == "falloff") {
+      ok = ParsePositiveFloat(key, value, &settings.falloff, error);
+    } else if (key == "tolerance") {
+      ok = ParsePositiveFloat(key, value, &settings.tolerance, error);
+    } else if (key == "strength") {
+      // A share of the neighbours' average; 0 would read as Quorvel's default.
+      ok = ParseFloat(value, &settings.strength) && settings.strength > 0.0f && settings.strength <= 1.0f;
+      if (!ok) *error = "strength " + Quoted(value) + " is not a number above 0 and at most 1";
+    } else if (key == "bones") {
+      ok = ParseBoneLimit("bones", value, &settings.max_bones, error);
+    }
+    if (!ok) return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 bool ParseScriptLine(const std::string& raw_line, ScriptCommand* command, bool* is_command,
@@ -453,6 +606,8 @@ bool ParseScriptLine(const std::string& raw_line, ScriptCommand* command, bool* 
     parsed.text = RestAfterFirstWord(line);
     ok = !parsed.text.empty();
     if (!ok) *error = "usage: posed-model FILE";
+  } else if (const RiggingCommandSyntax* rigging = FindRiggingCommand(name)) {
+    ok = ParseRiggingCommand(*rigging, words, &parsed, error);
   } else if (name == "echo") {
     parsed.kind = ScriptCommandKind::kEcho;
     parsed.text = RestAfterFirstWord(line);
@@ -556,6 +711,37 @@ const char* ScriptHelp() {
          "                                 receives it, and write its objects' names, rest and\n"
          "                                 posed vertices and faces as JSON (document units;\n"
          "                                 written at the end); the model then goes back\n"
+         "  auto-weights [object=N] [selected] [resolution=N] [falloff=F] [bones=N]\n"
+         "                                 Quorvel weights object N (a document index;\n"
+         "                                 default: the current object), or its selected\n"
+         "                                 vertices, to the rig's bones: RESOLUTION voxels\n"
+         "                                 along the longest side (default 128), FALLOFF\n"
+         "                                 how far past the nearest bone others still weigh\n"
+         "                                 (1), at most BONES bones a vertex (1 to 4; 4).\n"
+         "                                 This and the five below print what Quorvel did\n"
+         "                                 or why it did nothing; the script goes on either\n"
+         "                                 way\n"
+         "  mirror-weights +x|-x [object=N] [selected] [tolerance=F]\n"
+         "                                 the weights of one side (+x: from +X onto -X)\n"
+         "                                 copied to the mirror vertices, each bone swapped\n"
+         "                                 for its mirror; a mirror vertex lies within\n"
+         "                                 TOLERANCE (default 0.01)\n"
+         "  smooth-weights [object=N] [selected] [iterations=N] [strength=F] [bones=N]\n"
+         "                                 each vertex's weights moved toward its neighbours'\n"
+         "                                 by STRENGTH (above 0, at most 1; default 0.5),\n"
+         "                                 ITERATIONS times (1), keeping at most BONES bones\n"
+         "                                 (1 to 4; 4)\n"
+         "  limit-weights N [object=N] [selected]\n"
+         "                                 each vertex keeps its N (1 to 4) strongest bones\n"
+         "  mirror-pose bone|+x|-x|flip [object=N] [tolerance=F]\n"
+         "                                 the current pose mirrored: bone N's (default: the\n"
+         "                                 current bone) onto its mirror, every +X bone's\n"
+         "                                 onto -X, every -X bone's onto +X, or the whole\n"
+         "                                 pose flipped\n"
+         "  mirror-bones [object=N] [tolerance=F]\n"
+         "                                 the other side's chain made from bone N's\n"
+         "                                 (default: the selected joints' or the current\n"
+         "                                 object's)\n"
          "  echo TEXT                      print TEXT\n";
 }
 

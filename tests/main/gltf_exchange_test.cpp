@@ -156,11 +156,7 @@ class GltfExchangeTest : public MainTest {
 
   // The sample in place of the empty document, opened with the command taken.
   void OpenSample() {
-    mqhost::PluginElementMap elements;
-    std::string error;
-    ASSERT_TRUE(mqhost::LoadDocumentFile(QUORVEL_EXAMPLES_DIR "/arm_rig.mqd", document_, &elements, &error))
-        << error;
-    host_.SetPluginElements(document_, std::move(elements));
+    LoadDocument(QUORVEL_EXAMPLES_DIR "/arm_rig.mqd");
     OpenActive();
   }
 

@@ -42,11 +42,7 @@ class GltfMenuTest : public MainTest {
     MainTest::SetUp();
     folder_ = fs::temp_directory_path() / ("quorvel-gltf-menu-" + std::to_string(std::random_device{}()));
     ASSERT_TRUE(fs::create_directories(folder_));
-    mqhost::PluginElementMap elements;
-    std::string error;
-    ASSERT_TRUE(mqhost::LoadDocumentFile(QUORVEL_EXAMPLES_DIR "/arm_rig.mqd", document_, &elements, &error))
-        << error;
-    host_.SetPluginElements(document_, std::move(elements));
+    LoadDocument(QUORVEL_EXAMPLES_DIR "/arm_rig.mqd");
     OpenActive();
   }
   void TearDown() override {

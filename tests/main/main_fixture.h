@@ -15,6 +15,7 @@
 #include "host/core/host.h"
 #include "host/core/plugin_module.h"
 #include "host/events/events.h"
+#include "host/files/document_file.h"
 #include "host/files/xml_tree.h"
 #include "examples/in_process_plugin.h"
 #include "main/dlmain.h"
@@ -81,6 +82,14 @@ class MainTest : public testing::Test {
     ASSERT_EQ(mqhost::SendInitialize(host_, plugin_), TRUE);
     ASSERT_EQ(mqhost::SendNewDocument(host_, document_, "test.mqd", plugin_), TRUE);
     ASSERT_EQ(mqhost::SendActivate(host_, document_, true, plugin_), TRUE);
+  }
+
+  // A document file, with its rig, in place of the empty document.
+  void LoadDocument(const std::string& path) {
+    mqhost::PluginElementMap elements;
+    std::string error;
+    ASSERT_TRUE(mqhost::LoadDocumentFile(path, document_, &elements, &error)) << error;
+    host_.SetPluginElements(document_, std::move(elements));
   }
 
   MQObject AddObject(const char* name, int depth = 0, FVECTOR3 translation = {}) {

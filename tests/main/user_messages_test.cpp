@@ -40,7 +40,7 @@ using quorvel_test::MainTest;
 constexpr unsigned char kPattern = 0xA5;
 constexpr int32_t kPatternInt = static_cast<int32_t>(0xA5A5A5A5u);
 
-// The nineteen commands.
+// The twenty-five commands.
 constexpr const char* kCommands[] = {
     "GetMorphTargetMax",
     "HasAnyMorphTarget",
@@ -61,6 +61,12 @@ constexpr const char* kCommands[] = {
     "ImportGltf",
     "GetPoseCount",
     "SetCurrentPose",
+    "AutoWeights",
+    "MirrorWeights",
+    "SmoothWeights",
+    "LimitWeights",
+    "MirrorPose",
+    "MirrorBones",
 };
 
 // The commands whose record starts with an object.
@@ -178,6 +184,9 @@ class AllRecords {
     Fill(pose_count_);
     Fill(set_pose_);
     set_pose_.position = 0;
+    Fill(rigging_);
+    rigging_.object = object;
+    rigging_.mode = 0;
   }
 
   void* For(const std::string& command) {
@@ -202,6 +211,12 @@ class AllRecords {
         {"ImportGltf", &import_},
         {"GetPoseCount", &pose_count_},
         {"SetCurrentPose", &set_pose_},
+        {"AutoWeights", &rigging_},
+        {"MirrorWeights", &rigging_},
+        {"SmoothWeights", &rigging_},
+        {"LimitWeights", &rigging_},
+        {"MirrorPose", &rigging_},
+        {"MirrorBones", &rigging_},
     };
     return records.at(command);
   }
@@ -216,7 +231,8 @@ class AllRecords {
     for (const auto& part : {BytesOf(int_out_), BytesOf(object_), BytesOf(has_),
                              BytesOf(set_target_), BytesOf(get_target_), BytesOf(set_positions_),
                              BytesOf(get_positions_), BytesOf(base_positions_), weights_in_.bytes(),
-                             weights_out_.bytes(), BytesOf(pose_count_), BytesOf(set_pose_)}) {
+                             weights_out_.bytes(), BytesOf(pose_count_), BytesOf(set_pose_),
+                             BytesOf(rigging_)}) {
       all.insert(all.end(), part.begin(), part.end());
     }
     const auto* p = reinterpret_cast<const unsigned char*>(out_positions_.data());
@@ -241,6 +257,7 @@ class AllRecords {
   UMSG_GLTF_FILE import_;
   UMSG_POSE pose_count_;
   UMSG_POSE set_pose_;
+  UMSG_RIGGING rigging_;
 };
 
 // What the host holds for an object: its object and vertex user data.
@@ -1372,6 +1389,90 @@ TEST_F(FileMessageTest, TheSampleGoesOutAndComesBackThroughTheMessages) {
   PoseMessage poses(kPatternInt);
   ASSERT_EQ(Send("GetPoseCount", &poses.record), 1);
   EXPECT_EQ(poses.record.count, 4);
+}
+
+// ---------------------------------------------------------------- weight and bone tools
+
+// A strip of quads along +x with a two-bone chain beside it and the chain's
+// tip; the strip is weighted by the messages.
+class RiggingMessageTest : public MessageTest {
+ protected:
+  void SetUp() override {
+    MessageTest::SetUp();
+    strip_ = AddObject("strip");
+    mqhost::Object* o = mqhost::ToObject(strip_);
+    for (int i = 0; i <= 10; ++i) {
+      o->AddVertex(MQPoint{10.0f * i, -2.0f, 0.0f});
+      o->AddVertex(MQPoint{10.0f * i, 2.0f, 0.0f});
+    }
+    for (int i = 0; i < 10; ++i) o->AddFace({2 * i, 2 * i + 2, 2 * i + 3, 2 * i + 1});
+    upper_ = AddObject("upper_L", 0, {5, 0, 0});
+    lower_ = AddObject("lower_L", 1, {50, 0, 0});
+    AddObject("tip_L", 2, {50, 0, 0});
+    LoadPeer();
+    Open();
+    ASSERT_EQ(mqhost::SendActivate(host_, document_, true, plugin_), TRUE);
+  }
+  UMSG_RIGGING Record(MQObject object) {
+    UMSG_RIGGING record{};
+    record.object = object != nullptr ? Uid(object) : -1;
+    return record;
+  }
+  MQObject strip_ = nullptr, upper_ = nullptr, lower_ = nullptr;
+};
+
+TEST_F(RiggingMessageTest, ToolsAnswerWithWhatTheyDid) {
+  UMSG_RIGGING weights = Record(strip_);
+  weights.max_bones = 2;
+  ASSERT_EQ(Send("AutoWeights", &weights), 1) << weights.message;
+  EXPECT_EQ(weights.changed, 22);
+  EXPECT_STREQ(weights.message, "");
+  UMSG_RIGGING limit = Record(strip_);
+  limit.max_bones = 1;
+  ASSERT_EQ(Send("LimitWeights", &limit), 1) << limit.message;
+  EXPECT_GT(limit.changed, 0) << "the seam between the bones had two";
+  UMSG_RIGGING smooth = Record(strip_);
+  smooth.iterations = 2;
+  ASSERT_EQ(Send("SmoothWeights", &smooth), 1) << smooth.message;
+  EXPECT_GT(smooth.changed, 0);
+  // Nothing lies at -x: every +x vertex is a source, no vertex a target.
+  UMSG_RIGGING mirror = Record(strip_);
+  ASSERT_EQ(Send("MirrorWeights", &mirror), 1) << mirror.message;
+  EXPECT_EQ(mirror.changed, 0);
+  UMSG_RIGGING bones = Record(upper_);
+  ASSERT_EQ(Send("MirrorBones", &bones), 1) << bones.message;
+  EXPECT_EQ(bones.changed, 3);
+  EXPECT_EQ(document_->ObjectCount(), 7);
+  UMSG_RIGGING flip = Record(nullptr);
+  flip.mode = 3;
+  ASSERT_EQ(Send("MirrorPose", &flip), 1) << flip.message;
+}
+
+TEST_F(RiggingMessageTest, RefusalsSayWhy) {
+  struct Case {
+    const char* command;
+    int32_t object;  // 0: the strip's id + 1000, which names nothing
+    int32_t mode;
+    const char* reason;
+  };
+  const int32_t strip = Uid(strip_);
+  const Case cases[] = {
+      {"AutoWeights", 0, 0, "そのオブジェクトはありません"},
+      {"MirrorWeights", strip, 2, "mode は 0 (+X→-X) か 1 (-X→+X) です"},
+      {"MirrorPose", -1, 7, "ミラーの種類が正しくありません"},
+      {"SmoothWeights", strip, 0, "オブジェクトにウェイトがありません"},
+      {"MirrorBones", Uid(upper_) + 1000, 0, "そのオブジェクトはありません"},
+  };
+  for (const Case& c : cases) {
+    UMSG_RIGGING record{};
+    record.object = c.object != 0 ? c.object : strip + 1000;
+    record.mode = c.mode;
+    record.changed = kPatternInt;
+    EXPECT_EQ(Send(c.command, &record), 0) << c.command;
+    EXPECT_EQ(record.message, Ansi(c.reason)) << c.command;
+    EXPECT_EQ(record.changed, 0) << c.command;
+  }
+  EXPECT_FALSE(quorvel::HasWeights(strip_, main_->GetSlots()));
 }
 
 // ---------------------------------------------------------------- the built module

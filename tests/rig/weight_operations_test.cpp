@@ -469,4 +469,40 @@ TEST_F(SelectedWeightsTest, PaintVerticesWritesOnlyExistingVertices) {
   ExpectVertex(bare_, 1, {}, Rgb(0, 0, 0));
 }
 
+// ---------------------------------------------------------------- blur pen
+
+// A strip of five vertices joined by four edges (a line of triangles), all
+// on bone A but the middle one, on B.
+TEST_F(WeightOpsTest, TheBlurPenPullsTheBrushedVerticesTowardTheirNeighbours) {
+  MQObject strip = AddMesh("strip", 5);
+  for (int f = 0; f + 2 < 5; ++f) {
+    const int corners[3] = {f, f + 1, f + 2};
+    HostApi().MQObj_AddFace(strip, 3, corners);
+  }
+  for (int v = 0; v < 5; ++v) ASSERT_TRUE(SetVertexWeights(strip, slots_, v, Weights({{v == 2 ? b_ : a_, 1.0f}})));
+  const int index = IndexOf(strip);
+  BlurStroke stroke;
+  // The brush over the middle vertex and one of its neighbours, a quarter strength.
+  ASSERT_TRUE(BlurVertices(doc_, slots_, state_, {{index, 2}, {index, 0}, {index, 2}}, 0.25f, stroke));
+  const VWeight middle = Vertex(strip, 2);
+  ASSERT_EQ(Count(middle), 2);
+  EXPECT_EQ(middle.entries[0].bone, b_);
+  EXPECT_NEAR(middle.entries[0].weight, 0.75f, 1e-6f);
+  EXPECT_NEAR(middle.entries[0].weight + middle.entries[1].weight, 1.0f, 1e-6f);
+  // Recoloured: B (100, 100, 0) at 3/4 and A (200, 0, 0) at 1/4, each channel truncated.
+  EXPECT_EQ(middle.colour[0], 125);
+  EXPECT_NEAR(middle.colour[1], 75, 1);
+  EXPECT_EQ(middle.colour[2], 0);
+  // Vertex 0's neighbours (1 and 2) were read before this step changed vertex 2.
+  EXPECT_NEAR(Vertex(strip, 0).entries[0].weight, 0.875f, 1e-6f);
+  EXPECT_EQ(EntriesOf(Vertex(strip, 1)), (Entries{{a_, 1.0f}})) << "outside the brush";
+  ASSERT_EQ(stroke.objects.size(), 1u);
+
+  // An object without weights and a vertex outside every object are left out.
+  EXPECT_FALSE(BlurVertices(doc_, slots_, state_, {{IndexOf(mesh_), 0}, {index, 9}, {-1, 0}}, 0.5f, stroke));
+  EXPECT_FALSE(HasWeights(mesh_, slots_));
+  // Strength 0 moves nothing.
+  EXPECT_FALSE(BlurVertices(doc_, slots_, state_, {{index, 2}}, 0.0f, stroke));
+}
+
 }  // namespace

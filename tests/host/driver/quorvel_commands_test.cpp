@@ -1,6 +1,6 @@
 // The driver's commands that ask Quorvel itself (the built plug-in module)
-// through the peer: the posed model as JSON, the pose list, and glTF files
-// in and out, on the sample rigged arm.
+// through the peer: the posed model as JSON, the pose list, glTF files in
+// and out, and the weight and bone tools, on the sample rigged arm.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -11,6 +11,7 @@
 #include <iterator>
 #include <nlohmann/json.hpp>
 #include <random>
+#include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -203,6 +204,131 @@ TEST_F(QuorvelCommands, TheBatchExportWritesTheFileOrFailsWithNothingLeft) {
   EXPECT_NE(err_.find("mqhost: --export-gltf " + options.export_gltf + ": "), std::string::npos) << err_;
   EXPECT_EQ(listing(), before);
   EXPECT_EQ(ReadFile(PathOf("taken.glb/kept.txt")), "kept");
+}
+
+// Quorvel's weight records of the document object `index` in a saved
+// document, one "<vertex .../>" line each.
+std::vector<std::string> SavedWeights(const std::string& document, int index) {
+  std::vector<std::string> records;
+  const size_t object = document.find("<obj obj=\"" + std::to_string(index) + "\"");
+  if (object == std::string::npos) return records;
+  const size_t begin = document.find("<VertexWeight>", object);
+  const size_t end = document.find("</VertexWeight>", object);
+  if (begin == std::string::npos || end == std::string::npos || end < begin) return records;
+  std::istringstream lines(document.substr(begin, end - begin));
+  for (std::string line; std::getline(lines, line);) {
+    const size_t vertex = line.find("<vertex ");
+    if (vertex != std::string::npos) records.push_back(line.substr(vertex));
+  }
+  return records;
+}
+
+// The number in the first line that matches `pattern` (one group); -1 without one.
+int CountIn(const std::string& text, const std::string& pattern) {
+  std::smatch match;
+  return std::regex_search(text, match, std::regex(pattern)) ? std::stoi(match[1].str()) : -1;
+}
+
+TEST_F(QuorvelCommands, TheWeightAndBoneToolsChangeTheRigAndReportWhatTheyDid) {
+  const auto save = [&](const std::string& name) { return "save " + PathOf(name) + "\n"; };
+  // A soft falloff, so that the joints' vertices take two bones.
+  const std::string script = "current 0\n" + save("loaded.mqd") + "auto-weights falloff=4\n" +
+                             save("auto.mqd") + "limit-weights 1\n" + save("limited.mqd") +
+                             "smooth-weights iterations=2\n" + save("smoothed.mqd") + "mirror-pose flip\n" +
+                             "posed-model " + PathOf("flipped.json") + "\n";
+  ASSERT_EQ(Run(script), mqhost::kDriverOk) << err_;
+
+  const std::vector<std::string> loaded = SavedWeights(ReadFile(PathOf("loaded.mqd")), 0);
+  const std::vector<std::string> automatic = SavedWeights(ReadFile(PathOf("auto.mqd")), 0);
+  const std::vector<std::string> limited = SavedWeights(ReadFile(PathOf("limited.mqd")), 0);
+  const std::vector<std::string> smoothed = SavedWeights(ReadFile(PathOf("smoothed.mqd")), 0);
+  ASSERT_EQ(loaded.size(), 16u) << "the arm's 16 vertices are weighted as the sample has them";
+
+  // Every vertex of the current object, the arm, is written anew.
+  EXPECT_NE(out_.find("script.mqs:3: auto-weights: 16 vertices written\n"), std::string::npos) << out_;
+  EXPECT_EQ(automatic.size(), 16u);
+  EXPECT_NE(automatic, loaded);
+
+  // One bone a vertex is left; the count is the vertices that had more.
+  const auto several = std::count_if(automatic.begin(), automatic.end(), [](const std::string& r) {
+    return r.find(" obj1=") != std::string::npos;
+  });
+  ASSERT_GT(several, 0) << "a soft falloff shares the joints' vertices between bones";
+  EXPECT_EQ(CountIn(out_, "script\\.mqs:5: limit-weights 1: ([0-9]+) vertices? changed\n"), several) << out_;
+  ASSERT_EQ(limited.size(), 16u);
+  for (const std::string& record : limited) EXPECT_EQ(record.find(" obj1="), std::string::npos) << record;
+
+  // Smoothing mixes the single bones again where neighbours differ.
+  ASSERT_EQ(smoothed.size(), 16u);
+  int differing = 0;
+  for (size_t v = 0; v < smoothed.size(); ++v) differing += smoothed[v] != limited[v];
+  // (The file keeps whole percents, so a change below one may not show there.)
+  EXPECT_GT(differing, 0);
+  EXPECT_GE(CountIn(out_, "script\\.mqs:7: smooth-weights: ([0-9]+) vertices? changed\n"), differing) << out_;
+
+  // The whole pose flipped across X = 0: the elbow turns the other way, and
+  // the hand, weighted to the wrist alone, with it (by -45 degrees about the
+  // elbow's pivot (60, 0) where "bend" turned it by 45).
+  EXPECT_GT(CountIn(out_, "script\\.mqs:9: mirror-pose flip: ([0-9]+) bones? posed\n"), 0) << out_;
+  const json hand = ModelObject(PathOf("flipped.json"), "hand");
+  ASSERT_EQ(hand.at("vertices").size(), 24u);
+  for (size_t v = 0; v + 2 < 24; v += 3) {
+    const auto expected =
+        Turn(hand.at("rest")[v].get<double>(), hand.at("rest")[v + 1].get<double>(), 60.0, 0.0, -45.0);
+    EXPECT_NEAR(hand.at("vertices")[v].get<double>(), expected.first, 1e-3) << v / 3;
+    EXPECT_NEAR(hand.at("vertices")[v + 1].get<double>(), expected.second, 1e-3) << v / 3;
+  }
+}
+
+TEST_F(QuorvelCommands, EachToolAloneMakesTheDriverAskQuorvel) {
+  // Whether Quorvel does the work or says why not, each answers on a line
+  // that starts with the tool; a driver that did not load the peer for it
+  // would stop the script instead.
+  struct Case {
+    const char* line;
+    const char* title;
+  };
+  const Case cases[] = {
+      {"auto-weights bones=1", "auto-weights: "},
+      {"mirror-weights -x", "mirror-weights -x: "},
+      {"smooth-weights strength=1", "smooth-weights: "},
+      {"limit-weights 2 selected", "limit-weights 2: "},
+      {"mirror-pose bone object=3", "mirror-pose bone: "},
+      {"mirror-bones object=2", "mirror-bones: "},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(Run(std::string(c.line) + "\n"), mqhost::kDriverOk) << c.line << "\n" << err_;
+    EXPECT_NE(out_.find(std::string("script.mqs:1: ") + c.title), std::string::npos) << c.line << "\n" << out_;
+  }
+}
+
+TEST_F(QuorvelCommands, ToolsTakeObjectsByIndexAndQuorvelsRefusalsLetTheScriptGoOn) {
+  // The tools alone make the driver load the peer that asks Quorvel. The
+  // hand (object 1) has 8 vertices where the arm, whose unique id is 1, has 16.
+  ASSERT_EQ(Run("auto-weights object=1\nauto-weights object=3\necho after the refusal\n"
+                "mirror-weights -x object=1\n"),
+            mqhost::kDriverOk)
+      << err_;
+  EXPECT_NE(out_.find("script.mqs:1: auto-weights: 8 vertices written\n"), std::string::npos) << out_;
+  // All of the hand lies at +X: no vertex there has a mirror to take weights
+  // from, and Quorvel's note of it follows on a line of its own.
+  const std::string mirrored = "script.mqs:4: mirror-weights -x: 0 vertices written, 8 without a mirror\n  ";
+  const size_t note = out_.find(mirrored);
+  ASSERT_NE(note, std::string::npos) << out_;
+  ASSERT_LT(note + mirrored.size(), out_.size());
+  EXPECT_NE(out_[note + mirrored.size()], '\n') << out_;
+  // The elbow has no vertices to weigh.
+  const std::string failed = "script.mqs:2: auto-weights: failed: ";
+  const size_t refusal = out_.find(failed);
+  ASSERT_NE(refusal, std::string::npos) << out_;
+  ASSERT_LT(refusal + failed.size(), out_.size());
+  EXPECT_NE(out_[refusal + failed.size()], '\n') << "Quorvel says why";
+  EXPECT_NE(out_.find("script.mqs:3: after the refusal\n", refusal), std::string::npos) << out_;
+
+  // An object the document lacks is the script's mistake, as for every command.
+  EXPECT_EQ(Run("mirror-weights +x object=99\necho not reached\n"), mqhost::kDriverFailed);
+  EXPECT_NE(err_.find("script.mqs:1: the document has no object 99"), std::string::npos) << err_;
+  EXPECT_EQ(out_.find("not reached"), std::string::npos) << out_;
 }
 
 }  // namespace

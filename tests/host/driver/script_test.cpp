@@ -62,6 +62,30 @@ std::string Describe(const ScriptCommand& c) {
     case ScriptCommandKind::kPose: out << "pose " << c.position; break;
     case ScriptCommandKind::kPoses: out << "poses"; break;
     case ScriptCommandKind::kPosedModel: out << "posed-model [" << c.text << "]"; break;
+    case ScriptCommandKind::kAutoWeights:
+    case ScriptCommandKind::kMirrorWeights:
+    case ScriptCommandKind::kSmoothWeights:
+    case ScriptCommandKind::kLimitWeights:
+    case ScriptCommandKind::kMirrorPose:
+    case ScriptCommandKind::kMirrorBones: {
+      const mqhost::RiggingSettings& r = c.rigging;
+      out << (c.kind == ScriptCommandKind::kAutoWeights     ? "auto-weights"
+              : c.kind == ScriptCommandKind::kMirrorWeights ? "mirror-weights"
+              : c.kind == ScriptCommandKind::kSmoothWeights ? "smooth-weights"
+              : c.kind == ScriptCommandKind::kLimitWeights  ? "limit-weights"
+              : c.kind == ScriptCommandKind::kMirrorPose    ? "mirror-pose"
+                                                            : "mirror-bones")
+          << " object " << c.object << " mode " << r.mode;
+      // Settings left to Quorvel's default (0) are not shown.
+      if (r.selected_only) out << " selected";
+      if (r.resolution != 0) out << " resolution " << r.resolution;
+      if (r.falloff != 0.0f) out << " falloff " << r.falloff;
+      if (r.max_bones != 0) out << " bones " << r.max_bones;
+      if (r.iterations != 0) out << " iterations " << r.iterations;
+      if (r.strength != 0.0f) out << " strength " << r.strength;
+      if (r.tolerance != 0.0f) out << " tolerance " << r.tolerance;
+      break;
+    }
   }
   return out.str();
 }
@@ -134,6 +158,26 @@ TEST(DriverScript, GoodLinesMeanWhatTheySay) {
       {"pose 19", "pose 19"},
       {"poses", "poses"},
       {"posed-model out/model 1.json", "posed-model [out/model 1.json]"},
+      // The weight and bone tools: options in any order, object -1 for the
+      // current one.
+      {"auto-weights", "auto-weights object -1 mode 0"},
+      {"auto-weights object=0 selected resolution=64 falloff=0.5 bones=2",
+       "auto-weights object 0 mode 0 selected resolution 64 falloff 0.5 bones 2"},
+      {"auto-weights bones=1 object=3", "auto-weights object 3 mode 0 bones 1"},
+      {"mirror-weights +x", "mirror-weights object -1 mode 0"},
+      {"mirror-weights -x selected tolerance=0.5 object=2",
+       "mirror-weights object 2 mode 1 selected tolerance 0.5"},
+      {"smooth-weights iterations=2", "smooth-weights object -1 mode 0 iterations 2"},
+      {"smooth-weights strength=1 bones=4 selected",
+       "smooth-weights object -1 mode 0 selected bones 4 strength 1"},
+      {"limit-weights 1", "limit-weights object -1 mode 0 bones 1"},
+      {"limit-weights 4 object=0 selected # comment", "limit-weights object 0 mode 0 selected bones 4"},
+      {"mirror-pose bone", "mirror-pose object -1 mode 0"},
+      {"mirror-pose +x", "mirror-pose object -1 mode 1"},
+      {"mirror-pose -x object=3", "mirror-pose object 3 mode 2"},
+      {"mirror-pose flip tolerance=2", "mirror-pose object -1 mode 3 tolerance 2"},
+      {"mirror-bones", "mirror-bones object -1 mode 0"},
+      {"mirror-bones tolerance=1e-3 object=2", "mirror-bones object 2 mode 0 tolerance 0.001"},
   };
   for (const Case& c : cases) {
     ScriptCommand command;
@@ -229,6 +273,53 @@ TEST(DriverScript, WrongLinesAreToldWhatIsWrong) {
       {"pose bend", "pose 'bend' is not an index (0 or more)"},
       {"poses all", "'poses' takes no arguments"},
       {"posed-model", "usage: posed-model FILE"},
+      {"auto-weights tolerance=1",
+       "unknown option 'tolerance=1' (usage: auto-weights [object=N] [selected] [resolution=N] [falloff=F] "
+       "[bones=N])"},
+      {"auto-weights Selected",
+       "unknown option 'Selected' (usage: auto-weights [object=N] [selected] [resolution=N] [falloff=F] "
+       "[bones=N])"},
+      {"auto-weights object=1 object=2", "option 'object' given twice"},
+      {"auto-weights selected selected", "option 'selected' given twice"},
+      {"auto-weights object",
+       "option 'object' needs a value (usage: auto-weights [object=N] [selected] [resolution=N] [falloff=F] "
+       "[bones=N])"},
+      {"limit-weights 2 selected=1",
+       "option 'selected' takes no value (usage: limit-weights N [object=N] [selected])"},
+      // The record's 0 and -1 mean the current object: indices are 0 or more,
+      // and the driver sends the object's unique id.
+      {"auto-weights object=-1", "object '-1' is not an index (0 or more)"},
+      {"auto-weights object=", "object '' is not an index (0 or more)"},
+      // A 0 would read as Quorvel's default, so none is taken.
+      {"auto-weights resolution=0", "resolution '0' is not a positive integer"},
+      {"auto-weights resolution=1.5", "resolution '1.5' is not a positive integer"},
+      {"auto-weights falloff=0", "falloff '0' is not a positive number"},
+      {"auto-weights falloff=nan", "falloff 'nan' is not a positive number"},
+      {"auto-weights bones=0", "bones '0' is not a number of bones from 1 to 4"},
+      {"auto-weights bones=5", "bones '5' is not a number of bones from 1 to 4"},
+      {"mirror-weights", "usage: mirror-weights +x|-x [object=N] [selected] [tolerance=F]"},
+      {"mirror-weights selected +x", "usage: mirror-weights +x|-x [object=N] [selected] [tolerance=F]"},
+      {"mirror-weights +y", "mode '+y' is not +x or -x"},
+      {"mirror-weights +X", "mode '+X' is not +x or -x"},
+      {"mirror-weights +x -x",
+       "unknown option '-x' (usage: mirror-weights +x|-x [object=N] [selected] [tolerance=F])"},
+      {"mirror-weights +x tolerance=-0.1", "tolerance '-0.1' is not a positive number"},
+      {"mirror-weights -x tolerance=1e99", "tolerance '1e99' is not a positive number"},
+      {"smooth-weights strength=0", "strength '0' is not a number above 0 and at most 1"},
+      {"smooth-weights strength=1.5", "strength '1.5' is not a number above 0 and at most 1"},
+      {"smooth-weights iterations=-1", "iterations '-1' is not a positive integer"},
+      {"limit-weights", "usage: limit-weights N [object=N] [selected]"},
+      {"limit-weights object=0 2", "usage: limit-weights N [object=N] [selected]"},
+      {"limit-weights 0", "the limit '0' is not a number of bones from 1 to 4"},
+      {"limit-weights 5", "the limit '5' is not a number of bones from 1 to 4"},
+      {"limit-weights two", "the limit 'two' is not a number of bones from 1 to 4"},
+      {"limit-weights 2 3", "unknown option '3' (usage: limit-weights N [object=N] [selected])"},
+      {"mirror-pose", "usage: mirror-pose bone|+x|-x|flip [object=N] [tolerance=F]"},
+      {"mirror-pose mirror", "mode 'mirror' is not bone, +x, -x or flip"},
+      {"mirror-pose flip selected",
+       "unknown option 'selected' (usage: mirror-pose bone|+x|-x|flip [object=N] [tolerance=F])"},
+      {"mirror-bones +x", "unknown option '+x' (usage: mirror-bones [object=N] [tolerance=F])"},
+      {"mirror-bones tolerance=0", "tolerance '0' is not a positive number"},
   };
   for (const Case& c : cases) {
     ScriptCommand command;
@@ -311,7 +402,9 @@ TEST(DriverScript, HelpNamesEveryCommand) {
                            "camera position", "camera target", "camera ortho", "camera perspective",
                            "select", "deselect", "current", "message", "undo", "redo", "save", "render", "echo",
                            "userdata", "export-gltf FILE [SCALE]", "import-gltf FILE [SCALE]", "poses", "pose N",
-                           "posed-model FILE"}) {
+                           "posed-model FILE", "auto-weights [object=N]", "mirror-weights +x|-x",
+                           "smooth-weights [object=N]", "limit-weights N", "mirror-pose bone|+x|-x|flip",
+                           "mirror-bones [object=N]"}) {
     const bool listed = help.find(std::string("\n  ") + name) != std::string::npos ||
                         help.find(std::string("| ") + name) != std::string::npos;
     EXPECT_TRUE(listed) << name;

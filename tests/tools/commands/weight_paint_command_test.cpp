@@ -99,6 +99,27 @@ TEST_F(WeightPaintTest, AStrokePaintsTheVerticesUnderTheBrushWithOneUndoState) {
   EXPECT_EQ(UndoRequests(), 2);
 }
 
+// With the blur pen on, a click blends the vertex under the brush with its
+// neighbours instead of painting the palette, as one undo state.
+TEST_F(WeightPaintTest, TheBlurPenSmoothsUnderTheBrush) {
+  StartPainting();
+  Choose(-50, 60);
+  Drag(At(-100, 0), At(100, 0), 16);
+  Choose(50, 60);
+  Click(At(0, 0));
+  ASSERT_FLOAT_EQ(WeightOf(skin_, 4, elbow_), 1.0f);
+  const int undo_before = UndoRequests();
+  State().blur_pen = true;
+  quorvel::SetPenDepth(State(), quorvel::PenIndex(State()), 50.0f);
+  Click(At(0, 0));
+  // Vertex 4 (x = 0) had the elbow alone, all its neighbours the shoulder.
+  EXPECT_NEAR(WeightOf(skin_, 4, elbow_), 0.5f, 1e-6f);
+  EXPECT_NEAR(WeightOf(skin_, 4, shoulder_), 0.5f, 1e-6f);
+  EXPECT_FLOAT_EQ(WeightOf(skin_, 0, shoulder_), 1.0f) << "outside the brush";
+  EXPECT_EQ(quorvel::Count(quorvel::CurrentPalette(State())), 1) << "the palette is not used";
+  EXPECT_EQ(UndoRequests(), undo_before + 1);
+}
+
 // A press outside the view is not the tool's: the moves that follow it over
 // the skin paint nothing and record no undo state. A press inside after it
 // paints as usual.
