@@ -73,6 +73,10 @@ void DLP_CMDMOVE::OnCommand(int id, int code) {
     case ID_MOVE_ALIGN:
       service_->BoneAlign(hwnd_);
       return;
+    case ID_MOVE_MIRROR_BONES:
+      // Redraws, refreshes and records its undo state itself.
+      service_->MirrorBonesCommand(hwnd_);
+      return;
     default:
       return;
   }

@@ -65,6 +65,7 @@ void DLP_POSELIST::OpenOtherMenu() {
   OpenMenu(IDR_MENU_POSELIST, IDC_POSELIST_MENU, [&](UDLGPOPUPMENU& menu) {
     menu.EnableItem(ID_POSELIST_COPY, has_current);
     menu.EnableItem(ID_POSELIST_RESET_ALL, has_current);
+    // The mirror items stay enabled: mirroring makes a pose when there is none.
   });
 }
 
@@ -89,6 +90,19 @@ bool DLP_POSELIST::Execute(int id, int code) {
     case ID_POSELIST_RESET_ALL:
       // The reset records its own undo state.
       if (service_->ResetAllBonesPose()) service_->RefreshPanels();
+      return false;
+    // Each mirror refreshes the panels and records its undo state itself.
+    case ID_POSELIST_MIRROR_BONE:
+      service_->MirrorPoseCommand(hwnd_, MIRROR_POSE_BONE);
+      return false;
+    case ID_POSELIST_MIRROR_PLUS:
+      service_->MirrorPoseCommand(hwnd_, MIRROR_POSE_PLUS_TO_MINUS);
+      return false;
+    case ID_POSELIST_MIRROR_MINUS:
+      service_->MirrorPoseCommand(hwnd_, MIRROR_POSE_MINUS_TO_PLUS);
+      return false;
+    case ID_POSELIST_MIRROR_FLIP:
+      service_->MirrorPoseCommand(hwnd_, MIRROR_POSE_FLIP);
       return false;
     default:
       return false;

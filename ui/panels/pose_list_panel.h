@@ -1,8 +1,9 @@
 #pragma once
 // The document's poses, one line each: choosing a line makes that pose
 // current; buttons make, delete and rename poses, and a menu copies the
-// current pose or puts every bone back to rest in it. The panel grows and
-// shrinks in height only, and its close box hides it.
+// current pose, puts every bone back to rest in it or mirrors it across
+// X = 0. The panel grows and shrinks in height only, and its close box hides
+// it.
 #include "ui/panels/panel.h"
 #include "ui/toolkit/controls.h"
 

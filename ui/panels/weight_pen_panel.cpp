@@ -39,6 +39,7 @@ void DLP_WEITPEN::OnInit(HWND hwnd) {
     edit->SetRange(1, 100);
     edit->SetStep(1);
   }
+  blur_.Bind(hwnd, IDC_WEIGHTPEN_BLUR);
   palettes_.Bind(hwnd, {kPaletteButtons.begin(), kPaletteButtons.end()});
   colour_.Bind(hwnd, IDC_WEIGHTPEN_PALCOLOR, /*clickable=*/false);
   list_.Create(service_, instance_, GetDlgItem(hwnd, IDC_WEIGHTPEN_LIST));
@@ -53,9 +54,13 @@ void DLP_WEITPEN::OnRefresh() {
     list_.Rebuild();
     palettes_.Enable(false);
     list_.Enable(false);
+    blur_.Set(false);
+    blur_.Enable(false);
     return;
   }
   pens_.Set(quorvel::PenIndex(*state));
+  blur_.Set(service_->GetBlurPen());
+  blur_.Enable(true);
   if (const quorvel::WeightPen* pen = quorvel::CurrentPen(*state)) {
     size_.Set(PenValueShown(pen->size));
     depth_.Set(PenValueShown(pen->depth));
@@ -91,7 +96,30 @@ void DLP_WEITPEN::PaletteCommand(int item) {
   Refresh();
 }
 
+bool DLP_WEITPEN::RiggingCommand(int item) {
+  struct Tool {
+    int item;
+    RIGGING_DIALOG kind;
+    bool selected_only;
+  };
+  static constexpr Tool kTools[] = {
+      {ID_SELWEIGHT_BIND, RIGGING_AUTO_WEIGHTS, true},     {ID_OBJWEIGHT_BIND, RIGGING_AUTO_WEIGHTS, false},
+      {ID_SELWEIGHT_MIRROR, RIGGING_MIRROR_WEIGHTS, true}, {ID_OBJWEIGHT_MIRROR, RIGGING_MIRROR_WEIGHTS, false},
+      {ID_SELWEIGHT_SMOOTH, RIGGING_SMOOTH_WEIGHTS, true}, {ID_OBJWEIGHT_SMOOTH, RIGGING_SMOOTH_WEIGHTS, false},
+      {ID_SELWEIGHT_LIMIT, RIGGING_LIMIT_WEIGHTS, true},   {ID_OBJWEIGHT_LIMIT, RIGGING_LIMIT_WEIGHTS, false},
+  };
+  for (const Tool& tool : kTools) {
+    if (tool.item != item) continue;
+    // The tool asks for its values, recolours, redraws, refreshes the panels
+    // and records its undo state itself.
+    service_->RiggingDialog(hwnd_, tool.kind, tool.selected_only);
+    return true;
+  }
+  return false;
+}
+
 void DLP_WEITPEN::WeightCommand(int item) {
+  if (RiggingCommand(item)) return;
   MQDocument doc = service_->GetDocument();
   const quorvel::RigSlotTable& slots = service_->GetSlots();
   const quorvel::RigEditState& state = *service_->GetEditState();
@@ -137,6 +165,10 @@ void DLP_WEITPEN::OnCommand(int id, int code) {
       WritePen();
       Refresh();
       service_->Redraw();
+      return;
+    case IDC_WEIGHTPEN_BLUR:
+      if (code != BN_CLICKED || shown_once_ == 0) return;
+      service_->SetBlurPen(blur_.Get());
       return;
     case IDC_WEIGHTPEN_PALMENU:
       if (code == BN_CLICKED) OpenMenu(IDR_MENU_PALETTE, IDC_WEIGHTPEN_PALMENU, [](UDLGPOPUPMENU&) {});

@@ -1,7 +1,8 @@
 #pragma once
 // The weight mode's tool panel: the pen (and its size and depth) that the
-// weight paint tool paints with, the current palette with its entries, and
-// the palette, selected-vertex and current-object weight menus.
+// weight paint tool paints with, the blur switch, the current palette with
+// its entries, and the palette, selected-vertex and current-object weight
+// menus (with the weight tools' dialogs).
 #include "ui/panels/panel.h"
 #include "ui/panels/weight_palette_list.h"
 #include "ui/toolkit/controls.h"
@@ -22,9 +23,12 @@ class DLP_WEITPEN : public DLP_PANEL {
   void PaletteCommand(int item);
   // An item of the selected-vertex or current-object menu.
   void WeightCommand(int item);
+  // A weight tool of those menus; true when `item` is one.
+  bool RiggingCommand(int item);
 
   UDLGRADIO pens_;
   UDLGINT size_, depth_;
+  UDLGCHECK blur_;
   UDLGRADIO palettes_;
   UDLGCOL colour_;
   DLP_WEITPAL list_{*this};

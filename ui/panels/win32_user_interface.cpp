@@ -13,6 +13,7 @@
 #include "ui/panels/pose_bone_panel.h"
 #include "ui/panels/pose_list_panel.h"
 #include "ui/panels/pose_morph_panel.h"
+#include "ui/panels/rigging_dialog.h"
 #include "ui/panels/weight_pen_panel.h"
 #include "ui/resources/resource.h"
 
@@ -154,5 +155,11 @@ bool WIN32_UI::AskOpenPath(void* owner, const FILE_DIALOG_PARAM& param, std::str
 bool WIN32_UI::RunUnitScaleDialog(void* owner, IDLMAIN* service, const char* caption, float& unit_scale) {
   HINSTANCE instance = service != nullptr ? static_cast<HINSTANCE>(service->GetInstance()) : nullptr;
   DLP_GLTFSCALE dialog(caption != nullptr ? caption : "", unit_scale);
+  return dialog.Run(service, instance, static_cast<HWND>(owner));
+}
+
+bool WIN32_UI::RunRiggingDialog(void* owner, IDLMAIN* service, RIGGING_DIALOG kind, RIGGING_PARAM& param) {
+  HINSTANCE instance = service != nullptr ? static_cast<HINSTANCE>(service->GetInstance()) : nullptr;
+  DLP_RIGGING dialog(kind, param);
   return dialog.Run(service, instance, static_cast<HWND>(owner));
 }

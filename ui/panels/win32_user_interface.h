@@ -1,7 +1,8 @@
 #pragma once
 // The main object's user interface in the Windows build: the tool panels as
 // modeless dialogs owned by the host's main window, real message boxes, the
-// modal alignment and glTF scale dialogs, and the system's file dialogs.
+// modal alignment, glTF scale and weight tool dialogs, and the system's file
+// dialogs.
 #include <windows.h>
 
 #include <array>
@@ -28,6 +29,7 @@ class WIN32_UI : public MED_PLUGIN_UI {
   bool AskSavePath(void* owner, const FILE_DIALOG_PARAM& param, std::string& path) override;
   bool AskOpenPath(void* owner, const FILE_DIALOG_PARAM& param, std::string& path) override;
   bool RunUnitScaleDialog(void* owner, IDLMAIN* service, const char* caption, float& unit_scale) override;
+  bool RunRiggingDialog(void* owner, IDLMAIN* service, RIGGING_DIALOG kind, RIGGING_PARAM& param) override;
 
   // The panel's window; null when it has none (not made, given up, closed).
   HWND PanelWindow(PANEL_ID id) const;

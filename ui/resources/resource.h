@@ -147,6 +147,7 @@
 #define IDC_WEIGHTPEN_NORM 1187
 #define IDC_WEIGHTPEN_SELMENU 1188
 #define IDC_WEIGHTPEN_OBJMENU 1189
+#define IDC_WEIGHTPEN_BLUR 1190
 #define IDC_WEIGHTPEN_LIST 1286
 #define IDC_WEIGHTPEN_DEPTH_LABEL 1417
 
@@ -191,6 +192,21 @@
 #define IDD_GLTFSCALE 250
 #define IDC_GLTF_SCALE 1300
 
+/* ---- Weight tools (modal): one template per tool ----------------------- */
+#define IDD_RIGAUTO 251
+#define IDD_RIGMIRROR 252
+#define IDD_RIGSMOOTH 253
+#define IDD_RIGLIMIT 254
+#define IDC_RIG_RESOLUTION 1310
+#define IDC_RIG_FALLOFF 1311
+#define IDC_RIG_MAXBONES 1312
+#define IDC_RIG_PLUS_TO_MINUS 1313
+#define IDC_RIG_MINUS_TO_PLUS 1314
+#define IDC_RIG_TOLERANCE 1315
+#define IDC_RIG_ITERATIONS 1316
+#define IDC_RIG_STRENGTH 1317
+#define IDC_RIG_LIMIT 1318
+
 /* ---- Pop-up menus: each holds its items in submenu 0 ------------------- */
 #define IDR_MENU_OPTION 124
 #define ID_OPTION_ENABLE 40065
@@ -224,6 +240,7 @@
 #define ID_MOVE_RESET_SELECTED 40114
 #define ID_MOVE_RESET_ALL 40115
 #define ID_MOVE_ALIGN 40116
+#define ID_MOVE_MIRROR_BONES 40148
 
 /* Operations on the host's selected vertices. */
 #define IDR_MENU_SELWEIGHT 133
@@ -231,6 +248,10 @@
 #define ID_SELWEIGHT_NORMALIZE 40123
 #define ID_SELWEIGHT_DELETE 40124
 #define ID_SELWEIGHT_FILL 40126
+#define ID_SELWEIGHT_BIND 40140
+#define ID_SELWEIGHT_MIRROR 40141
+#define ID_SELWEIGHT_SMOOTH 40142
+#define ID_SELWEIGHT_LIMIT 40143
 
 /* Operations on the host's current object. */
 #define IDR_MENU_OBJWEIGHT 134
@@ -238,6 +259,10 @@
 #define ID_OBJWEIGHT_NORMALIZE 40118
 #define ID_OBJWEIGHT_DELETE 40119
 #define ID_OBJWEIGHT_FILL 40121
+#define ID_OBJWEIGHT_BIND 40144
+#define ID_OBJWEIGHT_MIRROR 40145
+#define ID_OBJWEIGHT_SMOOTH 40146
+#define ID_OBJWEIGHT_LIMIT 40147
 
 /* Menus of our own for the "other" buttons of the pose list and the morph
  * panel. Their items keep the command numbers that those panels answer to
@@ -246,6 +271,11 @@
 #define IDR_MENU_POSELIST 135
 #define ID_POSELIST_COPY 40003      /* copy the current pose */
 #define ID_POSELIST_RESET_ALL 40012 /* reset the pose of all bones */
+/* The current pose mirrored across X = 0. */
+#define ID_POSELIST_MIRROR_BONE 40150  /* the current bone's pose onto its mirror bone */
+#define ID_POSELIST_MIRROR_PLUS 40151  /* the +X bones' poses onto their mirrors */
+#define ID_POSELIST_MIRROR_MINUS 40152 /* the -X bones' poses onto their mirrors */
+#define ID_POSELIST_MIRROR_FLIP 40153  /* the whole pose flipped */
 
 #define IDR_MENU_MORPH 136
 #define ID_MORPH_STORE_SHAPE 40040 /* store the shown shape into the current morph target */
