@@ -18,6 +18,9 @@
 #    build/demo-move.png).
 # 4. The session's rig leaves the modeller: mqhost exports the document of
 #    part 1 as glTF (build/demo.glb), bones, weights and the pose included.
+# 5. The weight tools: automatic weights on the sample arm, and a figure's
+#    left side mirrored to its right, bones and weights
+#    (build/auto-weights-arm.png, build/mirror-before.png, build/mirror-after.png).
 #
 # A step that does not have its effect stops the demo with a non-zero
 # status. QUORVEL_BUILD_ROOT moves build/ elsewhere.
@@ -40,7 +43,7 @@ bash scripts/install-deps.sh
 echo "== building the plug-in, the peer plug-in, mqhost and the demo programs in $build"
 # Configured as the test command configures it, so that the two share the tree.
 if ! { cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo &&
-  cmake --build "$build" -j "$jobs" --target quorvel quorvel_peer mqhost_driver demo_pictures demo_session; } >"$log" 2>&1; then
+  cmake --build "$build" -j "$jobs" --target quorvel quorvel_peer mqhost_driver demo_pictures demo_session rigging_pictures; } >"$log" 2>&1; then
   echo "the build failed (log: $log)" >&2
   tail -n 20 "$log" >&2
   exit 1
@@ -131,12 +134,16 @@ printf '%s\n' "$export_log" | grep '^export-gltf ' | sed 's/^/  /'
 echo "  $(wc -c <"$glb") bytes; glTF 2.0 (binary) for game engines, web viewers and other 3D programs"
 
 echo
+echo "== 5. the weight tools: automatic weights, and the right side mirrored from the left"
+QUORVEL_SETTINGS="$build_root/demo-settings" "$build/bin/rigging_pictures" "$sample" "$build_root"
+
+echo
 echo "== what the demo checked"
 echo "the session of use (examples/demo_session.mqs):"
 sed -n '/^== checked$/,$p' "$session_log" | tail -n +2
 echo "the sample rig: saved again by the module with nothing lost; the posed model handed to the peer"
 echo "the session's rig exported as glTF: $glb"
 echo "pictures:"
-for picture in "${session_pictures[@]}" demo-pose demo-move; do
+for picture in "${session_pictures[@]}" demo-pose demo-move auto-weights-arm mirror-before mirror-after; do
   echo "  $build_root/$picture.png"
 done

@@ -24,5 +24,7 @@ LANG=ja_JP.UTF-8 xvfb-run -a sh "$root/cmake/wine-run.sh" "$build/bin/ui_panels_
 for name in command move poselist posebone weightpen; do
   cp "$build/pictures/panel-$name.png" "$root/docs/panel-$name.png"
 done
-cp "$build/pictures/dialog-gltf-scale.png" "$root/docs/dialog-gltf-scale.png"
+for name in gltf-scale rig-auto; do
+  cp "$build/pictures/dialog-$name.png" "$root/docs/dialog-$name.png"
+done
 ls "$build"/pictures/*.png

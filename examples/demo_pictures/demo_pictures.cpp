@@ -10,7 +10,6 @@
 // writes OUT_DIR/demo-pose.png and OUT_DIR/demo-move.png. Preferences go to
 // the settings file the environment names (scripts/demo.sh sets one).
 #include <cstdio>
-#include <fstream>
 #include <memory>
 #include <string>
 
@@ -21,6 +20,7 @@
 #include "host/files/document_file.h"
 #include "host/render/renderer.h"
 #include "examples/in_process_plugin.h"
+#include "examples/viewport_picture.h"
 #include "main/dlmain.h"
 #include "main/headless_ui.h"
 #include "rig/rig_access.h"
@@ -31,36 +31,11 @@ namespace {
 
 using quorvel_examples::InProcessEntryPoints;
 using quorvel_examples::InProcessMain;
+using quorvel_examples::ViewportPicture;
 
 int Fail(const std::string& message) {
   std::fprintf(stderr, "demo_pictures: %s\n", message.c_str());
   return 1;
-}
-
-// A draw event, and the picture painted before the frame's drawing goes.
-bool Picture(mqhost::Host& host, mqhost::Document* document, mqhost::ViewportRenderer& renderer,
-             const std::string& path, std::string* error) {
-  mqhost::Image picture;
-  bool painted = false;
-  std::string reason = "the draw event did not reach the view";
-  host.SetViewportPainter([&](mqhost::Document& drawn) {
-    if (&drawn == document) painted = renderer.Render(drawn, &picture, &reason);
-  });
-  mqhost::SendDraw(host, document, document->camera.width, document->camera.height);
-  host.SetViewportPainter(nullptr);
-  std::string png;
-  if (!painted || !mqhost::EncodePng(picture, &png)) {
-    *error = path + ": " + (painted ? "cannot encode the picture" : reason);
-    return false;
-  }
-  std::ofstream out(path, std::ios::binary);
-  out.write(png.data(), static_cast<std::streamsize>(png.size()));
-  if (!out.good()) {
-    *error = path + ": cannot write";
-    return false;
-  }
-  std::printf("wrote %s (%d x %d)\n", path.c_str(), picture.width(), picture.height());
-  return true;
 }
 
 }  // namespace
@@ -98,7 +73,7 @@ int main(int argc, char** argv) {
   // Pose mode: the first pose ("bend") is applied; the skinned copies show
   // instead of the objects, with the bones over them.
   service->SetMode(MODE_POSE);
-  if (!Picture(host, document, *renderer, out_dir + "/demo-pose.png", &error)) return Fail(error);
+  if (!ViewportPicture(host, document, *renderer, out_dir + "/demo-pose.png", &error)) return Fail(error);
 
   // Move mode, the handle shown at the elbow's selected pivot, seen from
   // farther off to one side through a long lens: the handle has a fixed size
@@ -113,7 +88,7 @@ int main(int argc, char** argv) {
   MQObject elbow = HostApi().MQDoc_GetObject(doc, 3);
   SelectPart(elbow, service->GetSlots(), *service->GetEditState(), SELKIND_PIVOT);
   HandleAtSelectionCentre(service->GetHandleState(), doc, service->GetSlots(), false);
-  if (!Picture(host, document, *renderer, out_dir + "/demo-move.png", &error)) return Fail(error);
+  if (!ViewportPicture(host, document, *renderer, out_dir + "/demo-move.png", &error)) return Fail(error);
 
   mqhost::SendActivate(host, document, false);
   mqhost::SendEndDocument(host, document);
