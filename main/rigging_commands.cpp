@@ -293,7 +293,13 @@ RiggingOutcome DLMAIN::MirrorBones(MQObject bone, float tolerance) {
     quorvel::OBase rec;
     if (!quorvel::GetBoneRecord(source, slots, rec)) continue;
     rec.flags &= ~(quorvel::OBase::kSelectionBits | quorvel::OBase::kHoverBits);
-    rec.saved_visibility = static_cast<int32_t>(HostApi().MQObj_GetVisible(copy));
+    if (IsPoseMode()) {
+      // Shown through their rendering copies, as their sources are; the
+      // record keeps the source's own visibility.
+      HostApi().MQObj_SetVisible(copy, 0);
+    } else {
+      rec.saved_visibility = static_cast<int32_t>(HostApi().MQObj_GetVisible(copy));
+    }
     rec.ik_target = -1;
     quorvel::SetBoneRecord(copy, slots, rec);
   }

@@ -407,4 +407,17 @@ TEST_F(FigureTest, TheOtherSidesChainIsMadeOnce) {
   EXPECT_EQ(HostApi().MQDoc_GetObjectCount(doc_), before + 3);
 }
 
+TEST_F(FigureTest, BonesMadeInPoseModeShowThroughTheirCopies) {
+  OpenActive();
+  main_->SetMode(MODE_POSE);
+  ASSERT_TRUE(main_->IsPoseMode());
+  ASSERT_TRUE(main_->MirrorBones(arm_l_, 0.01f).ok);
+  const int count = HostApi().MQDoc_GetObjectCount(doc_);
+  for (int i = count - 3; i < count; ++i) {
+    MQObject made = Object(i);
+    EXPECT_EQ(HostApi().MQObj_GetVisible(made), 0u) << NameOf(made);
+    EXPECT_NE(quorvel::GetSavedVisibility(made, main_->GetSlots()), 0) << NameOf(made);
+  }
+}
+
 }  // namespace
